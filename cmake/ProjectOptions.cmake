@@ -1,0 +1,28 @@
+# Compiler settings live on this INTERFACE target; every project target links it PRIVATE.
+add_library(qev_options INTERFACE)
+add_library(qev::options ALIAS qev_options)
+target_compile_options(qev_options INTERFACE -Wall -Wextra)
+target_compile_features(qev_options INTERFACE cxx_std_20)
+
+if(QEV_SANITIZE)
+  target_compile_options(qev_options INTERFACE
+    -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(qev_options INTERFACE -fsanitize=address,undefined)
+endif()
+
+include(GoogleTest)
+
+# Registers a GoogleTest executable with CTest.
+function(qev_add_gtest target)
+  target_link_libraries(${target} PRIVATE GTest::gtest GTest::gtest_main qev::options)
+  gtest_discover_tests(${target} PROPERTIES ENVIRONMENT "LC_ALL=C.UTF-8" DISCOVERY_TIMEOUT 60)
+endfunction()
+
+# Registers a GoogleTest executable whose tests use real Qt widgets; its main
+# (from qev::testing) owns a QApplication on the offscreen platform.
+function(qev_add_qt_gtest target)
+  target_link_libraries(${target} PRIVATE qev::testing GTest::gtest qev::options)
+  gtest_discover_tests(${target}
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8"
+    DISCOVERY_TIMEOUT 60)
+endfunction()

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "qev/CodePage.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <stdexcept>
+#include <vector>
+
+namespace qev {
+
+// One playlist entry: the display name and the movie reference in clear text
+// (a full path in a project file, a bare file name on a disc).
+struct PlaylistItem {
+    QString name;
+    QString reference;
+    friend bool operator==(const PlaylistItem&, const PlaylistItem&) = default;
+};
+
+// The file holds two lines per item: the name, then the reference passed
+// through CryptoModule::Crypt. Every line is ANSI text followed by CR LF.
+// There is no header, count or trailer; an empty list is a zero-byte file.
+//
+// Lines end only at CR LF: a lone CR or LF is part of the line (a ciphered
+// "W" is a CR, a ciphered "P" an LF). A last line without CR LF runs to the
+// end of the data.
+
+// Raised when the data ends after the first line of a pair.
+class PlaylistFormatError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Appends text in the code page and CR LF.
+void appendLine(QByteArray& out, QStringView text, const CodePage& codePage);
+
+// The bytes of a whole playlist (references are ciphered here).
+QByteArray encodePlaylist(const std::vector<PlaylistItem>& items, const CodePage& codePage);
+
+// Reads pairs from data, deciphering each reference, and hands each complete
+// pair to onItem in file order. The end of the data is tested only before the
+// first line of a pair: data that ends after a name line throws
+// PlaylistFormatError after every earlier pair was delivered.
+void decodePlaylist(QByteArrayView data, const CodePage& codePage,
+                    const std::function<void(PlaylistItem&&)>& onItem);
+
+// Reads the file at path as decodePlaylist does. Throws FileError when the
+// file cannot be read, PlaylistFormatError as above.
+void readPlaylistFile(const QString& path, const CodePage& codePage,
+                      const std::function<void(PlaylistItem&&)>& onItem);
+
+// Writes the file atomically: on failure the earlier file stays as it was.
+// Throws FileError.
+void writePlaylistFile(const QString& path, const std::vector<PlaylistItem>& items,
+                       const CodePage& codePage);
+
+} // namespace qev
