@@ -1,0 +1,1 @@
+#include "qev/CodePage.h"
