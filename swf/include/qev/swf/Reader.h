@@ -1,0 +1,53 @@
+#pragma once
+
+// Reads SWF bytes (FWS, CWS or ZWS) into the movie model.
+//
+// Fatal problems (not a movie, broken header, compressed data that yields
+// nothing) throw ReadError. Problems inside single tags drop that tag (or
+// the rest of a truncated file) and are listed in Movie::warnings; the rest
+// of the movie is kept. Every read is bounded by the data and by ReadLimits.
+
+#include <qev/swf/model/Movie.h>
+
+#include <QByteArrayView>
+#include <QString>
+
+#include <cstdint>
+#include <stdexcept>
+
+namespace qev::swf {
+
+struct ReadLimits {
+    std::uint64_t maxDecompressedBytes = 256ull << 20; // cap on the uncompressed file, below the header's length
+    std::uint32_t maxCharacters = 65536;      // dictionary entries
+    std::uint32_t maxFrames = 1u << 20;       // frames of all timelines together
+    std::uint32_t maxControlTags = 8u << 20;  // control tags of all timelines together
+    std::uint32_t maxShapeRecords = 1u << 20; // records per shape (and per glyph)
+    std::uint32_t maxTotalShapeRecords = 32u << 20; // records of all shapes together
+    std::uint32_t maxGlyphs = 65536;          // glyphs per font and per text record
+    std::uint32_t maxSpriteDepth = 8;         // sprites defined inside sprites
+    std::uint32_t maxBitmapSide = 16384;      // pixels, each side
+    std::uint64_t maxBitmapPixels = 64ull << 20;       // width * height per bitmap
+    std::uint64_t maxTotalBitmapPixels = 256ull << 20; // all bitmaps together
+    std::uint32_t maxActions = 65536;         // actions per action block
+};
+
+class ReadError : public std::runtime_error {
+public:
+    ReadError(const QString& message, int tagCode = -1, std::uint64_t offset = 0);
+    const QString& message() const { return m_message; }
+    int tagCode() const { return m_tagCode; } // -1 when not within a tag
+    std::uint64_t offset() const { return m_offset; }
+
+private:
+    QString m_message;
+    int m_tagCode;
+    std::uint64_t m_offset;
+};
+
+Movie readMovie(QByteArrayView bytes, const ReadLimits& limits = {});
+// Reads the file at path (at most limits.maxDecompressedBytes of it); a file
+// that cannot be opened throws ReadError carrying the path and the system's text.
+Movie readMovieFile(const QString& path, const ReadLimits& limits = {});
+
+} // namespace qev::swf

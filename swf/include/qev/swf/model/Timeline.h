@@ -1,0 +1,80 @@
+#pragma once
+
+// Control tags and frames of the main timeline and of sprites.
+
+#include <qev/swf/model/Actions.h>
+#include <qev/swf/model/Filters.h>
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <variant>
+#include <vector>
+
+namespace qev::swf {
+
+// PlaceObject (version 1), PlaceObject2 and PlaceObject3.
+//  - move false, characterId set: put a new character at depth (replacing
+//    whatever was there).
+//  - move true, characterId empty: modify the character at depth.
+//  - move true, characterId set: replace the character at depth, keeping
+//    the fields not given here.
+// Unset optionals mean "not given" (keep the old value when modifying; the
+// default when placing new). PlaceObject version 1 always places new, with
+// a matrix and optionally a colour transform without alpha.
+struct PlaceObject {
+    int version = 2;
+    bool move = false;
+    std::uint16_t depth = 0;
+    std::optional<std::uint16_t> characterId;
+    std::optional<Matrix> matrix;
+    std::optional<ColorTransform> colorTransform;
+    std::optional<std::uint16_t> ratio;     // morph shapes: 0..65535; sprites/videos: frame hint
+    std::optional<QString> name;
+    std::optional<std::uint16_t> clipDepth; // this layer masks depths (depth, clipDepth]
+    std::optional<std::vector<Filter>> filters;
+    std::optional<BlendMode> blendMode;
+    std::optional<bool> cacheAsBitmap;
+    std::optional<bool> visible;
+    std::optional<Rgba> backgroundColor;    // opaque background (cache as bitmap)
+    std::optional<QString> className;
+    bool hasClipActions = false; // clip event handlers were present (not decoded)
+};
+
+// RemoveObject (with characterId) and RemoveObject2.
+struct RemoveObject {
+    std::uint16_t depth = 0;
+    std::optional<std::uint16_t> characterId;
+};
+
+struct SetBackgroundColor {
+    Rgba color; // alpha always 255
+};
+
+struct DoAction {
+    ActionList actions;
+};
+
+// In the order the tags appear within the frame. Frame labels are not here
+// but on Frame::labels.
+using ControlTag = std::variant<PlaceObject, RemoveObject, SetBackgroundColor, DoAction>;
+
+struct Frame {
+    std::vector<ControlTag> tags;
+    std::vector<QString> labels; // FrameLabel tags of this frame (usually 0 or 1)
+};
+
+// Each ShowFrame closes one frame. Tags after the last ShowFrame (before
+// End) form one more frame when there are any, so a timeline whose final
+// ShowFrame is missing still shows its last changes.
+struct Timeline {
+    std::vector<Frame> frames;
+};
+
+struct Sprite {
+    std::uint16_t declaredFrameCount = 0; // as in the tag; use timeline.frames.size() for playback
+    Timeline timeline;
+};
+
+} // namespace qev::swf
