@@ -1,1 +1,44 @@
 #include "qev/FileError.h"
+
+#include <cstring>
+
+namespace qev {
+
+namespace {
+
+// strerror_r comes in two flavours; both are handled so the build does not
+// depend on which one the C library declares.
+[[maybe_unused]] const char* pickText(int result, const char* buffer)
+{
+    return result == 0 ? buffer : nullptr;
+}
+
+[[maybe_unused]] const char* pickText(const char* result, const char*)
+{
+    return result;
+}
+
+} // namespace
+
+FileError::FileError(QString path, QString systemText)
+    : std::runtime_error((systemText + QStringLiteral(": ") + path).toStdString())
+    , path_(std::move(path))
+    , systemText_(std::move(systemText))
+{
+}
+
+QString FileError::message() const
+{
+    return systemText_ + QStringLiteral(": ") + path_;
+}
+
+QString FileError::errnoText(int errorNumber)
+{
+    char buffer[256] = {};
+    const char* text = pickText(strerror_r(errorNumber, buffer, sizeof buffer), buffer);
+    if (!text || !*text)
+        return QStringLiteral("Unknown error %1").arg(errorNumber);
+    return QString::fromLocal8Bit(text);
+}
+
+} // namespace qev

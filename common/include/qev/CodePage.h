@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 namespace qev {
 
@@ -17,6 +18,16 @@ namespace qev {
 // code pages (932, 936, 949, 950) combine a lead byte and a trail byte into
 // one character whose code is lead*256+trail as a signed 16-bit value.
 // A character the code page cannot hold encodes as '?'.
+//
+// Bytes a code page leaves unassigned still decode to a character of their
+// own: U+00XX for byte 0xXX when the page does not otherwise use that
+// character, else the private-use character U+F700+XX. On a double-byte page
+// a lead byte not followed by a possible trail byte decodes to '?' on its own
+// (the next byte is read afresh); a lead and trail byte that form no
+// character decode to one '?'.
+//
+// Tables are built once per code page and shared; a CodePage is cheap to copy
+// and safe to use from several threads.
 class CodePage {
 public:
     // The code page for the process's locale: LC_ALL, then LC_CTYPE, then LANG.
@@ -25,6 +36,8 @@ public:
     static int numberForLocale(std::string_view localeName);
     // Supported: 874, 932, 936, 949, 950, 1250..1258. Throws std::invalid_argument otherwise.
     static CodePage fromNumber(int number);
+    // The numbers fromNumber() accepts, ascending.
+    static std::vector<int> supportedNumbers();
 
     int number() const;
     bool isDoubleByte() const;
@@ -38,6 +51,8 @@ public:
     char16_t charOf(std::int16_t code) const;
 
     QByteArray encode(QStringView text) const;
+    // Appends the bytes of text to out (encode() without a temporary).
+    void encodeAppend(QByteArray& out, QStringView text) const;
     QString decode(QByteArrayView bytes) const;
     // True when every character of text has a code, so encode() loses nothing.
     bool canEncode(QStringView text) const;

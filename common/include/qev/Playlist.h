@@ -56,4 +56,15 @@ void readPlaylistFile(const QString& path, const CodePage& codePage,
 void writePlaylistFile(const QString& path, const std::vector<PlaylistItem>& items,
                        const CodePage& codePage);
 
+// Whether a display name comes back from the file exactly as written: every
+// character has a code and its bytes hold no CR LF.
+bool nameSurvivesFile(QStringView name, const CodePage& codePage);
+
+// Whether a reference comes back from the file exactly as written. False when
+// a character has no code, when the ciphered line would hold CR LF (a "W"
+// directly followed by a "P" ciphers to CR LF and would split the line), or,
+// on a double-byte code page, when a ciphered character has no character of
+// its own and the cipher cannot be undone. The creator refuses such items.
+bool referenceSurvivesFile(QStringView reference, const CodePage& codePage);
+
 } // namespace qev
