@@ -21,15 +21,16 @@ struct ReadLimits {
     std::uint64_t maxDecompressedBytes = 256ull << 20; // cap on the uncompressed file, below the header's length
     std::uint32_t maxCharacters = 65536;      // dictionary entries
     std::uint32_t maxFrames = 1u << 20;       // frames of all timelines together
-    std::uint32_t maxControlTags = 8u << 20;  // control tags of all timelines together
+    std::uint32_t maxTags = 1u << 20;         // tags of all timelines together
     std::uint32_t maxShapeRecords = 1u << 20; // records per shape (and per glyph)
-    std::uint32_t maxTotalShapeRecords = 32u << 20; // records of all shapes together
+    std::uint64_t maxTotalShapeRecords = 8u << 20; // shape records, styles and glyph entries of all characters
     std::uint32_t maxGlyphs = 65536;          // glyphs per font and per text record
     std::uint32_t maxSpriteDepth = 8;         // sprites defined inside sprites
     std::uint32_t maxBitmapSide = 16384;      // pixels, each side
     std::uint64_t maxBitmapPixels = 64ull << 20;       // width * height per bitmap
     std::uint64_t maxTotalBitmapPixels = 256ull << 20; // all bitmaps together
     std::uint32_t maxActions = 65536;         // actions per action block
+    std::uint64_t maxActionsTotal = 1u << 20; // actions of the whole movie
 };
 
 class ReadError : public std::runtime_error {
