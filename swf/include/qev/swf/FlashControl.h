@@ -1,0 +1,74 @@
+#pragma once
+
+#include "qev/swf/MovieControl.h"
+#include "qev/swf/Player.h"
+
+#include <QTimer>
+#include <QWidget>
+
+class QAction;
+class QMenu;
+
+namespace qev::swf {
+
+// The movie control widget: plays one movie with our engine. Design settings
+// as the player expects them: high quality (anti-aliased), the whole stage
+// shown with its aspect kept and centred, play on load, loop on, and a
+// context menu with Play, Loop, Rewind, Forward and Back.
+class FlashControl : public QWidget, public MovieControl {
+    Q_OBJECT
+public:
+    explicit FlashControl(QWidget* parent = nullptr);
+    ~FlashControl() override;
+
+    QWidget* widget() override { return this; }
+    void Movie(const QString& path) override;
+    QString Movie() const override { return moviePath_; }
+    void Play() override;
+    void Stop() override;
+    int FrameNum() const override;
+    void FrameNum(int frame) override;
+
+    // Whether the control's clock runs (Play) or is halted (Stop).
+    bool isRunning() const { return timer_.isActive(); }
+    bool loops() const { return player_.loops(); }
+    void setLoops(bool loop);
+    // The reason the last movie could not be loaded, empty when it loaded.
+    QString loadError() const { return loadError_; }
+    const Player& player() const { return player_; }
+    // The context menu as it would pop up now (actions enabled and checked).
+    QMenu* contextMenu();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void tick();
+    void rewind();
+    void forward();
+    void back();
+    void updateMenu();
+
+    Player player_;
+    QString moviePath_;
+    QString loadError_;
+    QTimer timer_;
+    QMenu* menu_ = nullptr;
+    QAction* playAction_ = nullptr;
+    QAction* loopAction_ = nullptr;
+    QAction* rewindAction_ = nullptr;
+    QAction* forwardAction_ = nullptr;
+    QAction* backAction_ = nullptr;
+};
+
+} // namespace qev::swf
+
+namespace qev::swf {
+
+// Creates a control owned by parent, behind a handle that is safe to destroy
+// before or after the parent: it deletes the widget if the widget still
+// exists, and every call through it after the widget is gone does nothing.
+std::unique_ptr<MovieControl> createMovieControl(QWidget* parent);
+
+} // namespace qev::swf

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QByteArray>
+#include <QColor>
+#include <QImage>
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+#include <memory>
+
+class QPainter;
+
+namespace qev::swf {
+
+class Movie;
+
+// Plays one decoded movie: the timeline with its sprites and frame actions,
+// seeking, and drawing a frame. The control widget and the tools share it,
+// so what the tools draw is what the control shows.
+class Player {
+public:
+    Player();
+    ~Player();
+    Player(const Player&) = delete;
+    Player& operator=(const Player&) = delete;
+
+    // Loads a movie; returns an empty string on success, else the reason.
+    // On failure the player holds no movie (an empty stage).
+    QString load(const QString& path);
+    QString loadBytes(const QByteArray& bytes);
+    void clear();
+
+    bool hasMovie() const;
+    // Stage size in pixels (at 20 twips to the pixel).
+    QSize stageSize() const;
+    double frameRate() const;
+    int frameCount() const;
+    QColor backgroundColor() const;
+
+    // The main timeline's frame, 0-based.
+    int currentFrame() const;
+    // Whether the main timeline runs on at the next advance(); frame actions
+    // (stop, play, go to) change it as the movie plays.
+    bool isPlaying() const;
+    void setPlaying(bool playing);
+    bool loops() const;
+    void setLoops(bool loop);
+
+    // One tick at the movie's frame rate: the main timeline moves on (when
+    // playing), placed sprites move on, and the frame's actions run.
+    void advance();
+    // Shows frame n (clamped to the movie) exactly as playing from the first
+    // frame up to n would show it. Does not change isPlaying().
+    void gotoFrame(int n);
+
+    // Draws the current frame scaled to show the whole stage in target, aspect
+    // kept and centred; the rest of target is filled with the background.
+    void render(QPainter& painter, const QRect& target) const;
+    QImage renderImage(const QSize& size) const;
+
+    // How many frames apart the seek snapshots are kept.
+    static constexpr int snapshotInterval = 16;
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace qev::swf

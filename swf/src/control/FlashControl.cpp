@@ -1,0 +1,141 @@
+#include "qev/swf/FlashControl.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace qev::swf {
+
+FlashControl::FlashControl(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("Flash1"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    timer_.setTimerType(Qt::PreciseTimer);
+    connect(&timer_, &QTimer::timeout, this, &FlashControl::tick);
+
+    menu_ = new QMenu(this);
+    playAction_ = menu_->addAction(tr("Play"));
+    playAction_->setCheckable(true);
+    loopAction_ = menu_->addAction(tr("Loop"));
+    loopAction_->setCheckable(true);
+    menu_->addSeparator();
+    rewindAction_ = menu_->addAction(tr("Rewind"));
+    forwardAction_ = menu_->addAction(tr("Forward"));
+    backAction_ = menu_->addAction(tr("Back"));
+    connect(playAction_, &QAction::triggered, this, [this] { isRunning() ? Stop() : Play(); });
+    connect(loopAction_, &QAction::toggled, this, &FlashControl::setLoops);
+    connect(rewindAction_, &QAction::triggered, this, &FlashControl::rewind);
+    connect(forwardAction_, &QAction::triggered, this, &FlashControl::forward);
+    connect(backAction_, &QAction::triggered, this, &FlashControl::back);
+    updateMenu();
+}
+
+FlashControl::~FlashControl() = default;
+
+void FlashControl::Movie(const QString& path)
+{
+    timer_.stop();
+    moviePath_ = path;
+    loadError_ = path.isEmpty() ? QString() : player_.load(path);
+    if (path.isEmpty())
+        player_.clear();
+    if (player_.hasMovie()) {
+        // Play on load: the movie starts by itself at frame 0.
+        Play();
+    }
+    update();
+}
+
+void FlashControl::Play()
+{
+    if (!player_.hasMovie())
+        return;
+    player_.setPlaying(true);
+    const double rate = player_.frameRate();
+    const int interval = std::clamp(static_cast<int>(std::lround(1000.0 / rate)), 1, 1000);
+    timer_.start(interval);
+}
+
+void FlashControl::Stop()
+{
+    timer_.stop();
+    player_.setPlaying(false);
+}
+
+int FlashControl::FrameNum() const
+{
+    return player_.currentFrame();
+}
+
+void FlashControl::FrameNum(int frame)
+{
+    if (!player_.hasMovie())
+        return;
+    // The player clamps: below 0 is the first frame, past the end the last.
+    player_.gotoFrame(frame);
+    update();
+}
+
+void FlashControl::setLoops(bool loop)
+{
+    player_.setLoops(loop);
+}
+
+void FlashControl::tick()
+{
+    player_.advance();
+    update();
+}
+
+void FlashControl::rewind()
+{
+    Stop();
+    FrameNum(0);
+}
+
+void FlashControl::forward()
+{
+    Stop();
+    FrameNum(FrameNum() + 1);
+}
+
+void FlashControl::back()
+{
+    Stop();
+    FrameNum(FrameNum() - 1);
+}
+
+void FlashControl::updateMenu()
+{
+    const bool movie = player_.hasMovie();
+    playAction_->setEnabled(movie);
+    playAction_->setChecked(isRunning());
+    loopAction_->setEnabled(movie);
+    loopAction_->setChecked(player_.loops());
+    rewindAction_->setEnabled(movie && FrameNum() > 0);
+    backAction_->setEnabled(movie && FrameNum() > 0);
+    forwardAction_->setEnabled(movie && FrameNum() + 1 < player_.frameCount());
+}
+
+QMenu* FlashControl::contextMenu()
+{
+    updateMenu();
+    return menu_;
+}
+
+void FlashControl::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    player_.render(painter, rect());
+}
+
+void FlashControl::contextMenuEvent(QContextMenuEvent* event)
+{
+    contextMenu()->popup(event->globalPos());
+}
+
+} // namespace qev::swf

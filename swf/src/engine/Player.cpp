@@ -1,0 +1,264 @@
+#include "qev/swf/Player.h"
+
+#include "engine/State.h"
+#include "engine/Timeline.h"
+#include "qev/swf/Reader.h"
+#include "render/Renderer.h"
+
+#include <QFile>
+#include <QPainter>
+
+#include <algorithm>
+#include <map>
+
+namespace qev::swf {
+
+struct Player::Impl {
+    std::unique_ptr<Movie> movie;
+    std::unique_ptr<engine::TimelineEngine> engine;
+    std::unique_ptr<render::Renderer> renderer;
+    engine::RootState state;
+    // The state is the one that playing from frame 0 to its frame gives (it
+    // stops being so when sprites move on while the main timeline stands).
+    bool canonical = true;
+    bool playing = true;
+    bool loop = true;
+    // Canonical states every snapshotInterval frames, for fast seeking.
+    std::map<int, engine::RootState> snapshots;
+
+    int frameCount() const { return movie ? std::max<int>(1, static_cast<int>(movie->timeline.frames.size())) : 0; }
+
+    void start(Movie&& m)
+    {
+        renderer.reset();
+        engine.reset();
+        snapshots.clear();
+        movie = std::make_unique<Movie>(std::move(m));
+        engine = std::make_unique<engine::TimelineEngine>(*movie);
+        renderer = std::make_unique<render::Renderer>(*movie, *engine);
+        state = engine->initial();
+        canonical = true;
+        snapshots.emplace(0, state);
+        playing = true;
+        loop = true;
+        applyNavigation();
+    }
+
+    void keepSnapshot()
+    {
+        const int f = state.main.frame;
+        if (canonical && f % snapshotInterval == 0 && !snapshots.contains(f))
+            snapshots.emplace(f, state);
+    }
+
+    // Moves to frame n the way playing from the first frame would get there:
+    // from the current state when it is on the way, else from the nearest
+    // snapshot at or before n.
+    void seek(int n)
+    {
+        n = std::clamp(n, 0, frameCount() - 1);
+        if (canonical && state.main.frame == n)
+            return;
+        auto snap = snapshots.upper_bound(n);
+        --snap; // frame 0 is always there
+        const bool fromCurrent = canonical && state.main.frame < n && state.main.frame >= snap->first;
+        if (!fromCurrent) {
+            state = snap->second;
+            canonical = true;
+        }
+        while (state.main.frame < n) {
+            engine->step(state, true);
+            keepSnapshot();
+        }
+    }
+
+    // Applies what the main timeline's actions asked for: stop, play and
+    // jumps, following a bounded number of jumps per tick.
+    void applyNavigation()
+    {
+        for (int round = 0; round < 16 && !state.navigation.empty(); ++round) {
+            std::vector<engine::Navigation> navs;
+            navs.swap(state.navigation);
+            std::vector<engine::Navigation> next;
+            for (const engine::Navigation& nav : navs) {
+                switch (nav.kind) {
+                case engine::Navigation::Kind::Stop:
+                    playing = false;
+                    break;
+                case engine::Navigation::Kind::Play:
+                    playing = true;
+                    break;
+                case engine::Navigation::Kind::Goto:
+                    if (nav.frame != state.main.frame) {
+                        seek(nav.frame);
+                        next = state.navigation;
+                    }
+                    playing = nav.play;
+                    break;
+                }
+            }
+            state.navigation = std::move(next);
+        }
+        state.navigation.clear();
+    }
+
+    void advance()
+    {
+        const int count = frameCount();
+        if (playing && state.main.frame + 1 < count) {
+            engine->step(state, true);
+            keepSnapshot();
+        } else if (playing && loop && count > 1) {
+            state = snapshots.at(0);
+            canonical = true;
+        } else {
+            // The main timeline stands; sprites go on.
+            if (playing && !loop)
+                playing = false;
+            engine->step(state, false);
+            canonical = false;
+        }
+        applyNavigation();
+    }
+};
+
+Player::Player() : d(std::make_unique<Impl>()) {}
+
+Player::~Player() = default;
+
+QString Player::load(const QString& path)
+{
+    clear();
+    try {
+        d->start(readMovieFile(path));
+    } catch (const ReadError& e) {
+        clear();
+        return e.message();
+    } catch (const std::exception& e) {
+        clear();
+        return QString::fromLocal8Bit(e.what());
+    }
+    return {};
+}
+
+QString Player::loadBytes(const QByteArray& bytes)
+{
+    clear();
+    try {
+        d->start(readMovie(QByteArrayView(bytes)));
+    } catch (const ReadError& e) {
+        clear();
+        return e.message();
+    } catch (const std::exception& e) {
+        clear();
+        return QString::fromLocal8Bit(e.what());
+    }
+    return {};
+}
+
+void Player::clear()
+{
+    d->renderer.reset();
+    d->engine.reset();
+    d->snapshots.clear();
+    d->state = {};
+    d->movie.reset();
+    d->canonical = true;
+}
+
+bool Player::hasMovie() const
+{
+    return d->movie != nullptr;
+}
+
+QSize Player::stageSize() const
+{
+    if (!d->movie)
+        return {};
+    const Rect& r = d->movie->header.stage;
+    return QSize(std::max(0, r.width()) / kTwipsPerPixel, std::max(0, r.height()) / kTwipsPerPixel);
+}
+
+double Player::frameRate() const
+{
+    if (!d->movie)
+        return 0;
+    const double rate = d->movie->header.frameRate();
+    // A rate of 0 plays as fast as the player's clock allows in other
+    // players; here it is bounded to something watchable.
+    return rate > 0.01 ? std::min(rate, 120.0) : 12.0;
+}
+
+int Player::frameCount() const
+{
+    return d->frameCount();
+}
+
+QColor Player::backgroundColor() const
+{
+    if (!d->movie)
+        return Qt::white;
+    const Rgba& c = d->state.background;
+    return QColor(c.r, c.g, c.b);
+}
+
+int Player::currentFrame() const
+{
+    return d->movie ? d->state.main.frame : 0;
+}
+
+bool Player::isPlaying() const
+{
+    return d->movie && d->playing;
+}
+
+void Player::setPlaying(bool playing)
+{
+    d->playing = playing;
+}
+
+bool Player::loops() const
+{
+    return d->loop;
+}
+
+void Player::setLoops(bool loop)
+{
+    d->loop = loop;
+}
+
+void Player::advance()
+{
+    if (d->movie)
+        d->advance();
+}
+
+void Player::gotoFrame(int n)
+{
+    if (!d->movie)
+        return;
+    d->seek(n);
+    // A seek shows the frame; it does not follow the frame's own jumps.
+    d->state.navigation.clear();
+}
+
+void Player::render(QPainter& painter, const QRect& target) const
+{
+    if (!d->movie) {
+        painter.fillRect(target, Qt::white);
+        return;
+    }
+    d->renderer->render(painter, d->state, target);
+}
+
+QImage Player::renderImage(const QSize& size) const
+{
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    render(painter, image.rect());
+    painter.end();
+    return image;
+}
+
+} // namespace qev::swf

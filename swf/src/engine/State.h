@@ -1,0 +1,66 @@
+#pragma once
+
+// The state of a playing movie as plain values: one display list per
+// timeline, nested for sprites. Copying a TimelineState copies the whole tree,
+// which is what a seek snapshot is.
+
+#include <qev/swf/model/Movie.h>
+
+#include <QString>
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <vector>
+
+namespace qev::swf::engine {
+
+struct TimelineState;
+
+// A character placed at one depth of a timeline.
+struct Instance {
+    std::uint16_t characterId = 0;
+    Matrix matrix;
+    ColorTransform colorTransform;
+    std::uint16_t ratio = 0;
+    QString name;
+    std::uint16_t clipDepth = 0; // > 0: masks the depths above it up to this one
+    // Kept for the effects stage (filters, blending, bitmap caching).
+    std::vector<Filter> filters;
+    BlendMode blendMode = BlendMode::Normal;
+    bool cacheAsBitmap = false;
+    bool visible = true;
+    std::optional<Rgba> backgroundColor;
+    // A sprite's own timeline; empty for every other character.
+    std::vector<TimelineState> sprite;
+    // Placed during the tick in progress (a new sprite does not move on in
+    // the tick that placed it).
+    bool justPlaced = false;
+};
+
+// What a main-timeline action asked for; collected while a frame's actions
+// run and applied afterwards, so that seeking can build a frame without
+// following the movie's own jumps.
+struct Navigation {
+    enum class Kind { Stop, Play, Goto };
+    Kind kind = Kind::Stop;
+    int frame = 0;
+    bool play = false;
+};
+
+struct TimelineState {
+    const Timeline* timeline = nullptr;
+    std::uint16_t characterId = 0; // the sprite's id; 0 for the main timeline
+    int frame = 0;
+    bool playing = true;
+    std::map<int, Instance> list; // depth -> instance
+};
+
+struct RootState {
+    TimelineState main;
+    Rgba background{255, 255, 255, 255};
+    // Navigation asked for by the main timeline's actions of the current frame.
+    std::vector<Navigation> navigation;
+};
+
+} // namespace qev::swf::engine

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "engine/State.h"
+#include "engine/Timeline.h"
+#include "render/Paint.h"
+
+#include <QPainter>
+#include <QRect>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <tuple>
+#include <unordered_map>
+
+namespace qev::swf::render {
+
+// Where a later stage draws an object through a layer of its own (blend
+// modes, filters, bitmap caching). drawContent paints the object itself onto
+// whatever painter it is given, with the device transform toDevice.
+class LayerHook {
+public:
+    virtual ~LayerHook() = default;
+    virtual bool wantsLayer(const engine::Instance& instance) const = 0;
+    virtual void drawLayer(QPainter& painter, const engine::Instance& instance, const QTransform& toDevice,
+                           const CxForm& cx, const std::function<void(QPainter&)>& drawContent) = 0;
+};
+
+// Where a later stage draws text fields that use device fonts.
+class TextHook {
+public:
+    virtual ~TextHook() = default;
+    virtual void drawDeviceText(QPainter& painter, const EditText& text, const QTransform& toDevice,
+                                const CxForm& cx) = 0;
+};
+
+// Draws a movie's display lists with QPainter. Keeps the assembled outlines
+// of shapes (and of morph shapes per ratio), glyphs and colour-transformed
+// bitmaps between frames.
+class Renderer {
+public:
+    Renderer(const Movie& movie, engine::TimelineEngine& engine);
+
+    // Draws the state into target: the whole stage, aspect kept, centred;
+    // the rest of target in the background colour.
+    void render(QPainter& painter, const engine::RootState& state, const QRect& target);
+    // The transform from stage twips to device pixels used for target.
+    QTransform stageTransform(const QRect& target) const;
+
+    void setLayerHook(std::shared_ptr<LayerHook> hook) { layerHook_ = std::move(hook); }
+    void setTextHook(std::shared_ptr<TextHook> hook) { textHook_ = std::move(hook); }
+
+    // Every display object is drawn through here.
+    void drawObject(QPainter& painter, const engine::Instance& instance, const QTransform& parent,
+                    const CxForm& parentCx, int nesting);
+    // Draws one display list, masks applied.
+    void drawList(QPainter& painter, const std::map<int, engine::Instance>& list, const QTransform& toDevice,
+                  const CxForm& cx, int nesting);
+
+    const PreparedShape* shape(std::uint16_t id);
+    const PreparedShape* morph(std::uint16_t id, std::uint16_t ratio);
+    const QPainterPath* glyph(std::uint16_t fontId, std::uint32_t index);
+    QImage bitmap(std::uint16_t id, const CxForm& cx);
+
+    static constexpr int maxNesting = 64;
+
+private:
+    void drawContent(QPainter& painter, const engine::Instance& instance, const QTransform& toDevice,
+                     const CxForm& cx, int nesting);
+    void drawCharacter(QPainter& painter, std::uint16_t id, const engine::Instance* instance,
+                       const QTransform& toDevice, const CxForm& cx, int nesting);
+    void drawShape(QPainter& painter, const PreparedShape& shape, const QTransform& toDevice, const CxForm& cx);
+    void drawText(QPainter& painter, const Text& text, const QTransform& toDevice, const CxForm& cx);
+    void drawEditText(QPainter& painter, const EditText& text, const QTransform& toDevice, const CxForm& cx);
+    void drawButton(QPainter& painter, const Button& button, const QTransform& toDevice, const CxForm& cx,
+                    int nesting);
+    // The outline a mask covers, in device pixels.
+    QPainterPath maskPath(std::uint16_t id, const engine::Instance* instance, const QTransform& toDevice,
+                          int nesting);
+
+    const Movie& movie_;
+    engine::TimelineEngine& engine_;
+    std::shared_ptr<LayerHook> layerHook_;
+    std::shared_ptr<TextHook> textHook_;
+    double viewScale_ = 1; // device pixels per stage twip
+    BitmapLookup bitmapLookup_;
+
+    std::unordered_map<std::uint16_t, PreparedShape> shapes_;
+    std::unordered_map<std::uint32_t, PreparedShape> morphs_;
+    std::unordered_map<std::uint64_t, QPainterPath> glyphs_;
+    std::map<std::tuple<std::uint16_t, std::array<float, 8>>, QImage> bitmaps_;
+    std::unordered_map<std::uint16_t, engine::TimelineState> buttonSprites_;
+};
+
+} // namespace qev::swf::render
