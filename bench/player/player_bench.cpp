@@ -1,0 +1,109 @@
+// Start-up of the player's window with a playlist of 32,767 items: reading
+// the playlist into both lists, and the whole start-up up to the window
+// being shown (offscreen).
+#include "Form1.h"
+#include "RecordingMovieControl.h"
+
+#include "qev/Playlist.h"
+#include "qev/ScriptedPlatform.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <benchmark/benchmark.h>
+
+#include <optional>
+
+namespace {
+
+using qev::player::Form1;
+using qev::player::testing::MovieControlLog;
+using qev::player::testing::RecordingMovieControl;
+
+constexpr int kItems = 32767;
+
+// A disc folder holding "PlayList.qev" with kItems items, made the current directory.
+class DiscFolder {
+public:
+    DiscFolder()
+    {
+        std::vector<qev::PlaylistItem> items;
+        items.reserve(kItems);
+        for (int i = 0; i < kItems; ++i)
+            items.push_back({QStringLiteral("Movie number %1 of the collection").arg(i + 1),
+                             QStringLiteral("movie_%1.swf").arg(i + 1)});
+        qev::writePlaylistFile(dir_.filePath(QStringLiteral("PlayList.qev")), items,
+                               qev::CodePage::fromEnvironment());
+        QDir::setCurrent(dir_.path());
+    }
+
+private:
+    QTemporaryDir dir_;
+};
+
+DiscFolder& disc()
+{
+    static DiscFolder folder;
+    return folder;
+}
+
+void BM_LoadPlayList(benchmark::State& state)
+{
+    disc();
+    qev::ScriptedPlatform platform;
+    MovieControlLog log;
+    Form1 form(platform, RecordingMovieControl::maker(log));
+    auto* list = form.findChild<QTreeWidget*>(QStringLiteral("lstViewSongList"));
+    const QString path = QDir::current().filePath(QStringLiteral("PlayList.qev"));
+    for (auto _ : state) {
+        form.LoadPlayList(path, *list);
+        benchmark::DoNotOptimize(list->topLevelItemCount());
+    }
+    if (list->topLevelItemCount() != kItems)
+        state.SkipWithError("the list does not hold every item");
+    state.SetItemsProcessed(state.iterations() * kItems);
+}
+BENCHMARK(BM_LoadPlayList)->Unit(benchmark::kMillisecond);
+
+// Creating the window, its start-up, and showing it until it is exposed.
+void BM_StartUpToWindowShown(benchmark::State& state)
+{
+    disc();
+    qev::ScriptedPlatform platform;
+    MovieControlLog log;
+    for (auto _ : state) {
+        std::optional<Form1> form;
+        form.emplace(platform, RecordingMovieControl::maker(log));
+        if (!form->Form_Load()) {
+            state.SkipWithError("the playlist was not found");
+            break;
+        }
+        form->show();
+        if (!QTest::qWaitForWindowExposed(&*form)) {
+            state.SkipWithError("the window was not exposed");
+            break;
+        }
+        QCoreApplication::processEvents();
+        state.PauseTiming();
+        form.reset();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_StartUpToWindowShown)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,37 @@
+// Ostiv, the menu player: lists the movies of "PlayList.qev" in the current
+// directory and plays the one the user clicks.
+#include "Form1.h"
+#include "MovieControlModule.h"
+
+#include "qev/Platform.h"
+#include "qev/swf/MovieControl.h"
+
+#include <QApplication>
+#include <QDir>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Ostiv"));
+    const QString title = QStringLiteral("Ostiv");
+    qev::QtPlatform platform;
+
+    // The movie control lives in a module beside the program file.
+    const qev::player::MovieControlModule module(
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Flash.ocx")));
+    if (!module.factory()) {
+        platform.message(nullptr, title, module.errorText());
+        return 1;
+    }
+
+    try {
+        qev::player::Form1 form(platform, [&](QWidget* parent) { return module.factory()->create(parent); });
+        if (!form.Form_Load())
+            return 0;
+        form.show();
+        return app.exec();
+    } catch (const std::exception& e) {
+        platform.message(nullptr, title, QString::fromUtf8(e.what()));
+        return 1;
+    }
+}

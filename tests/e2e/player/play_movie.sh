@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# The player started in a disc folder with a playlist and movies: the window
+# "QEV Menu Player" lists the names, and a click on the first row plays its
+# movie, so the movie area is no longer blank.
+#   play_movie.sh PROGRAM MODULE MAKE_DISC SHOT_DIR
+set -euo pipefail
+program=$1 module=$2 make_disc=$3 shots=$4
+source "$(dirname "$0")/lib.sh"
+
+mkdir -p "$shots"
+work=$(mktemp -d)
+pid=""
+cleanup() {
+  [[ -n $pid ]] && kill "$pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A disc folder as the creator lays it out: the player beside its control
+# module, the playlist and the movies.
+disc=$work/disc
+mkdir "$disc"
+cp "$program" "$disc/autorun.exe"
+cp "$module" "$disc/Flash.ocx"
+"$make_disc" "$disc" || fail "could not write the disc's movies and playlist"
+cd "$disc"
+./autorun.exe &
+pid=$!
+
+window=$(wait_for_window "QEV Menu Player" 20) || fail "the player's window did not appear"
+if xdotool search --name '^Ostiv$' >/dev/null 2>&1; then
+  fail "the player showed a message box at start-up"
+fi
+read -r x y < <(window_origin "$window")
+stage="508x465+${x}+${y}"
+list="197x465+$((x + 508))+${y}"
+
+sleep 1 # let the window paint
+import -window root "$shots/play-before-click.png"
+before=$(colours_in "$shots/play-before-click.png" "$stage")
+((before == 1)) || fail "the movie area shows something before any row was picked ($before colours)"
+rows=$(colours_in "$shots/play-before-click.png" "$list")
+((rows > 2)) || fail "the list shows no rows"
+
+# The first row lies right under the column header.
+xdotool mousemove --window "$window" 560 38 click 1
+for ((i = 0; i < 50; i++)); do
+  sleep 0.2
+  import -window root "$shots/play-after-click.png"
+  after=$(colours_in "$shots/play-after-click.png" "$stage")
+  if ((after > 1)); then
+    echo "ok: the movie plays ($after colours in the movie area)"
+    exit 0
+  fi
+done
+fail "the movie area stayed blank after the first row was clicked"
