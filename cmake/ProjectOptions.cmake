@@ -12,17 +12,18 @@ endif()
 
 include(GoogleTest)
 
-# Registers a GoogleTest executable with CTest.
+# Registers a GoogleTest executable with CTest. Test names start with the
+# target's name, so `ctest -R common` picks one area's tests.
 function(qev_add_gtest target)
   target_link_libraries(${target} PRIVATE GTest::gtest GTest::gtest_main qev::options)
-  gtest_discover_tests(${target} PROPERTIES ENVIRONMENT "LC_ALL=C.UTF-8" DISCOVERY_TIMEOUT 60)
+  gtest_discover_tests(${target} TEST_PREFIX "${target}." PROPERTIES ENVIRONMENT "LC_ALL=C.UTF-8" DISCOVERY_TIMEOUT 60)
 endfunction()
 
 # Registers a GoogleTest executable whose tests use real Qt widgets; its main
 # (from qev::testing) owns a QApplication on the offscreen platform.
 function(qev_add_qt_gtest target)
   target_link_libraries(${target} PRIVATE qev::testing GTest::gtest qev::options)
-  gtest_discover_tests(${target}
+  gtest_discover_tests(${target} TEST_PREFIX "${target}."
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8"
     DISCOVERY_TIMEOUT 60)
 endfunction()
