@@ -356,6 +356,34 @@ char16_t CodePage::charOf(std::int16_t code) const
     return ch == kNoChar ? kSubstitute : ch;
 }
 
+QString CodePage::xorCodes(QStringView text, std::uint8_t key) const
+{
+    const Tables& t = *tables_;
+    QString result(text.size(), Qt::Uninitialized);
+    auto* out = reinterpret_cast<char16_t*>(result.data());
+    const char16_t* in = text.utf16();
+    const qsizetype count = text.size();
+    if (!t.doubleByte) {
+        for (qsizetype i = 0; i < count; ++i) {
+            std::uint16_t code = t.charToCode[in[i]];
+            if (code == kNoCode)
+                code = kSubstitute;
+            // A single-byte page has a character for every byte.
+            out[i] = t.codeToChar[(code ^ key) & 0xFF];
+        }
+        return result;
+    }
+    for (qsizetype i = 0; i < count; ++i) {
+        std::uint16_t code = t.charToCode[in[i]];
+        if (code == kNoCode)
+            code = kSubstitute;
+        code ^= key;
+        const char16_t ch = (code < 0x100 && t.isLead[code]) ? kNoChar : t.codeToChar[code];
+        out[i] = ch == kNoChar ? kSubstitute : ch;
+    }
+    return result;
+}
+
 void CodePage::encodeAppend(QByteArray& out, QStringView text) const
 {
     const Tables& t = *tables_;

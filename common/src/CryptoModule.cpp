@@ -6,20 +6,14 @@ namespace CryptoModule {
 
 QString Crypt(QStringView text, const qev::CodePage& codePage)
 {
-    // Each character on its own: its code (sign-extended, as the platform
-    // hands it out) XOR NameKey, turned back into a character of the same
-    // code page. Only the low byte changes, so a double-byte character keeps
-    // its lead byte. A character without a code has already become '?' in
-    // codeOf(); a code without a character comes back as '?' from charOf().
-    // Lengths are native: texts of any length are ciphered.
-    QString result(text.size(), Qt::Uninitialized);
-    char16_t* out = reinterpret_cast<char16_t*>(result.data());
-    const char16_t* in = text.utf16();
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const std::int32_t code = codePage.codeOf(in[i]);
-        out[i] = codePage.charOf(static_cast<std::int16_t>(code ^ NameKey));
-    }
-    return result;
+    // Each character on its own: its code XOR NameKey, turned back into a
+    // character of the same code page. The platform widens the signed code
+    // with its sign first; the key has no bits above the low byte, so only
+    // the low byte changes either way, and a double-byte character keeps its
+    // lead byte. A character without a code is taken as '?'; a code without
+    // a character comes back as '?'. Lengths are native: texts of any length
+    // are ciphered.
+    return codePage.xorCodes(text, NameKey);
 }
 
 } // namespace CryptoModule

@@ -137,3 +137,25 @@ TEST(Crypt, DoubleByteCodeWithoutCharacterBecomesQuestionMark)
     // The length never changes.
     EXPECT_EQ(Crypt(u"\u6620\u753B.swf", page).size(), 6);
 }
+
+class CryptEveryPage : public testing::TestWithParam<int> {};
+
+TEST_P(CryptEveryPage, EachCharacterIsItsCodeXorKey)
+{
+    // The cipher, character by character, as the code page's own code and
+    // character conversions give it; every 16-bit value is tried, those
+    // without a code included.
+    const CodePage page = CodePage::fromNumber(GetParam());
+    QString all(0x10000, Qt::Uninitialized);
+    for (int i = 0; i < 0x10000; ++i)
+        all[i] = QChar(static_cast<char16_t>(i));
+    const QString ciphered = Crypt(all, page);
+    ASSERT_EQ(ciphered.size(), all.size());
+    for (int i = 0; i < 0x10000; ++i) {
+        const std::int32_t code = page.codeOf(static_cast<char16_t>(i));
+        const char16_t expected = page.charOf(static_cast<std::int16_t>(code ^ NameKey));
+        ASSERT_EQ(ciphered[i].unicode(), expected) << "U+" << std::hex << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllPages, CryptEveryPage, testing::ValuesIn(CodePage::supportedNumbers()));

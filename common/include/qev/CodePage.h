@@ -50,6 +50,10 @@ public:
     // double-byte pair) gives '?'.
     char16_t charOf(std::int16_t code) const;
 
+    // Every character's code XOR key, turned back into a character: what
+    // codeOf() and charOf() give per character, in one pass over the text.
+    QString xorCodes(QStringView text, std::uint8_t key) const;
+
     QByteArray encode(QStringView text) const;
     // Appends the bytes of text to out (encode() without a temporary).
     void encodeAppend(QByteArray& out, QStringView text) const;
