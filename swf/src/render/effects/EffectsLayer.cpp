@@ -1,0 +1,166 @@
+#include "render/effects/EffectsLayer.h"
+
+#include "render/effects/BlendModes.h"
+#include "render/effects/Filters.h"
+
+#include <QImage>
+#include <QPaintDevice>
+#include <QPainter>
+
+#include <algorithm>
+
+namespace qev::swf::effects {
+
+namespace {
+
+// The smallest rectangle holding every pixel that is not fully transparent.
+QRect drawnArea(const QImage& image)
+{
+    int top = -1;
+    int bottom = -1;
+    int left = image.width();
+    int right = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        int first = -1;
+        int last = -1;
+        for (int x = 0; x < image.width(); ++x) {
+            if (row[x] != 0) {
+                first = x;
+                break;
+            }
+        }
+        if (first < 0)
+            continue;
+        for (int x = image.width() - 1; x >= first; --x) {
+            if (row[x] != 0) {
+                last = x;
+                break;
+            }
+        }
+        if (top < 0)
+            top = y;
+        bottom = y;
+        left = std::min(left, first);
+        right = std::max(right, last);
+    }
+    if (top < 0)
+        return {};
+    return QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+QPainter::CompositionMode qtMode(BlendMode mode)
+{
+    switch (mode) {
+    case BlendMode::Multiply: return QPainter::CompositionMode_Multiply;
+    case BlendMode::Screen: return QPainter::CompositionMode_Screen;
+    case BlendMode::Lighten: return QPainter::CompositionMode_Lighten;
+    case BlendMode::Darken: return QPainter::CompositionMode_Darken;
+    case BlendMode::Difference: return QPainter::CompositionMode_Difference;
+    case BlendMode::Add: return QPainter::CompositionMode_Plus;
+    case BlendMode::Overlay: return QPainter::CompositionMode_Overlay;
+    case BlendMode::HardLight: return QPainter::CompositionMode_HardLight;
+    case BlendMode::Invert: return QPainter::CompositionMode_Difference;
+    case BlendMode::Alpha: return QPainter::CompositionMode_DestinationIn;
+    case BlendMode::Erase: return QPainter::CompositionMode_DestinationOut;
+    default: return QPainter::CompositionMode_SourceOver;
+    }
+}
+
+void fillBehind(QImage& image, const QRect& area, const Rgba& color)
+{
+    QImage back(area.size(), QImage::Format_ARGB32_Premultiplied);
+    back.fill(QColor(color.r, color.g, color.b, color.a));
+    QPainter p(&back);
+    p.drawImage(QPoint(0, 0), image, area);
+    p.end();
+    QPainter q(&image);
+    q.setCompositionMode(QPainter::CompositionMode_Source);
+    q.drawImage(area.topLeft(), back);
+}
+
+} // namespace
+
+EffectsLayer::EffectsLayer(QSize stageSize) : stageSize_(stageSize) {}
+
+bool EffectsLayer::wantsLayer(const engine::Instance& instance) const
+{
+    return !instance.filters.empty() || (instance.blendMode != BlendMode::Normal && int(instance.blendMode) != 0)
+        || (instance.cacheAsBitmap && instance.backgroundColor.has_value());
+}
+
+double EffectsLayer::stageScale(const QPaintDevice& device) const
+{
+    if (stageSize_.width() <= 0 || stageSize_.height() <= 0)
+        return 1.0;
+    return std::min(double(device.width()) / stageSize_.width(), double(device.height()) / stageSize_.height());
+}
+
+void EffectsLayer::drawLayer(QPainter& painter, const engine::Instance& instance, const QTransform&,
+                             const render::CxForm&, const std::function<void(QPainter&)>& drawContent)
+{
+    QPaintDevice* device = painter.device();
+    if (!device || device->width() <= 0 || device->height() <= 0 || device->width() > maxLayerSide
+        || device->height() > maxLayerSide) {
+        drawContent(painter);
+        return;
+    }
+    const QRect deviceRect(0, 0, device->width(), device->height());
+
+    // The renderer sets absolute device transforms, so the layer shares the
+    // device's coordinates.
+    QImage layer(deviceRect.size(), QImage::Format_ARGB32_Premultiplied);
+    layer.fill(0);
+    {
+        QPainter lp(&layer);
+        lp.setRenderHints(painter.renderHints());
+        open_.push_back(&layer);
+        drawContent(lp);
+        open_.pop_back();
+    }
+
+    QRect drawn = drawnArea(layer);
+    if (instance.cacheAsBitmap && instance.backgroundColor && drawn.isValid())
+        fillBehind(layer, drawn, *instance.backgroundColor);
+    const double scale = stageScale(*device);
+    const QRect area = drawn.marginsAdded(filterPadding(instance.filters, scale)).intersected(deviceRect);
+    if (!area.isValid())
+        return;
+
+    QImage piece = layer.copy(area);
+    applyFilters(piece, instance.filters, scale);
+
+    BlendMode mode = blendModeFromCode(int(instance.blendMode));
+    const bool intoLayer = !open_.empty() && device == static_cast<const QPaintDevice*>(open_.back());
+    if (actsOnParentAlpha(mode) && !intoLayer)
+        mode = BlendMode::Normal;
+
+    painter.save();
+    painter.resetTransform();
+    if (mode == BlendMode::Normal || mode == BlendMode::Layer) {
+        painter.drawImage(area.topLeft(), piece);
+    } else if (device->devType() == QInternal::Image) {
+        // Blend onto a copy of what lies below, then put the result back
+        // through the painter so that its clip still applies.
+        const auto* below = static_cast<const QImage*>(device);
+        const QRect region = actsOnParentAlpha(mode) ? deviceRect : area;
+        QImage result = below->copy(region);
+        if (result.format() != QImage::Format_ARGB32_Premultiplied)
+            result.convertTo(QImage::Format_ARGB32_Premultiplied);
+        blendLayer(result, piece, area.topLeft() - region.topLeft(), mode);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(region.topLeft(), result);
+    } else {
+        // Nothing to read back from: Qt's nearest composition mode.
+        if (mode == BlendMode::Invert) {
+            QPainter whiten(&piece);
+            whiten.setCompositionMode(QPainter::CompositionMode_SourceIn);
+            whiten.fillRect(piece.rect(), Qt::white);
+        }
+        painter.setCompositionMode(qtMode(mode));
+        painter.drawImage(area.topLeft(), piece);
+    }
+    painter.restore();
+}
+
+} // namespace qev::swf::effects
