@@ -93,7 +93,7 @@ PlaceObject readPlaceObject23(BitReader& r, Context& ctx, int version)
     if (f2 & 0x20)
         p.visible = r.u8() != 0;
     if (f2 & 0x40)
-        p.backgroundColor = readArgb(r);
+        p.backgroundColor = readRgba(r);
     p.hasClipActions = f1 & 0x80;
     return p;
 }
