@@ -5,7 +5,7 @@
 #include "RecordingMovieControl.h"
 
 #include "qev/Playlist.h"
-#include "qev/ScriptedPlatform.h"
+#include "qev/Platform.h"
 
 #include <QApplication>
 #include <QDir>
@@ -24,6 +24,18 @@ using qev::player::testing::MovieControlLog;
 using qev::player::testing::RecordingMovieControl;
 
 constexpr int kItems = 32767;
+
+// No dialog is expected during start-up; one would fail the benchmark.
+class NoDialogs : public qev::Platform {
+public:
+    void message(QWidget*, const QString&, const QString& text) override { messages << text; }
+    qev::Answer askYesNoCancel(QWidget*, const QString&, const QString&) override { return qev::Answer::Cancel; }
+    QString openFile(QWidget*, const qev::FileDialogRequest&) override { return {}; }
+    QString saveFile(QWidget*, const qev::FileDialogRequest&) override { return {}; }
+    QString browseForFolder(QWidget*, const QString&) override { return {}; }
+    void showModal(QDialog*) override {}
+    QStringList messages;
+};
 
 // A disc folder holding "PlayList.qev" with kItems items, made the current directory.
 class DiscFolder {
@@ -53,7 +65,7 @@ DiscFolder& disc()
 void BM_LoadPlayList(benchmark::State& state)
 {
     disc();
-    qev::ScriptedPlatform platform;
+    NoDialogs platform;
     MovieControlLog log;
     Form1 form(platform, RecordingMovieControl::maker(log));
     auto* list = form.findChild<QTreeWidget*>(QStringLiteral("lstViewSongList"));
@@ -62,7 +74,7 @@ void BM_LoadPlayList(benchmark::State& state)
         form.LoadPlayList(path, *list);
         benchmark::DoNotOptimize(list->topLevelItemCount());
     }
-    if (list->topLevelItemCount() != kItems)
+    if (list->topLevelItemCount() != kItems || !platform.messages.isEmpty())
         state.SkipWithError("the list does not hold every item");
     state.SetItemsProcessed(state.iterations() * kItems);
 }
@@ -72,13 +84,13 @@ BENCHMARK(BM_LoadPlayList)->Unit(benchmark::kMillisecond);
 void BM_StartUpToWindowShown(benchmark::State& state)
 {
     disc();
-    qev::ScriptedPlatform platform;
+    NoDialogs platform;
     MovieControlLog log;
     for (auto _ : state) {
         std::optional<Form1> form;
         form.emplace(platform, RecordingMovieControl::maker(log));
-        if (!form->Form_Load()) {
-            state.SkipWithError("the playlist was not found");
+        if (!form->Form_Load() || !platform.messages.isEmpty()) {
+            state.SkipWithError("the playlist was not read");
             break;
         }
         form->show();
