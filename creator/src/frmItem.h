@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace qev {
+class Platform;
+}
+
+// The small modal prompt for one name. The caller sets Label1, shows the
+// dialog modally and reads txtItemName once it has gone: a non-empty text is
+// the answer, the empty text means cancelled. The dialog is only ever hidden,
+// so its text survives from one use to the next.
+class frmItem : public QDialog {
+    Q_OBJECT
+public:
+    frmItem(qev::Platform& platform, QWidget* owner);
+
+    QLineEdit* txtItemName;
+    QPushButton* cmdOK;
+    QPushButton* cmdCancel;
+    QLabel* Label1;
+
+    // Esc and the window's close box end up here: both count as Cancel.
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private slots:
+    void cmdOK_Click();
+    void cmdCancel_Click();
+
+private:
+    void createControls();
+    void placeControls();
+    void connectHandlers();
+
+    qev::Platform& platform_;
+};

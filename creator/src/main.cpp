@@ -1,0 +1,14 @@
+#include "frmAdminAdd.h"
+#include "qev/Platform.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Ravlen"));
+    qev::QtPlatform platform;
+    frmAdminAdd window(platform);
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "PictureButton.h"
+#include "frmAdminAdd.h"
+#include "frmItem.h"
+#include "qev/ScriptedPlatform.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <utility>
+#include <vector>
+
+using Row = std::pair<QString, QString>;
+
+// A fresh main window on scripted dialogs, in a temporary folder.
+class CreatorTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    QString pathIn(const QString& name) const { return dir.filePath(name); }
+
+    // Add through the real command: the open dialog answers path, the name
+    // prompt gets name typed and OK pressed.
+    void add(const QString& path, const QString& name);
+    // Save through the real command to path.
+    void save(const QString& path);
+    // Load through the real command from path (no save question expected).
+    void load(const QString& path);
+    // Fills the list directly with count generated rows (for long lists).
+    void fillRows(int count);
+
+    std::vector<Row> rows() const;
+    int selected() const;
+
+    QTemporaryDir dir;
+    qev::ScriptedPlatform platform;
+    std::unique_ptr<frmAdminAdd> window;
+};
+
+// The name prompt's script: type text (setText keeps any character) and press OK.
+std::function<void(QDialog*)> typeAndOk(const QString& text);
+// The name prompt's script: press Cancel.
+std::function<void(QDialog*)> pressCancel();
+
+// The stored form of one line: every byte XOR 0x5A (the cipher on a
+// single-byte code page), written out here independently of the library.
+QByteArray ciphered(const QByteArray& ansi);
+QByteArray readBytes(const QString& path);
+void writeBytes(const QString& path, const QByteArray& bytes);

@@ -1,0 +1,841 @@
+// The main window: layout, the project state, item editing and the project
+// commands, driven through the real buttons with scripted dialogs.
+#include "CreatorTestSupport.h"
+
+#include "PictureButton.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QScrollBar>
+#include <QTreeWidget>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+using Kind = qev::ScriptedPlatform::Asked;
+
+// ---- Window and project state ------------------------------------------------
+
+TEST_F(CreatorTest, OpensUntitledWithAnEmptyUnsavedProject)
+{
+    EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - Untitled");
+    EXPECT_EQ(window->ProjectName, "Untitled");
+    EXPECT_EQ(window->StartFolder, QDir::currentPath());
+    EXPECT_FALSE(window->ProjectSaved);
+    EXPECT_EQ(window->lstViewSongList->topLevelItemCount(), 0);
+    EXPECT_EQ(window->focusWidget(), window->lstViewSongList);
+    window->ProjectSaved = true;
+}
+
+TEST_F(CreatorTest, ControlsSitWhereTheLayoutPutsThem)
+{
+    EXPECT_EQ(window->size(), QSize(583, 307));
+    EXPECT_EQ(window->minimumSize(), window->maximumSize());
+    EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(window->Label1->geometry(), QRect(8, 8, 265, 17));
+    EXPECT_EQ(window->Label1->text(), "List of items on CD:");
+    EXPECT_EQ(window->lstViewSongList->geometry(), QRect(8, 32, 457, 265));
+
+    struct Expected {
+        PictureButton* button;
+        QRect geometry;
+        const char* caption;
+        const char* toolTip;
+        QSize picture;
+    };
+    const Expected buttons[] = {
+        {window->cmdNewProject, {480, 8, 89, 65}, "New project", "New project", {32, 32}},
+        {window->cmdSaveList, {480, 80, 41, 41}, "", "Save project", {24, 24}},
+        {window->cmdOpenList, {528, 80, 41, 41}, "", "Load project", {24, 24}},
+        {window->cmdAdd, {480, 128, 41, 41}, "", "Add new item", {24, 24}},
+        {window->cmdRemove, {528, 128, 41, 41}, "", "Remove item from list", {24, 24}},
+        {window->cmdDown, {480, 176, 41, 41}, "", "Move item down", {9, 9}},
+        {window->cmdUp, {528, 176, 41, 41}, "", "Move item up", {9, 9}},
+        {window->cmdSave, {480, 224, 89, 73}, "Make autorun CD", "Make autorun CD", {34, 34}},
+    };
+    for (const auto& e : buttons) {
+        SCOPED_TRACE(e.toolTip);
+        EXPECT_EQ(e.button->geometry(), e.geometry);
+        EXPECT_EQ(e.button->text(), e.caption);
+        EXPECT_EQ(e.button->toolTip(), e.toolTip);
+        EXPECT_EQ(e.button->iconSize(), e.picture);
+        EXPECT_FALSE(e.button->icon().isNull());
+        EXPECT_EQ(e.button->icon().actualSize(e.picture), e.picture);
+    }
+    EXPECT_EQ(window->cmdSave->font().family(), "Verdana");
+    EXPECT_DOUBLE_EQ(window->cmdSave->font().pointSizeF(), 9.75);
+    EXPECT_EQ(window->windowIcon().actualSize(QSize(48, 36)), QSize(48, 36));
+
+    // Tab order: the list first, then the buttons as the layout numbers
+    // them. The walk follows the focus chain as Tab does, skipping what
+    // takes no keyboard focus (the label, the list's own parts).
+    const std::vector<const QWidget*> expected = {
+        window->lstViewSongList, window->cmdSave,   window->cmdAdd,
+        window->cmdRemove,       window->cmdOpenList, window->cmdSaveList,
+        window->cmdDown,         window->cmdUp,     window->cmdNewProject};
+    std::vector<const QWidget*> walked;
+    const QWidget* w = window->lstViewSongList;
+    do {
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(window.get()))
+            walked.push_back(w);
+        w = w->nextInFocusChain();
+    } while (w != window->lstViewSongList && walked.size() < 20);
+    EXPECT_EQ(walked, expected);
+    window->ProjectSaved = true;
+}
+
+TEST_F(CreatorTest, ListIsAnUnsortedSingleSelectionReportView)
+{
+    const QTreeWidget* list = window->lstViewSongList;
+    ASSERT_EQ(list->columnCount(), 2);
+    EXPECT_EQ(list->headerItem()->text(0), "Item");
+    EXPECT_EQ(list->headerItem()->text(1), "Path");
+    EXPECT_EQ(list->columnWidth(0), 229);
+    EXPECT_EQ(list->columnWidth(1), 296);
+    EXPECT_EQ(list->font().family(), "Verdana");
+    EXPECT_DOUBLE_EQ(list->font().pointSizeF(), 9.75);
+    EXPECT_FALSE(list->isSortingEnabled());
+    EXPECT_FALSE(list->rootIsDecorated());
+    EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
+    EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
+    EXPECT_EQ(list->editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_FALSE(list->header()->stretchLastSection());
+    window->ProjectSaved = true;
+}
+
+TEST_F(CreatorTest, NoButtonAnswersEnterOrEsc)
+{
+    add("/movies/a.swf", "A");
+    // Enter and Esc in the list start no command (no dialog is asked for).
+    QTest::keyClick(window->lstViewSongList, Qt::Key_Return);
+    QTest::keyClick(window->lstViewSongList, Qt::Key_Escape);
+    EXPECT_EQ(platform.asked().size(), 2u);
+    EXPECT_EQ(rows().size(), 1u);
+    window->ProjectSaved = true;
+}
+
+// ---- The shared file dialog ----------------------------------------------------
+
+TEST_F(CreatorTest, FileDialogsKeepTheirTitleAndLoadRunsWithThePreviousFlags)
+{
+    // Load right after start: the flags the control was made with.
+    platform.answerQuestion(qev::Answer::No);
+    platform.answerOpenFile(QString());
+    window->cmdOpenList->click();
+    // Add sets 0x804; a later load keeps them.
+    platform.answerOpenFile(QString());
+    window->cmdAdd->click();
+    platform.answerQuestion(qev::Answer::No);
+    platform.answerOpenFile(QString());
+    window->cmdOpenList->click();
+    // Save sets 0x806; a later load keeps them.
+    platform.answerSaveFile(QString());
+    window->cmdSaveList->click();
+    platform.answerQuestion(qev::Answer::No);
+    platform.answerOpenFile(QString());
+    window->cmdOpenList->click();
+
+    std::vector<qev::FileDialogRequest> requests;
+    for (const auto& a : platform.asked())
+        if (a.kind == Kind::OpenFile || a.kind == Kind::SaveFile)
+            requests.push_back(a.request);
+    ASSERT_EQ(requests.size(), 5u);
+    const int flags[] = {0, 0x804, 0x804, 0x806, 0x806};
+    const char* filters[] = {"QEV PlayList (*.qev)|*.qev", "Flash (*.swf)|*.swf",
+                             "QEV PlayList (*.qev)|*.qev", "QEV PlayList (*.qev)|*.qev",
+                             "QEV PlayList (*.qev)|*.qev"};
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(requests[i].title, "Select a file");
+        EXPECT_EQ(requests[i].fileName, "");
+        EXPECT_EQ(requests[i].flags, flags[i]);
+        EXPECT_EQ(requests[i].filter, filters[i]);
+    }
+    // A cancelled dialog leaves the file name empty.
+    EXPECT_EQ(window->CommonDialog1.FileName, "");
+    window->ProjectSaved = true;
+}
+
+// ---- Add ---------------------------------------------------------------------
+
+TEST_F(CreatorTest, AddAppendsSelectsAndMarksUnsaved)
+{
+    window->ProjectSaved = true;
+    add("/movies/intro.swf", "  Intro  ");
+    add("/movies/intro.swf", "  Intro  ");
+    add("/movies/missing/nothere.swf", "   ");
+    EXPECT_EQ(rows(), (std::vector<Row>{{"  Intro  ", "/movies/intro.swf"},
+                                        {"  Intro  ", "/movies/intro.swf"},
+                                        {"   ", "/movies/missing/nothere.swf"}}));
+    EXPECT_EQ(selected(), 2);
+    EXPECT_FALSE(window->ProjectSaved);
+    const auto modals = platform.asked(Kind::Modal);
+    ASSERT_EQ(modals.size(), 3u);
+    window->ProjectSaved = true;
+}
+
+TEST_F(CreatorTest, AddCancelledChangesNothing)
+{
+    add("/movies/a.swf", "A");
+    window->ProjectSaved = true;
+    // Cancelled file dialog: no name prompt.
+    platform.answerOpenFile(QString());
+    window->cmdAdd->click();
+    EXPECT_EQ(platform.asked(Kind::Modal).size(), 1u);
+    // Cancelled name prompt: the chosen file is dropped.
+    platform.answerOpenFile("/movies/b.swf");
+    platform.answerModal(pressCancel());
+    window->cmdAdd->click();
+    EXPECT_EQ(rows(), (std::vector<Row>{{"A", "/movies/a.swf"}}));
+    EXPECT_EQ(selected(), 0);
+    EXPECT_TRUE(window->ProjectSaved);
+}
+
+TEST_F(CreatorTest, NamePromptOpensEmptyForAddEvenAfterNewProject)
+{
+    window->ProjectSaved = true;
+    platform.answerModal(typeAndOk("Demo"));
+    window->cmdNewProject->click();
+    platform.answerOpenFile("/movies/a.swf");
+    platform.answerModal([](QDialog* d) {
+        EXPECT_EQ(d->findChild<QLineEdit*>("txtItemName")->text(), "");
+        EXPECT_EQ(d->findChild<QLabel*>("Label1")->text(), "Item name:");
+        d->findChild<QLineEdit*>("txtItemName")->setText("A");
+        d->findChild<QPushButton*>("cmdOK")->click();
+    });
+    window->cmdAdd->click();
+    EXPECT_EQ(rows().size(), 1u);
+    window->ProjectSaved = true;
+}
+
+TEST_F(CreatorTest, AddedRowIsSelectedWithoutScrolling)
+{
+    fillRows(300);
+    const int before = window->lstViewSongList->verticalScrollBar()->value();
+    add("/movies/last.swf", "Last");
+    EXPECT_EQ(selected(), 300);
+    EXPECT_EQ(window->lstViewSongList->verticalScrollBar()->value(), before);
+    window->ProjectSaved = true;
+}
+
+// ---- Remove ------------------------------------------------------------------
+
+class RemoveTest : public CreatorTest {
+protected:
+    void SetUp() override
+    {
+        CreatorTest::SetUp();
+        add("/m/a.swf", "A");
+        add("/m/b.swf", "B");
+        add("/m/c.swf", "C");
+        window->ProjectSaved = true;
+    }
+    void TearDown() override
+    {
+        window->ProjectSaved = true;
+        CreatorTest::TearDown();
+    }
+    void select(int row) { window->lstViewSongList->setCurrentItem(window->lstViewSongList->topLevelItem(row)); }
+    QStringList names() const
+    {
+        QStringList n;
+        for (const auto& r : rows())
+            n << r.first;
+        return n;
+    }
+};
+
+TEST_F(RemoveTest, LastRowSelectsTheNewLastRow)
+{
+    select(2);
+    window->cmdRemove->click();
+    EXPECT_EQ(names(), QStringList({"A", "B"}));
+    EXPECT_EQ(selected(), 1);
+    EXPECT_FALSE(window->ProjectSaved);
+}
+
+TEST_F(RemoveTest, FirstRowSelectsTheRowThatTookItsPlace)
+{
+    select(0);
+    window->cmdRemove->click();
+    EXPECT_EQ(names(), QStringList({"B", "C"}));
+    EXPECT_EQ(selected(), 0);
+    EXPECT_EQ(window->lstViewSongList->topLevelItem(0)->text(1), "/m/b.swf");
+}
+
+TEST_F(RemoveTest, MiddleRowSelectsTheNextRow)
+{
+    select(1);
+    window->cmdRemove->click();
+    EXPECT_EQ(names(), QStringList({"A", "C"}));
+    EXPECT_EQ(selected(), 1);
+}
+
+TEST_F(RemoveTest, OnlyRowLeavesNothingSelectedAndUnsaved)
+{
+    select(0);
+    window->cmdRemove->click();
+    select(0);
+    window->cmdRemove->click();
+    window->ProjectSaved = true;
+    select(0);
+    window->cmdRemove->click();
+    EXPECT_TRUE(names().isEmpty());
+    EXPECT_EQ(selected(), -1);
+    EXPECT_FALSE(window->ProjectSaved);
+    // And on the empty list it does nothing at all.
+    window->ProjectSaved = true;
+    window->cmdRemove->click();
+    EXPECT_TRUE(window->ProjectSaved);
+}
+
+TEST_F(RemoveTest, NoSelectedRowMeansNothingHappens)
+{
+    window->lstViewSongList->clearSelection();
+    for (auto* button : {window->cmdRemove, window->cmdUp, window->cmdDown})
+        button->click();
+    EXPECT_EQ(names(), QStringList({"A", "B", "C"}));
+    EXPECT_TRUE(window->ProjectSaved);
+}
+
+TEST_F(RemoveTest, DoesNotScroll)
+{
+    fillRows(300);
+    select(1);
+    window->lstViewSongList->scrollToBottom();
+    const int before = window->lstViewSongList->verticalScrollBar()->value();
+    ASSERT_GT(before, 0);
+    window->cmdRemove->click();
+    EXPECT_EQ(selected(), 1);
+    EXPECT_EQ(window->lstViewSongList->verticalScrollBar()->value(), before);
+}
+
+// ---- Up and Down -------------------------------------------------------------
+
+TEST_F(RemoveTest, UpOnTheFirstAndDownOnTheLastRowChangeNothing)
+{
+    select(0);
+    window->cmdUp->click();
+    EXPECT_EQ(names(), QStringList({"A", "B", "C"}));
+    EXPECT_EQ(selected(), 0);
+    select(2);
+    window->cmdDown->click();
+    EXPECT_EQ(names(), QStringList({"A", "B", "C"}));
+    EXPECT_EQ(selected(), 2);
+    EXPECT_TRUE(window->ProjectSaved);
+}
+
+TEST_F(RemoveTest, UpAndDownInTheMiddleMoveTheRowAndItsSelection)
+{
+    select(1);
+    window->cmdUp->click();
+    EXPECT_EQ(names(), QStringList({"B", "A", "C"}));
+    EXPECT_EQ(selected(), 0);
+    EXPECT_FALSE(window->ProjectSaved);
+    window->ProjectSaved = true;
+    window->cmdDown->click();
+    window->cmdDown->click();
+    EXPECT_EQ(names(), QStringList({"A", "C", "B"}));
+    EXPECT_EQ(selected(), 2);
+    EXPECT_EQ(window->lstViewSongList->topLevelItem(2)->text(1), "/m/b.swf");
+    EXPECT_FALSE(window->ProjectSaved);
+}
+
+// The row's whole height lies in the list's visible area (the columns are
+// wider than the list, so only the vertical extent counts).
+bool fullyShown(const QTreeWidget* list, int row)
+{
+    const QRect r = list->visualItemRect(list->topLevelItem(row));
+    return r.height() > 0 && r.top() >= 0 && r.bottom() < list->viewport()->height();
+}
+
+TEST_F(RemoveTest, MovedRowIsScrolledIntoView)
+{
+    fillRows(300);
+    QTreeWidget* list = window->lstViewSongList;
+    const bool autoScroll = list->hasAutoScroll();
+    list->setAutoScroll(false);
+    select(200);
+    list->setAutoScroll(autoScroll);
+    list->scrollToTop();
+    QCoreApplication::processEvents();
+    ASSERT_FALSE(fullyShown(list, 201));
+    window->cmdDown->click();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(selected(), 201);
+    const QRect shown = list->visualItemRect(list->topLevelItem(201));
+    EXPECT_TRUE(fullyShown(list, 201)) << shown.y();
+
+    list->scrollToBottom();
+    QCoreApplication::processEvents();
+    ASSERT_FALSE(fullyShown(list, 200));
+    window->cmdUp->click();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(selected(), 200);
+    EXPECT_TRUE(fullyShown(list, 200));
+}
+
+// ---- Save and load -------------------------------------------------------------
+
+TEST_F(CreatorTest, SaveWritesNameAndCipheredFullPathLinesForEveryRow)
+{
+    add("C:\\movies\\Intro.swf", "Intro");
+    add("/home/ann/Films/Wave caf\u00e9.swf", "Caf\u00e9 menu");
+    add("/m/x.swf", " ");
+    save(pathIn("show.qev"));
+    const QByteArray expected = QByteArray("Intro\r\n") + ciphered("C:\\movies\\Intro.swf") + "\r\n"
+        + "Caf\xe9 menu\r\n" + ciphered("/home/ann/Films/Wave caf\xe9.swf") + "\r\n" + " \r\n"
+        + ciphered("/m/x.swf") + "\r\n";
+    EXPECT_EQ(readBytes(pathIn("show.qev")), expected);
+    EXPECT_TRUE(window->ProjectSaved);
+    EXPECT_EQ(window->ProjectName, "show");
+    EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - show");
+}
+
+TEST_F(CreatorTest, EmptyListSavesAZeroByteFile)
+{
+    save(pathIn("empty.qev"));
+    EXPECT_EQ(readBytes(pathIn("empty.qev")), QByteArray());
+    EXPECT_TRUE(window->ProjectSaved);
+}
+
+TEST_F(CreatorTest, LoadThenSaveGivesTheSameBytes)
+{
+    // High bytes, 1252's unassigned bytes, a lone CR inside a reference ("W"),
+    // a lone LF inside a name, and an empty pair.
+    const QByteArray original = QByteArray("Caf\xe9 \x81\x8d\x8f\x90\x9d\r\n") + ciphered("C:\\Films\\Wild.swf")
+        + "\r\n" + "two\nlines\r\n" + ciphered("/a/b/c.d.swf") + "\r\n" + "\r\n\r\n";
+    writeBytes(pathIn("in.qev"), original);
+    platform.answerQuestion(qev::Answer::No);
+    load(pathIn("in.qev"));
+    ASSERT_EQ(rows().size(), 3u);
+    EXPECT_EQ(rows()[0].second, "C:\\Films\\Wild.swf");
+    EXPECT_EQ(rows()[2], Row("", ""));
+    save(pathIn("out.qev"));
+    EXPECT_EQ(readBytes(pathIn("out.qev")), original);
+}
+
+TEST_F(CreatorTest, LoadNamesTheProjectAndCountsAsUnsaved)
+{
+    writeBytes(pathIn("my.folder"), {});
+    QDir(dir.path()).mkdir("my.dir");
+    writeBytes(pathIn("my.dir/menu.old.qev"), QByteArray("A\r\n") + ciphered("/m/a.swf") + "\r\n");
+    add("/m/x.swf", "X");
+    save(pathIn("first.qev"));
+    ASSERT_TRUE(window->ProjectSaved);
+    load(pathIn("my.dir/menu.old.qev")); // saved: no question
+    EXPECT_EQ(rows(), (std::vector<Row>{{"A", "/m/a.swf"}}));
+    EXPECT_EQ(window->ProjectName, "menu");
+    EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - menu");
+    EXPECT_FALSE(window->ProjectSaved);
+    EXPECT_TRUE(platform.asked(Kind::Question).empty());
+    // Closing right after a load asks again.
+    platform.answerQuestion(qev::Answer::Cancel);
+    EXPECT_FALSE(window->close());
+    EXPECT_EQ(platform.asked(Kind::Question).size(), 1u);
+    window->ProjectSaved = true;
+}
+
+TEST_F(CreatorTest, NewProjectShowsTheNameOnlyInTheCaption)
+{
+    add("/m/a.swf", "Intro");
+    save(pathIn("kept.qev"));
+    platform.answerModal([](QDialog* d) {
+        // The text typed for the last item is offered again.
+        EXPECT_EQ(d->findChild<QLineEdit*>("txtItemName")->text(), "Intro");
+        EXPECT_EQ(d->findChild<QLabel*>("Label1")->text(), "Project name:");
+        d->findChild<QLineEdit*>("txtItemName")->setText("Demo");
+        d->findChild<QPushButton*>("cmdOK")->click();
+    });
+    window->cmdNewProject->click();
+    EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - Demo");
+    EXPECT_EQ(window->ProjectName, "kept");
+    EXPECT_TRUE(rows().empty());
+    EXPECT_FALSE(window->ProjectSaved);
+    // Cancel in the prompt changes nothing.
+    add("/m/b.swf", "B");
+    platform.answerQuestion(qev::Answer::No);
+    platform.answerModal(pressCancel());
+    window->cmdNewProject->click();
+    EXPECT_EQ(rows().size(), 1u);
+    EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - Demo");
+    window->ProjectSaved = true;
+}
+
+TEST_F(CreatorTest, TitleOfANameWithoutADotIsTheWholeName)
+{
+    save(pathIn("plain"));
+    EXPECT_EQ(window->ProjectName, "plain");
+    EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - plain");
+    EXPECT_TRUE(QFile::exists(pathIn("plain")));
+    EXPECT_FALSE(QFile::exists(pathIn("plain.qev")));
+    save(pathIn("show.final.qev"));
+    EXPECT_EQ(window->ProjectName, "show");
+}
+
+TEST(PathFunctions, FileNameAndTitle)
+{
+    struct Case {
+        const char* path;
+        const char* fileName;
+        const char* title;
+    };
+    const Case cases[] = {
+        {"C:\\movies\\intro.swf", "intro.swf", "intro"},
+        {"intro.swf", "intro.swf", "intro"},
+        {"C:\\movies\\", "", ""},
+        {"C:\\projects\\menu.qev", "menu.qev", "menu"},
+        {"C:\\my.folder\\menu.qev", "menu.qev", "menu"},
+        {"C:\\projects\\.qev", ".qev", ""},
+        {"C:\\projects\\menu.old.qev", "menu.old.qev", "menu"},
+        {"/home/ann/my.dir/show.qev", "show.qev", "show"},
+        {"/home/ann\\mixed/a\\b.swf", "b.swf", "b"},
+        {"/home/ann/", "", ""},
+        {"/home/ann/README", "README", "README"},
+        {"plain", "plain", "plain"},
+        {"", "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(frmAdminAdd::ExtractFileName(c.path), c.fileName);
+        EXPECT_EQ(frmAdminAdd::ExtractTitle(c.path), c.title);
+    }
+}
+
+// ---- The save question of New and Load ----------------------------------------
+
+struct QuestionCase {
+    const char* command;
+    const char* question;
+};
+
+class SaveQuestion : public CreatorTest, public ::testing::WithParamInterface<QuestionCase> {
+protected:
+    bool isNew() const { return std::string(GetParam().command) == "new"; }
+    void run() { (isNew() ? window->cmdNewProject : window->cmdOpenList)->click(); }
+    // What the command asks for after the question.
+    void answerCommandDialog(bool cancel)
+    {
+        if (isNew())
+            platform.answerModal(cancel ? pressCancel() : typeAndOk("Next"));
+        else
+            platform.answerOpenFile(cancel ? QString() : pathIn("other.qev"));
+    }
+    void SetUp() override
+    {
+        CreatorTest::SetUp();
+        writeBytes(pathIn("other.qev"), QByteArray("O\r\n") + ciphered("/m/o.swf") + "\r\n");
+        add("/m/a.swf", "A");
+        platform.clearAsked();
+    }
+    void TearDown() override
+    {
+        window->ProjectSaved = true;
+        CreatorTest::TearDown();
+    }
+};
+
+TEST_P(SaveQuestion, CancelEndsTheCommand)
+{
+    platform.answerQuestion(qev::Answer::Cancel);
+    run();
+    const auto asked = platform.asked();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].kind, Kind::Question);
+    EXPECT_EQ(asked[0].caption, "Warning");
+    EXPECT_EQ(asked[0].text, GetParam().question);
+    EXPECT_EQ(rows().size(), 1u);
+    EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - Untitled");
+}
+
+TEST_P(SaveQuestion, NoGoesOnWithoutSaving)
+{
+    platform.answerQuestion(qev::Answer::No);
+    answerCommandDialog(false);
+    run();
+    EXPECT_TRUE(platform.asked(Kind::SaveFile).empty());
+    EXPECT_EQ(window->windowTitle(), isNew() ? "QEV CD Menu Creator - Next" : "QEV CD Menu Creator - other");
+    EXPECT_FALSE(window->ProjectSaved);
+}
+
+TEST_P(SaveQuestion, YesThenCancelledSaveStillGoesOn)
+{
+    platform.answerQuestion(qev::Answer::Yes);
+    platform.answerSaveFile(QString());
+    answerCommandDialog(false);
+    run();
+    EXPECT_EQ(platform.asked(Kind::SaveFile).size(), 1u);
+    EXPECT_EQ(window->windowTitle(), isNew() ? "QEV CD Menu Creator - Next" : "QEV CD Menu Creator - other");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"other.qev"});
+}
+
+TEST_P(SaveQuestion, YesSavesThenGoesOn)
+{
+    platform.answerQuestion(qev::Answer::Yes);
+    platform.answerSaveFile(pathIn("saved.qev"));
+    answerCommandDialog(true);
+    run();
+    EXPECT_EQ(readBytes(pathIn("saved.qev")), QByteArray("A\r\n") + ciphered("/m/a.swf") + "\r\n");
+    // The save named the project; the cancelled second step changed nothing.
+    EXPECT_EQ(window->ProjectName, "saved");
+    EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - saved");
+    EXPECT_TRUE(window->ProjectSaved);
+    EXPECT_EQ(rows().size(), 1u);
+}
+
+TEST_P(SaveQuestion, NotAskedWhenSaved)
+{
+    window->ProjectSaved = true;
+    answerCommandDialog(true);
+    run();
+    EXPECT_TRUE(platform.asked(Kind::Question).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, SaveQuestion,
+                         ::testing::Values(
+                             QuestionCase{"new", "Do you want to save your current project before create a new one?"},
+                             QuestionCase{"load", "Do you want to save your current project before load?"}),
+                         [](const auto& info) { return std::string(info.param.command); });
+
+// ---- The closing question -------------------------------------------------------
+
+class ClosingQuestion : public CreatorTest {
+protected:
+    void SetUp() override
+    {
+        CreatorTest::SetUp();
+        add("/m/a.swf", "A");
+        platform.clearAsked();
+    }
+    void TearDown() override
+    {
+        window->ProjectSaved = true;
+        CreatorTest::TearDown();
+    }
+};
+
+TEST_F(ClosingQuestion, IsAskedRightAfterStartWithAnEmptyList)
+{
+    window = std::make_unique<frmAdminAdd>(platform);
+    window->show();
+    platform.answerQuestion(qev::Answer::No);
+    EXPECT_TRUE(window->close());
+    const auto asked = platform.asked(Kind::Question);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].text, "Do you want to save your current project?");
+    EXPECT_EQ(asked[0].caption, "Warning");
+}
+
+TEST_F(ClosingQuestion, CancelKeepsTheWindowOpen)
+{
+    platform.answerQuestion(qev::Answer::Cancel);
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(rows().size(), 1u);
+}
+
+TEST_F(ClosingQuestion, NoClosesWithoutWriting)
+{
+    platform.answerQuestion(qev::Answer::No);
+    EXPECT_TRUE(window->close());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(platform.asked(Kind::SaveFile).empty());
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+}
+
+TEST_F(ClosingQuestion, YesThenCancelledSaveKeepsTheWindowOpen)
+{
+    platform.answerQuestion(qev::Answer::Yes);
+    platform.answerSaveFile(QString());
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(rows().size(), 1u);
+}
+
+TEST_F(ClosingQuestion, YesThenSaveCloses)
+{
+    platform.answerQuestion(qev::Answer::Yes);
+    platform.answerSaveFile(pathIn("closing.qev"));
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(readBytes(pathIn("closing.qev")), QByteArray("A\r\n") + ciphered("/m/a.swf") + "\r\n");
+}
+
+TEST_F(ClosingQuestion, YesThenFailedSaveReportsAndKeepsTheWindowOpen)
+{
+    platform.answerQuestion(qev::Answer::Yes);
+    platform.answerSaveFile(pathIn("no-such-folder/closing.qev"));
+    EXPECT_FALSE(window->close());
+    ASSERT_EQ(platform.messages().size(), 1u);
+    EXPECT_TRUE(platform.messages()[0].contains(pathIn("no-such-folder/closing.qev")));
+}
+
+TEST_F(ClosingQuestion, NotAskedAfterSave)
+{
+    save(pathIn("done.qev"));
+    EXPECT_TRUE(window->close());
+    EXPECT_TRUE(platform.asked(Kind::Question).empty());
+}
+
+// ---- Failures ------------------------------------------------------------------
+
+TEST_F(CreatorTest, LoadOfAMissingFileIsReportedAndNamesNothing)
+{
+    add("/m/a.swf", "A");
+    save(pathIn("named.qev"));
+    load(pathIn("missing.qev"));
+    const auto shown = platform.asked(Kind::Message);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].caption, "Ravlen");
+    EXPECT_TRUE(shown[0].text.contains(pathIn("missing.qev")));
+    EXPECT_TRUE(shown[0].text.contains("No such file or directory")) << shown[0].text.toStdString();
+    EXPECT_EQ(window->ProjectName, "named");
+    EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - named");
+    // The list was emptied before the file was opened; nothing else ran.
+    EXPECT_TRUE(rows().empty());
+    EXPECT_TRUE(window->ProjectSaved);
+    // The window goes on working.
+    add("/m/b.swf", "B");
+    EXPECT_EQ(rows().size(), 1u);
+    window->ProjectSaved = true;
+}
+
+TEST_F(CreatorTest, LoadOfAnOddNumberOfLinesKeepsTheItemsBefore)
+{
+    writeBytes(pathIn("odd.qev"), QByteArray("A\r\n") + ciphered("/m/a.swf") + "\r\nB\r\n" + ciphered("/m/b.swf")
+                                      + "\r\nHalf\r\n");
+    platform.answerQuestion(qev::Answer::No);
+    load(pathIn("odd.qev"));
+    EXPECT_EQ(rows(), (std::vector<Row>{{"A", "/m/a.swf"}, {"B", "/m/b.swf"}}));
+    ASSERT_EQ(platform.messages().size(), 1u);
+    EXPECT_TRUE(platform.messages()[0].contains(pathIn("odd.qev")));
+    EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - Untitled");
+    EXPECT_EQ(window->ProjectName, "Untitled");
+    window->ProjectSaved = true;
+}
+
+TEST_F(CreatorTest, SaveIntoAMissingFolderIsReported)
+{
+    add("/m/a.swf", "A");
+    save(pathIn("gone/x.qev"));
+    ASSERT_EQ(platform.messages().size(), 1u);
+    EXPECT_TRUE(platform.messages()[0].contains(pathIn("gone/x.qev")));
+    EXPECT_FALSE(window->ProjectSaved);
+    EXPECT_EQ(window->ProjectName, "Untitled");
+    EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - Untitled");
+    window->ProjectSaved = true;
+}
+
+TEST_F(CreatorTest, FailedSaveLeavesTheEarlierFileAndTheStateAsTheyWere)
+{
+    add("/m/a.swf", "A");
+    save(pathIn("kept.qev"));
+    const QByteArray before = readBytes(pathIn("kept.qev"));
+    add("/m/a-much-longer-path-that-will-not-fit/movie.swf", "A longer name than the limit allows");
+    ASSERT_FALSE(window->ProjectSaved);
+
+    // A file size limit smaller than the new content makes the write fail,
+    // whoever runs the test (a read-only folder does not stop root).
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = static_cast<rlim_t>(before.size() + 4);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    platform.answerSaveFile(pathIn("kept.qev"));
+    window->cmdSaveList->click();
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    ASSERT_EQ(platform.messages().size(), 1u);
+    EXPECT_TRUE(platform.messages()[0].contains(pathIn("kept.qev")));
+    EXPECT_EQ(readBytes(pathIn("kept.qev")), before);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"kept.qev"});
+    EXPECT_FALSE(window->ProjectSaved);
+    window->ProjectSaved = true;
+}
+
+TEST_F(CreatorTest, SaveIntoAReadOnlyFolderIsReported)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "a read-only folder does not stop root; the file size test covers the failure";
+    QDir(dir.path()).mkdir("ro");
+    writeBytes(pathIn("ro/old.qev"), "old");
+    QFile::setPermissions(pathIn("ro"), QFile::ReadOwner | QFile::ExeOwner);
+    add("/m/a.swf", "A");
+    save(pathIn("ro/old.qev"));
+    QFile::setPermissions(pathIn("ro"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    ASSERT_EQ(platform.messages().size(), 1u);
+    EXPECT_EQ(readBytes(pathIn("ro/old.qev")), "old");
+    EXPECT_FALSE(window->ProjectSaved);
+    window->ProjectSaved = true;
+}
+
+// ---- What Add refuses --------------------------------------------------------------
+
+TEST_F(CreatorTest, AddRefusesAPathThatWouldCipherToALineEnd)
+{
+    platform.answerOpenFile("/movies/NEWPLAN.swf");
+    window->cmdAdd->click();
+    ASSERT_EQ(platform.messages().size(), 1u);
+    EXPECT_TRUE(platform.messages()[0].contains("/movies/NEWPLAN.swf"));
+    EXPECT_EQ(platform.asked(Kind::Message)[0].caption, "Ravlen");
+    EXPECT_TRUE(platform.asked(Kind::Modal).empty());
+    EXPECT_TRUE(rows().empty());
+    window->ProjectSaved = true;
+}
+
+TEST_F(CreatorTest, AddRefusesCharactersTheCodePageCannotHold)
+{
+    platform.answerOpenFile("/movies/\u65e5\u672c.swf");
+    window->cmdAdd->click();
+    add("/movies/ok.swf", "\u03a9mega");
+    const auto shown = platform.messages();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_TRUE(shown[0].contains("/movies/\u65e5\u672c.swf"));
+    EXPECT_TRUE(shown[0].contains("1252"));
+    EXPECT_TRUE(shown[1].contains("\u03a9mega"));
+    EXPECT_EQ(platform.asked(Kind::Modal).size(), 1u);
+    EXPECT_TRUE(rows().empty());
+    window->ProjectSaved = true;
+}
+
+TEST_F(CreatorTest, PathsWithWAndPApartAreKeptThroughSaveAndLoad)
+{
+    add("/Work/Paris/PW.swf", "W and P");
+    ASSERT_TRUE(platform.messages().empty());
+    save(pathIn("w.qev"));
+    add("/m/other.swf", "other");
+    platform.answerQuestion(qev::Answer::No);
+    load(pathIn("w.qev"));
+    EXPECT_EQ(rows(), (std::vector<Row>{{"W and P", "/Work/Paris/PW.swf"}}));
+    window->ProjectSaved = true;
+}
+
+// ---- No 16-bit limits ----------------------------------------------------------------
+
+TEST_F(CreatorTest, ListsLongerThan32767RowsSaveLoadAndMove)
+{
+    fillRows(40000);
+    save(pathIn("long.qev"));
+    ASSERT_TRUE(platform.messages().empty());
+    load(pathIn("long.qev"));
+    ASSERT_EQ(window->lstViewSongList->topLevelItemCount(), 40000);
+    EXPECT_EQ(window->lstViewSongList->topLevelItem(39999)->text(1), "/movies/m39999.swf");
+    window->lstViewSongList->setCurrentItem(window->lstViewSongList->topLevelItem(39998));
+    window->cmdDown->click();
+    EXPECT_EQ(selected(), 39999);
+    EXPECT_EQ(window->lstViewSongList->topLevelItem(39999)->text(0), "Movie 39998");
+    window->cmdRemove->click();
+    EXPECT_EQ(selected(), 39998);
+    window->ProjectSaved = true;
+}
+
+} // namespace
