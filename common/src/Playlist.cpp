@@ -118,6 +118,15 @@ void writePlaylistFile(const QString& path, const std::vector<PlaylistItem>& ite
         file.cancelWriting();
         throw FileError(path, text);
     }
+    // A short write (disk full, file size limit) shows only in flush():
+    // QSaveFile::commit() of Qt 6.4 ignores it and renames the truncated
+    // file over the old one. The second flush retries the rest, so the
+    // error text is the system's reason rather than "Unknown error".
+    if (!file.flush() && !file.flush()) {
+        const QString text = file.errorString();
+        file.cancelWriting();
+        throw FileError(path, text);
+    }
     if (!file.commit())
         throw FileError(path, file.errorString());
 }
