@@ -12,6 +12,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 using qev::CodePage;
 
@@ -311,4 +312,35 @@ TEST_F(EnvironmentLocale, LcAllThenLcCtypeThenLang)
     // An empty variable counts as unset.
     setenv("LC_ALL", "", 1);
     EXPECT_EQ(CodePage::fromEnvironment().number(), 1253);
+}
+
+TEST(CodePage, UnassignedSingleBytesOfDoubleBytePages)
+{
+    // 932 leaves 0x80, 0xA0 and 0xFD..0xFF unassigned: U+00XX is free there.
+    const CodePage japanese = CodePage::fromNumber(932);
+    EXPECT_EQ(japanese.charOf(0xA0), u'\u00A0');
+    EXPECT_EQ(japanese.encode(u"\u00A0\u00FF"), QByteArray("\xA0\xFF"));
+    // 949 holds þ as a double-byte character, so its unassigned byte 0xFE
+    // takes a private-use character instead of U+00FE.
+    const CodePage korean = CodePage::fromNumber(949);
+    EXPECT_EQ(korean.charOf(0xFE), u'\uF7FE');
+    EXPECT_EQ(korean.encode(u"\uF7FE"), QByteArray("\xFE"));
+    EXPECT_GT(static_cast<std::uint16_t>(korean.codeOf(u'\u00FE')), 0xFF);
+    EXPECT_EQ(korean.decode(korean.encode(u"\u00FE\uF7FE")), QStringView(u"\u00FE\uF7FE"));
+}
+
+TEST(CodePage, TablesAreSharedAndSafeToBuildFromSeveralThreads)
+{
+    std::vector<std::thread> threads;
+    std::vector<QByteArray> results(4);
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        threads.emplace_back([&results, i] {
+            const CodePage page = CodePage::fromNumber(936);
+            results[i] = page.encode(u"\u7535\u5F71\u20AC");
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    for (const QByteArray& result : results)
+        EXPECT_EQ(result, QByteArray("\xB5\xE7\xD3\xB0\x80"));
 }
