@@ -4,6 +4,7 @@
 #include "qev/Platform.h"
 
 #include <QGuiApplication>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -63,8 +64,24 @@ void frmItem::showEvent(QShowEvent* event)
         placed.moveCenter(screen->availableGeometry().center());
         move(placed.topLeft());
     }
+    fitPrompt();
     txtItemName->setFocus(Qt::OtherFocusReason);
     QDialog::showEvent(event);
+}
+
+void frmItem::fitPrompt()
+{
+    // The label's box was sized for a compact 8-point font; where the
+    // desktop's font is wider, the prompt is set a little smaller rather
+    // than cut off ("Project name:").
+    QFont font = this->font();
+    const qreal wanted = font.pointSizeF();
+    for (qreal size = wanted; size >= 6.0; size -= 0.5) {
+        font.setPointSizeF(size);
+        if (QFontMetrics(font).horizontalAdvance(Label1->text()) <= Label1->width())
+            break;
+    }
+    Label1->setFont(font);
 }
 
 void frmItem::cmdOK_Click()

@@ -38,6 +38,7 @@ private:
     void createControls();
     void placeControls();
     void connectHandlers();
+    void fitPrompt();
 
     qev::Platform& platform_;
 };

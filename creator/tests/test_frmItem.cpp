@@ -2,6 +2,7 @@
 // answer, and its life as one hidden dialog reused by both commands.
 #include "CreatorTestSupport.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -96,6 +97,15 @@ TEST_F(NamePrompt, EmptyOkIsRefusedEveryTimeAndTheDialogStaysOpen)
         EXPECT_EQ(m.text, "A name should be provided");
         EXPECT_EQ(m.caption, "Ravlen");
     }
+}
+
+TEST_F(NamePrompt, TheWholePromptIsShown)
+{
+    prompt.Label1->setText("Project name:");
+    ask([](QDialog* d) {
+        auto* label = d->findChild<QLabel*>("Label1");
+        EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(label->text()), label->width());
+    });
 }
 
 TEST_F(NamePrompt, BlanksAreAName)
