@@ -92,19 +92,11 @@ void CryptLine(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * line.size());
 }
 
-void BuildDoubleByteTables(benchmark::State& state)
-{
-    // Measures the first use of a code page, which builds its tables.
-    for (auto _ : state)
-        benchmark::DoNotOptimize(qev::CodePage::fromNumber(932).number());
-}
-
 } // namespace
 
 BENCHMARK(WritePlaylistFile)->Arg(1252)->Arg(932)->Unit(benchmark::kMillisecond);
 BENCHMARK(ReadPlaylistFile)->Arg(1252)->Arg(932)->Unit(benchmark::kMillisecond);
 BENCHMARK(DecodePlaylist)->Arg(1252)->Arg(932)->Unit(benchmark::kMillisecond);
 BENCHMARK(CryptLine);
-BENCHMARK(BuildDoubleByteTables)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -363,13 +363,15 @@ QString CodePage::xorCodes(QStringView text, std::uint8_t key) const
     auto* out = reinterpret_cast<char16_t*>(result.data());
     const char16_t* in = text.utf16();
     const qsizetype count = text.size();
+    const std::uint16_t* charToCode = t.charToCode.data();
+    const char16_t* codeToChar = t.codeToChar.data();
     if (!t.doubleByte) {
         for (qsizetype i = 0; i < count; ++i) {
-            std::uint16_t code = t.charToCode[in[i]];
+            std::uint16_t code = charToCode[in[i]];
             if (code == kNoCode)
                 code = kSubstitute;
             // A single-byte page has a character for every byte.
-            out[i] = t.codeToChar[(code ^ key) & 0xFF];
+            out[i] = codeToChar[(code ^ key) & 0xFF];
         }
         return result;
     }
@@ -426,8 +428,9 @@ QString CodePage::decode(QByteArrayView bytes) const
     QString out(count, Qt::Uninitialized);
     auto* dst = reinterpret_cast<char16_t*>(out.data());
     if (!t.doubleByte) {
+        const char16_t* codeToChar = t.codeToChar.data();
         for (qsizetype i = 0; i < count; ++i)
-            dst[i] = t.codeToChar[src[i]];
+            dst[i] = codeToChar[src[i]];
         return out;
     }
     // A lead byte with a byte that may follow a lead byte makes one pair;
@@ -453,6 +456,23 @@ QString CodePage::decode(QByteArrayView bytes) const
         }
     }
     out.resize(p - dst);
+    return out;
+}
+
+QString CodePage::decodeXored(QByteArrayView bytes, std::uint8_t key) const
+{
+    const Tables& t = *tables_;
+    if (t.doubleByte)
+        return xorCodes(decode(bytes), key);
+    // On a single-byte page every byte is a character and back, so the code
+    // of each decoded character is the byte itself: one lookup per byte.
+    const qsizetype count = bytes.size();
+    const auto* src = reinterpret_cast<const unsigned char*>(bytes.data());
+    const char16_t* codeToChar = t.codeToChar.data();
+    QString out(count, Qt::Uninitialized);
+    auto* dst = reinterpret_cast<char16_t*>(out.data());
+    for (qsizetype i = 0; i < count; ++i)
+        dst[i] = codeToChar[src[i] ^ key];
     return out;
 }
 

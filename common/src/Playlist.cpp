@@ -84,7 +84,8 @@ void decodePlaylist(QByteArrayView data, const CodePage& codePage,
         const QByteArrayView referenceLine = nextLine(data, pos);
         PlaylistItem item;
         item.name = codePage.decode(nameLine);
-        item.reference = CryptoModule::Crypt(codePage.decode(referenceLine), codePage);
+        // Crypt(decode(line)), without the intermediate text.
+        item.reference = codePage.decodeXored(referenceLine, CryptoModule::NameKey);
         onItem(std::move(item));
     }
 }

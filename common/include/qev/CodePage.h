@@ -58,6 +58,8 @@ public:
     // Appends the bytes of text to out (encode() without a temporary).
     void encodeAppend(QByteArray& out, QStringView text) const;
     QString decode(QByteArrayView bytes) const;
+    // xorCodes(decode(bytes), key), in one pass on a single-byte page.
+    QString decodeXored(QByteArrayView bytes, std::uint8_t key) const;
     // True when every character of text has a code, so encode() loses nothing.
     bool canEncode(QStringView text) const;
 
