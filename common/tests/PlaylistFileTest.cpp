@@ -77,6 +77,8 @@ protected:
         return WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
 
+    void expectFailedWriteKeepsEarlierFile(int count);
+
     QTemporaryDir dir_;
 };
 
@@ -211,11 +213,12 @@ TEST_F(PlaylistFile, WriteReplacesTheEarlierFileAndLeavesNothingElse)
     EXPECT_EQ(entries(), QStringList{"list.qev"});
 }
 
-TEST_F(PlaylistFile, FailedWriteLeavesTheEarlierFile)
+// Writes count items under a file size limit of 1 KiB; the write must fail
+// and leave the earlier file and nothing else.
+void PlaylistFile::expectFailedWriteKeepsEarlierFile(int count)
 {
-    // A file size limit makes the write itself fail, whoever runs the test.
     writeBytes(path("list.qev"), "A\r\n;\r\n");
-    std::vector<PlaylistItem> many(2000, PlaylistItem{"A name of some length", "C:\\A\\path\\of\\some\\length.swf"});
+    const std::vector<PlaylistItem> many(count, PlaylistItem{"A name of some length", "C:\\A\\path\\of\\some\\length.swf"});
 
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -238,6 +241,20 @@ TEST_F(PlaylistFile, FailedWriteLeavesTheEarlierFile)
     EXPECT_TRUE(text.endsWith(path("list.qev"))) << text.toStdString();
     EXPECT_EQ(readBytes(path("list.qev")), QByteArray("A\r\n;\r\n"));
     EXPECT_EQ(entries(), QStringList{"list.qev"});
+}
+
+TEST_F(PlaylistFile, FailedLargeWriteLeavesTheEarlierFile)
+{
+    // A file size limit makes the write itself fail, whoever runs the test.
+    // About 110 KB: written straight through, the short write shows at once.
+    expectFailedWriteKeepsEarlierFile(2000);
+}
+
+TEST_F(PlaylistFile, FailedBufferedWriteLeavesTheEarlierFile)
+{
+    // About 2 KB: held in the file's buffer, the short write shows only when
+    // the buffer is flushed before the file takes the old one's place.
+    expectFailedWriteKeepsEarlierFile(40);
 }
 
 TEST_F(PlaylistFile, WriteIntoReadOnlyFolderLeavesTheEarlierFile)
