@@ -90,7 +90,9 @@ void Form1::createControls(const MovieControlMaker& makeMovieControl)
     lstViewSongList->setSelectionMode(QAbstractItemView::SingleSelection);
     lstViewSongList->setSelectionBehavior(QAbstractItemView::SelectRows);
     lstViewSongList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lstViewSongList->header()->setStretchLastSection(false);
+    // The one column spans the list's visible width, so no sideways scroll
+    // bar appears; names too long for it are cut short with an ellipsis.
+    lstViewSongList->header()->setStretchLastSection(true);
     lstViewSongList->header()->setSectionsMovable(false);
     // Verdana where it is installed; the toolkit picks the nearest font elsewhere.
     QFont font(QStringLiteral("Verdana"));
@@ -110,7 +112,6 @@ void Form1::placeControls()
 {
     Flash1->widget()->setGeometry(0, 0, px(7620), px(6975));
     lstViewSongList->setGeometry(px(7620), 0, px(2950), px(6975));
-    lstViewSongList->setColumnWidth(0, px(2950));
     Image1->setGeometry(0, px(6960), px(10590), px(690));
 
     struct Place {

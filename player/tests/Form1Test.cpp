@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
@@ -31,8 +32,14 @@ TEST_F(Form1Window, HasItsCaptionFixedSizeAndTitleBarButtons)
     EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
     EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(flags & Qt::CustomizeWindowHint);
-    const QPixmap icon = form.windowIcon().pixmap(QSize(100, 100));
-    EXPECT_EQ(icon.size(), QSize(100, 100));
+    const QImage icon = form.windowIcon().pixmap(QSize(100, 100)).toImage();
+    ASSERT_EQ(icon.size(), QSize(100, 100));
+    EXPECT_EQ(icon.pixelColor(0, 0).alpha(), 0);          // rounded corner
+    EXPECT_GT(icon.pixelColor(30, 30).lightness(), 150);  // the disc
+    const QColor badge = icon.pixelColor(52, 70);          // the orange play badge
+    EXPECT_NEAR(badge.hue(), 38, 8);
+    EXPECT_GT(badge.saturation(), 180);
+    EXPECT_EQ(icon.pixelColor(72, 70), QColor(Qt::white)); // its play symbol
 }
 
 TEST_F(Form1Window, PlacesItsControlsAsLaidOut)
@@ -64,7 +71,11 @@ TEST_F(Form1Window, ListIsAnUnsortedReportWithOneFullWidthColumn)
     QTreeWidget* list = songList();
     EXPECT_EQ(list->columnCount(), 1);
     EXPECT_EQ(list->headerItem()->text(0), QStringLiteral("Item"));
-    EXPECT_EQ(list->columnWidth(0), 197);
+    // The column spans the whole visible width: no sideways scrolling.
+    form_->show();
+    EXPECT_EQ(list->columnWidth(0), list->viewport()->width());
+    EXPECT_GT(list->columnWidth(0), 190);
+    EXPECT_FALSE(list->horizontalScrollBar()->isVisible());
     EXPECT_FALSE(list->header()->isHidden());
     EXPECT_FALSE(list->rootIsDecorated());
     EXPECT_FALSE(list->isSortingEnabled());

@@ -41,3 +41,15 @@ window_origin() {
 colours_in() {
   convert "$1" -crop "$2" +repage -format %k info:
 }
+
+# Colour of one screen pixel in a screenshot, as RRGGBB.
+pixel_at() {
+  convert "$1" -crop "1x1+$2+$3" +repage -format '%[hex:p{0,0}]' info: | cut -c1-6
+}
+
+# The first row of white pixels at or below y=$3 in column x=$2 of a
+# screenshot: where the rows of a list start under its header.
+first_white_below() {
+  convert "$1" -crop "1x200+$2+$3" +repage txt:- |
+    awk -F'[ ,:]+' -v top="$3" '/#FFFFFF/ && !found {print top + $2; found = 1}'
+}

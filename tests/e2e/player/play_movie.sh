@@ -28,7 +28,7 @@ cd "$disc"
 pid=$!
 
 window=$(wait_for_window "QEV Menu Player" 20) || fail "the player's window did not appear"
-if xdotool search --name '^Ostiv$' >/dev/null 2>&1; then
+if xdotool search --onlyvisible --name '^Ostiv$' >/dev/null 2>&1; then
   fail "the player showed a message box at start-up"
 fi
 read -r x y < <(window_origin "$window")
@@ -42,14 +42,19 @@ before=$(colours_in "$shots/play-before-click.png" "$stage")
 rows=$(colours_in "$shots/play-before-click.png" "$list")
 ((rows > 2)) || fail "the list shows no rows"
 
-# The first row lies right under the column header.
-xdotool mousemove --window "$window" 560 38 click 1
+# The first row starts where the list turns white under its column header.
+row_top=$(first_white_below "$shots/play-before-click.png" $((x + 512)) $((y + 2)))
+[[ -n $row_top ]] || fail "cannot find the list's first row"
+xdotool mousemove --window "$window" 560 $((row_top - y + 6)) click 1
 for ((i = 0; i < 50; i++)); do
   sleep 0.2
   import -window root "$shots/play-after-click.png"
   after=$(colours_in "$shots/play-after-click.png" "$stage")
   if ((after > 1)); then
-    echo "ok: the movie plays ($after colours in the movie area)"
+    # The first movie's stage is dark blue; the second one's is green.
+    background=$(pixel_at "$shots/play-after-click.png" $((x + 10)) $((y + 10)))
+    [[ $background == 203080 ]] || fail "the movie area shows $background, not the first movie's background 203080"
+    echo "ok: the first movie plays ($after colours in the movie area)"
     exit 0
   fi
 done
