@@ -1,5 +1,7 @@
 #include "frmAdminAdd.h"
 
+#include "BuildProgress.h"
+#include "CdBuild.h"
 #include "CreatorTexts.h"
 #include "MovieCheck.h"
 #include "PictureButton.h"
@@ -130,6 +132,7 @@ void frmAdminAdd::connectHandlers()
         {cmdNewProject, &frmAdminAdd::cmdNewProject_Click},
         {cmdOpenList, &frmAdminAdd::cmdOpenList_Click},
         {cmdSaveList, &frmAdminAdd::cmdSaveList_Click},
+        {cmdSave, &frmAdminAdd::cmdSave_Click},
     };
     for (const auto& [button, handler] : handlers)
         connect(button, &QToolButton::clicked, this, [this, handler = handler] { runHandler(handler); });
@@ -394,6 +397,43 @@ void frmAdminAdd::commitData(QSessionManager& manager)
     manager.release();
     if (!closed)
         manager.cancel();
+}
+
+// ---- Make autorun CD ---------------------------------------------------------
+
+QString frmAdminAdd::BrowseForFolder(QWidget* hwndOwner, const QString& sPrompt)
+{
+    return platform_.browseForFolder(hwndOwner, sPrompt);
+}
+
+void frmAdminAdd::cmdSave_Click()
+{
+    const QString folder =
+        BrowseForFolder(this, QStringLiteral("Please select a folder to save your project."));
+    if (folder.isEmpty())
+        return;
+
+    QStringList moviePaths;
+    for (int i = 0; i < lstViewSongList->topLevelItemCount(); ++i)
+        moviePaths << lstViewSongList->topLevelItem(i)->text(1);
+    const creator::CdBuild build(moviePaths, StartFolder);
+    // Nothing is written while anything would stop the build halfway or
+    // make a disc that plays the wrong movie.
+    if (const QStringList problems = build.problems(); !problems.isEmpty()) {
+        showError(QStringLiteral("The autorun CD was not made:\n\n") + problems.join(u'\n'));
+        return;
+    }
+
+    const QString project = creator::CdBuild::makeProjectFolder(folder, ProjectName);
+    SavePlayList(qev::joinPath(project, QStringLiteral("PlayList.qev")), true);
+    creator::CdBuild::writeAutorunInf(project);
+    {
+        BuildProgress progress(this, buildProgressDelayMs_);
+        build.copyFiles(project, [&progress](const QString& fileName, qint64 done, qint64 total) {
+            progress.update(fileName, done, total);
+        });
+    }
+    platform_.message(this, creator::AppTitle, QStringLiteral("Project was created successfully"));
 }
 
 // ---- Playlist operations ----------------------------------------------------

@@ -59,6 +59,13 @@ public:
     // The file name up to its first "."; the whole name when it has none.
     static QString ExtractTitle(const QString& path);
 
+    // The toolkit's modal folder picker over hwndOwner, showing sPrompt: the
+    // chosen folder's path, or "" when cancelled.
+    QString BrowseForFolder(QWidget* hwndOwner, const QString& sPrompt);
+
+    // How long a disc build runs before its progress dialog appears.
+    void setBuildProgressDelay(int ms) { buildProgressDelayMs_ = ms; }
+
     // The name prompt, or nullptr before its first use.
     frmItem* itemPromptIfCreated() const { return frmItem_; }
 
@@ -70,6 +77,7 @@ public slots:
     void cmdNewProject_Click();
     void cmdOpenList_Click();
     void cmdSaveList_Click();
+    void cmdSave_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -104,4 +112,5 @@ private:
     qev::Platform& platform_;
     qev::CodePage codePage_;
     frmItem* frmItem_ = nullptr;
+    int buildProgressDelayMs_ = 500;
 };

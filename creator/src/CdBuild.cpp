@@ -1,0 +1,271 @@
+#include "CdBuild.h"
+
+#include "qev/FileError.h"
+#include "qev/Paths.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSaveFile>
+#include <QSet>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace creator {
+
+namespace {
+
+const QString PlaylistName = QStringLiteral("PlayList.qev");
+const QString AutorunName = QStringLiteral("autorun.inf");
+
+QByteArray nativePath(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+[[noreturn]] void raise(const QString& path, int error)
+{
+    throw qev::FileError(path, qev::FileError::errnoText(error));
+}
+
+// Closes a descriptor when the copy leaves, errors included.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    // Closes now, so that a failing close (delayed write errors) is seen.
+    int close()
+    {
+        const int result = ::close(fd_);
+        fd_ = -1;
+        return result;
+    }
+
+private:
+    int fd_;
+};
+
+bool isRegularFile(const QString& path)
+{
+    return QFileInfo(path).isFile();
+}
+
+} // namespace
+
+const QStringList& CdBuild::fixedFiles()
+{
+    static const QStringList names = {QStringLiteral("Flash.ocx"), QStringLiteral("COMDLG32.OCX"),
+                                      QStringLiteral("MSCOMCTL.OCX"), QStringLiteral("autorun.exe")};
+    return names;
+}
+
+QByteArray CdBuild::autorunInf()
+{
+    return QByteArrayLiteral("[autorun]\r\nopen=autorun.exe\r\n");
+}
+
+CdBuild::CdBuild(QStringList moviePaths, QString startFolder)
+    : moviePaths_(std::move(moviePaths)), startFolder_(std::move(startFolder))
+{
+}
+
+QStringList CdBuild::problems() const
+{
+    QStringList problems;
+    QStringList reserved = fixedFiles();
+    reserved << PlaylistName << AutorunName;
+
+    // Bare names folded to lower case -> the first movie file that takes it.
+    QHash<QString, QString> takenBy;
+    QSet<QString> reported;
+    for (const QString& path : moviePaths_) {
+        if (!isRegularFile(path)) {
+            if (!reported.contains(path))
+                problems << QStringLiteral("The movie file is missing: %1").arg(path);
+            reported.insert(path);
+            continue;
+        }
+        const QString name = qev::fileNameOf(path);
+        const QString key = name.toCaseFolded();
+        if (reserved.contains(name, Qt::CaseInsensitive)) {
+            if (!reported.contains(path))
+                problems << QStringLiteral("The movie %1 has the file name \"%2\", which the disc "
+                                           "needs for a file of its own.")
+                                .arg(path, name);
+            reported.insert(path);
+            continue;
+        }
+        const auto earlier = takenBy.constFind(key);
+        if (earlier == takenBy.constEnd()) {
+            takenBy.insert(key, path);
+            continue;
+        }
+        const QString first = *earlier;
+        if (QFileInfo(first).canonicalFilePath() == QFileInfo(path).canonicalFilePath())
+            continue; // the same file listed twice is copied once
+        const QString pair = first + u'\n' + path;
+        if (!reported.contains(pair))
+            problems << QStringLiteral("Two different movies would both be \"%1\" on the disc:\n%2\n%3")
+                            .arg(name, first, path);
+        reported.insert(pair);
+    }
+    for (const QString& name : fixedFiles()) {
+        const QString path = qev::joinPath(startFolder_, name);
+        if (!isRegularFile(path))
+            problems << QStringLiteral("The start folder lacks the file %1: %2").arg(name, path);
+    }
+    return problems;
+}
+
+qint64 CdBuild::bytesToCopy() const
+{
+    qint64 total = 0;
+    for (const QString& path : moviePaths_)
+        total += QFileInfo(path).size();
+    for (const QString& name : fixedFiles())
+        total += QFileInfo(qev::joinPath(startFolder_, name)).size();
+    return total;
+}
+
+QString CdBuild::makeProjectFolder(const QString& folder, const QString& projectName)
+{
+    const QString project = qev::joinPath(folder, projectName);
+    if (::mkdir(nativePath(project).constData(), 0777) == 0)
+        return project;
+    const int error = errno;
+    if (error == EEXIST) {
+        // Reused whatever it holds, as long as it is a folder.
+        if (QFileInfo(project).isDir())
+            return project;
+        raise(project, ENOTDIR);
+    }
+    raise(project, error);
+}
+
+void CdBuild::writeAutorunInf(const QString& projectFolder)
+{
+    const QString path = qev::joinPath(projectFolder, AutorunName);
+    const QByteArray content = autorunInf();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw qev::FileError(path, file.errorString());
+    if (file.write(content) != content.size() || !file.flush()) {
+        const QString text = file.errorString();
+        file.cancelWriting();
+        throw qev::FileError(path, text);
+    }
+    if (!file.commit())
+        throw qev::FileError(path, file.errorString());
+}
+
+void CdBuild::copyFiles(const QString& projectFolder, const Progress& progress) const
+{
+    const qint64 total = bytesToCopy();
+    qint64 done = 0;
+    QSet<QString> copied;
+    for (const QString& source : moviePaths_) {
+        const QString target = qev::joinPath(projectFolder, qev::fileNameOf(source));
+        // A movie listed twice needs one copy.
+        const QString key = QFileInfo(source).canonicalFilePath() + u'\n' + target;
+        if (copied.contains(key)) {
+            done += QFileInfo(source).size();
+            continue;
+        }
+        copyReplacing(source, target, done, total, progress);
+        copied.insert(key);
+    }
+    for (const QString& name : fixedFiles())
+        copyReplacing(qev::joinPath(startFolder_, name), qev::joinPath(projectFolder, name), done,
+                      total, progress);
+}
+
+void copyReplacing(const QString& source, const QString& target, qint64& done, qint64 total,
+                   const CdBuild::Progress& progress)
+{
+    const QString name = qev::fileNameOf(target);
+    Descriptor in(::open(nativePath(source).constData(), O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0)
+        raise(source, errno);
+    struct stat from {};
+    if (::fstat(in.get(), &from) != 0)
+        raise(source, errno);
+
+    // Truncating a target that is the source itself would destroy the movie.
+    struct stat to {};
+    if (::stat(nativePath(target).constData(), &to) == 0 && to.st_dev == from.st_dev
+        && to.st_ino == from.st_ino) {
+        done += from.st_size;
+        if (progress)
+            progress(name, done, total);
+        return;
+    }
+
+    Descriptor out(::open(nativePath(target).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+                          0600));
+    if (out.get() < 0)
+        raise(target, errno);
+    if (progress)
+        progress(name, done, total);
+
+    constexpr std::size_t chunk = 8 << 20;
+    bool kernelCopy = true;
+    std::vector<char> buffer;
+    for (;;) {
+        ssize_t moved = -1;
+        if (kernelCopy) {
+            moved = ::copy_file_range(in.get(), nullptr, out.get(), nullptr, chunk, 0);
+            if (moved < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+                kernelCopy = false;
+                continue;
+            }
+            if (moved < 0 && errno == EINTR)
+                continue;
+            if (moved < 0)
+                raise(target, errno);
+        } else {
+            if (buffer.empty())
+                buffer.resize(1 << 20);
+            const ssize_t got = ::read(in.get(), buffer.data(), buffer.size());
+            if (got < 0) {
+                if (errno == EINTR)
+                    continue;
+                raise(source, errno);
+            }
+            moved = got;
+            for (ssize_t written = 0; written < got;) {
+                const ssize_t n = ::write(out.get(), buffer.data() + written, std::size_t(got - written));
+                if (n < 0) {
+                    if (errno == EINTR)
+                        continue;
+                    raise(target, errno);
+                }
+                written += n;
+            }
+        }
+        if (moved == 0)
+            break;
+        done += moved;
+        if (progress)
+            progress(name, done, total);
+    }
+    // The copy keeps the source's permission bits: "autorun.exe" must run
+    // from the folder it was copied to.
+    if (::fchmod(out.get(), from.st_mode & 07777) != 0)
+        raise(target, errno);
+    if (out.close() != 0)
+        raise(target, errno);
+}
+
+} // namespace creator

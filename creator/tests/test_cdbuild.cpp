@@ -1,0 +1,292 @@
+// Make autorun CD through the real window with a scripted folder picker:
+// the files and bytes of the built folder, the checks made before writing,
+// and the failures.
+#include "CdBuild.h"
+#include "CreatorTestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace {
+
+using Kind = qev::ScriptedPlatform::Asked;
+
+const QFileDevice::Permissions kExecutable = QFileDevice::ReadOwner | QFileDevice::WriteOwner
+    | QFileDevice::ExeOwner | QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser
+    | QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
+const QFileDevice::Permissions kPrivate = QFileDevice::ReadOwner | QFileDevice::WriteOwner
+    | QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ReadGroup;
+
+// A window whose start folder holds the four fixed files, with movies in
+// other folders and an empty folder to build into.
+class CdBuildTest : public CreatorTest {
+protected:
+    void SetUp() override
+    {
+        QDir root(dir.path());
+        for (const char* sub : {"start", "movies", "other", "discs"})
+            ASSERT_TRUE(root.mkdir(sub));
+        fixed = {{"Flash.ocx", "the movie engine module"},
+                 {"COMDLG32.OCX", "notice one"},
+                 {"MSCOMCTL.OCX", "notice two"},
+                 {"autorun.exe", "#!/bin/sh\necho player\n"}};
+        for (const auto& [name, content] : fixed)
+            writeBytes(pathIn("start/" + name), content);
+        QFile::setPermissions(pathIn("start/autorun.exe"), kExecutable);
+        QFile::setPermissions(pathIn("start/COMDLG32.OCX"), kPrivate);
+        movieA = makeMovie("movies/intro.swf", 3000);
+        movieB = makeMovie("other/Credits.swf", 70000);
+
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(pathIn("start"));
+        CreatorTest::SetUp();
+        QDir::setCurrent(previous);
+        ASSERT_EQ(window->StartFolder, pathIn("start"));
+    }
+
+    QString makeMovie(const QString& relative, int size)
+    {
+        QByteArray bytes(size, '\0');
+        for (int i = 0; i < size; ++i)
+            bytes[i] = char((i * 131 + relative.size()) & 0xff);
+        writeBytes(pathIn(relative), bytes);
+        return pathIn(relative);
+    }
+
+    // Runs Make autorun CD with folder as the picker's answer.
+    void build(const QString& folder)
+    {
+        platform.answerFolder(folder);
+        window->cmdSave->click();
+    }
+
+    QStringList filesIn(const QString& relative) const
+    {
+        return QDir(pathIn(relative)).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+
+    std::vector<std::pair<QString, QByteArray>> fixed;
+    QString movieA, movieB;
+};
+
+TEST_F(CdBuildTest, AutorunInfIsTwentyNineExactBytes)
+{
+    const QByteArray expected = QByteArray::fromHex(
+        "5B6175746F72756E5D0D0A6F70656E3D6175746F72756E2E6578650D0A");
+    EXPECT_EQ(creator::CdBuild::autorunInf(), expected);
+    EXPECT_EQ(expected.size(), 29);
+    EXPECT_EQ(creator::CdBuild::fixedFiles(),
+              QStringList({"Flash.ocx", "COMDLG32.OCX", "MSCOMCTL.OCX", "autorun.exe"}));
+    window->ProjectSaved = true;
+}
+
+TEST_F(CdBuildTest, BuildsTheWholeFolder)
+{
+    add(movieA, "Intro");
+    add(movieB, "The credits");
+    platform.clearAsked();
+    build(pathIn("discs"));
+
+    const auto asked = platform.asked();
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0].kind, Kind::Folder);
+    EXPECT_EQ(asked[0].text, "Please select a folder to save your project.");
+    EXPECT_EQ(asked[1].kind, Kind::Message);
+    EXPECT_EQ(asked[1].caption, "Ravlen");
+    EXPECT_EQ(asked[1].text, "Project was created successfully");
+
+    const QString disc = "discs/Untitled/";
+    EXPECT_EQ(filesIn(disc), QStringList({"COMDLG32.OCX", "Credits.swf", "Flash.ocx", "MSCOMCTL.OCX",
+                                          "PlayList.qev", "autorun.exe", "autorun.inf", "intro.swf"}));
+    EXPECT_EQ(readBytes(pathIn(disc + "PlayList.qev")),
+              QByteArray("Intro\r\n") + ciphered("intro.swf") + "\r\nThe credits\r\n"
+                  + ciphered("Credits.swf") + "\r\n");
+    EXPECT_EQ(readBytes(pathIn(disc + "autorun.inf")), creator::CdBuild::autorunInf());
+    EXPECT_EQ(readBytes(pathIn(disc + "intro.swf")), readBytes(movieA));
+    EXPECT_EQ(readBytes(pathIn(disc + "Credits.swf")), readBytes(movieB));
+    for (const auto& [name, content] : fixed) {
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_EQ(readBytes(pathIn(disc + name)), content);
+        EXPECT_EQ(QFile::permissions(pathIn(disc + name)), QFile::permissions(pathIn("start/" + name)));
+    }
+    EXPECT_TRUE(QFileInfo(pathIn(disc + "autorun.exe")).isExecutable());
+    EXPECT_EQ(QFile::permissions(pathIn(disc + "COMDLG32.OCX")), kPrivate);
+
+    // The build wrote a playlist: nothing needs saving any more.
+    EXPECT_TRUE(window->ProjectSaved);
+    EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - Untitled");
+    EXPECT_EQ(rows().size(), 2u);
+    EXPECT_EQ(window->lstViewSongList->topLevelItem(0)->text(1), movieA);
+    EXPECT_TRUE(window->close());
+}
+
+TEST_F(CdBuildTest, EmptyListGivesAZeroBytePlaylistAndTheFixedFiles)
+{
+    build(pathIn("discs"));
+    EXPECT_EQ(filesIn("discs/Untitled"), QStringList({"COMDLG32.OCX", "Flash.ocx", "MSCOMCTL.OCX",
+                                                      "PlayList.qev", "autorun.exe", "autorun.inf"}));
+    EXPECT_EQ(readBytes(pathIn("discs/Untitled/PlayList.qev")), QByteArray());
+    EXPECT_EQ(platform.messages(), std::vector<QString>{"Project was created successfully"});
+}
+
+TEST_F(CdBuildTest, CancelInThePickerWritesAndShowsNothing)
+{
+    add(movieA, "Intro");
+    build(QString());
+    EXPECT_TRUE(QDir(pathIn("discs")).isEmpty());
+    EXPECT_TRUE(platform.messages().empty());
+    EXPECT_FALSE(window->ProjectSaved);
+    window->ProjectSaved = true;
+}
+
+TEST_F(CdBuildTest, AnExistingFolderIsReusedAndItsOtherFilesKept)
+{
+    QDir(pathIn("discs")).mkdir("Untitled");
+    writeBytes(pathIn("discs/Untitled/notes.txt"), "keep me");
+    writeBytes(pathIn("discs/Untitled/autorun.inf"), QByteArray(500, 'x'));
+    writeBytes(pathIn("discs/Untitled/intro.swf"), QByteArray(100000, 'y'));
+    writeBytes(pathIn("discs/Untitled/autorun.exe"), "old player");
+    add(movieA, "Intro");
+    build(pathIn("discs"));
+    EXPECT_EQ(readBytes(pathIn("discs/Untitled/notes.txt")), "keep me");
+    EXPECT_EQ(readBytes(pathIn("discs/Untitled/autorun.inf")), creator::CdBuild::autorunInf());
+    EXPECT_EQ(readBytes(pathIn("discs/Untitled/intro.swf")), readBytes(movieA));
+    EXPECT_EQ(readBytes(pathIn("discs/Untitled/autorun.exe")), fixed[3].second);
+    EXPECT_TRUE(QFileInfo(pathIn("discs/Untitled/autorun.exe")).isExecutable());
+}
+
+TEST_F(CdBuildTest, TheFolderIsNamedAfterProjectNameNotTheNewProjectCaption)
+{
+    add(movieA, "Intro");
+    save(pathIn("show.final.qev"));
+    platform.answerModal(typeAndOk("Demo"));
+    window->cmdNewProject->click();
+    add(movieB, "Credits");
+    build(pathIn("discs"));
+    EXPECT_EQ(QDir(pathIn("discs")).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{"show"});
+    EXPECT_EQ(readBytes(pathIn("discs/show/PlayList.qev")),
+              QByteArray("Credits\r\n") + ciphered("Credits.swf") + "\r\n");
+    EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - Demo");
+    EXPECT_TRUE(window->ProjectSaved);
+}
+
+TEST_F(CdBuildTest, ProblemsAreListedTogetherAndNothingIsWritten)
+{
+    const QString twin = makeMovie("other/INTRO.SWF", 10);
+    const QString reserved = makeMovie("other/autorun.EXE", 10);
+    QFile::remove(pathIn("start/MSCOMCTL.OCX"));
+    add(movieA, "Intro");
+    add(pathIn("movies/gone.swf"), "Gone");
+    add(twin, "Twin");
+    add(reserved, "Reserved");
+    platform.clearAsked();
+    build(pathIn("discs"));
+    const auto shown = platform.messages();
+    ASSERT_EQ(shown.size(), 1u);
+    const QString& text = shown[0];
+    EXPECT_TRUE(text.contains(pathIn("movies/gone.swf"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(twin) && text.contains(movieA));
+    EXPECT_TRUE(text.contains(reserved));
+    EXPECT_TRUE(text.contains(pathIn("start/MSCOMCTL.OCX")));
+    EXPECT_EQ(platform.asked(Kind::Message)[0].caption, "Ravlen");
+    EXPECT_TRUE(QDir(pathIn("discs")).isEmpty());
+    EXPECT_FALSE(window->ProjectSaved);
+    window->ProjectSaved = true;
+}
+
+TEST_F(CdBuildTest, TheSameMovieListedTwiceIsFine)
+{
+    add(movieA, "Intro");
+    add(movieA, "Intro again");
+    build(pathIn("discs"));
+    EXPECT_EQ(platform.messages(), std::vector<QString>{"Project was created successfully"});
+    EXPECT_EQ(readBytes(pathIn("discs/Untitled/intro.swf")), readBytes(movieA));
+    EXPECT_EQ(readBytes(pathIn("discs/Untitled/PlayList.qev")),
+              QByteArray("Intro\r\n") + ciphered("intro.swf") + "\r\nIntro again\r\n"
+                  + ciphered("intro.swf") + "\r\n");
+}
+
+TEST_F(CdBuildTest, AMovieThatAlreadyIsTheTargetIsNotCopiedOntoItself)
+{
+    QDir(pathIn("discs")).mkdir("Untitled");
+    const QString inPlace = makeMovie("discs/Untitled/inplace.swf", 50000);
+    const QByteArray before = readBytes(inPlace);
+    add(inPlace, "In place");
+    // A second name for the same file, through a link in another folder.
+    ASSERT_TRUE(QFile::link(pathIn("start/Flash.ocx"), pathIn("discs/Untitled/Flash.ocx")));
+    build(pathIn("discs"));
+    EXPECT_EQ(platform.messages(), std::vector<QString>{"Project was created successfully"});
+    EXPECT_EQ(readBytes(inPlace), before);
+    EXPECT_EQ(readBytes(pathIn("start/Flash.ocx")), fixed[0].second);
+}
+
+TEST_F(CdBuildTest, AFolderThatCannotBeMadeIsReportedWithTheSystemText)
+{
+    writeBytes(pathIn("discs/Untitled"), "a file in the way");
+    add(movieA, "Intro");
+    build(pathIn("discs"));
+    const auto shown = platform.messages();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_TRUE(shown[0].contains(pathIn("discs/Untitled")));
+    EXPECT_TRUE(shown[0].contains("Not a directory")) << shown[0].toStdString();
+    EXPECT_FALSE(window->ProjectSaved);
+    EXPECT_EQ(readBytes(pathIn("discs/Untitled")), "a file in the way");
+    window->ProjectSaved = true;
+}
+
+TEST_F(CdBuildTest, AFailedCopyKeepsWhatWasWrittenAndShowsNoSuccess)
+{
+    add(movieA, "Intro");
+    add(movieB, "Credits");
+    QDir(pathIn("discs")).mkdir("Untitled");
+    // A folder where the second movie's copy should go.
+    QDir(pathIn("discs/Untitled")).mkdir("Credits.swf");
+    build(pathIn("discs"));
+    const auto shown = platform.messages();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_TRUE(shown[0].contains(pathIn("discs/Untitled/Credits.swf"))) << shown[0].toStdString();
+    EXPECT_EQ(readBytes(pathIn("discs/Untitled/intro.swf")), readBytes(movieA));
+    EXPECT_TRUE(QFile::exists(pathIn("discs/Untitled/PlayList.qev")));
+    EXPECT_TRUE(QFile::exists(pathIn("discs/Untitled/autorun.inf")));
+    EXPECT_FALSE(QFile::exists(pathIn("discs/Untitled/autorun.exe")));
+    // The playlist was written before the failure.
+    EXPECT_TRUE(window->ProjectSaved);
+}
+
+TEST_F(CdBuildTest, ProgressIsShownWithoutACancelButton)
+{
+    const QString big = makeMovie("movies/big.swf", 24 << 20);
+    add(big, "Big");
+    window->setBuildProgressDelay(0);
+    bool seen = false;
+    // Runs from inside the build, when the shown dialog lets events through.
+    QTimer::singleShot(0, window.get(), [&] {
+        auto* progress = window->findChild<QProgressDialog*>("buildProgress");
+        ASSERT_NE(progress, nullptr);
+        seen = true;
+        EXPECT_TRUE(progress->isVisible());
+        EXPECT_TRUE(progress->isModal() || progress->windowModality() != Qt::NonModal);
+        EXPECT_TRUE(progress->findChildren<QPushButton*>().isEmpty());
+        EXPECT_TRUE(progress->labelText().contains("big.swf")) << progress->labelText().toStdString();
+        EXPECT_EQ(progress->windowTitle(), "Ravlen");
+        // Esc and the close box do not stop or hide it.
+        QTest::keyClick(progress, Qt::Key_Escape);
+        progress->close();
+        EXPECT_TRUE(progress->isVisible());
+    });
+    build(pathIn("discs"));
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(readBytes(pathIn("discs/Untitled/big.swf")), readBytes(big));
+    EXPECT_EQ(platform.messages(), std::vector<QString>{"Project was created successfully"});
+    EXPECT_EQ(window->findChild<QProgressDialog*>("buildProgress"), nullptr);
+}
+
+} // namespace
