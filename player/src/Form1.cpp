@@ -20,6 +20,7 @@
 #include <QTreeWidget>
 
 #include <stdexcept>
+#include <utility>
 
 namespace qev::player {
 
@@ -177,10 +178,25 @@ void Form1::LoadPlayList(const QString& fName, QTreeWidget& songList)
 {
     songList.clear();
     PlayList.clear();
-    readPlaylistFile(fName, codePage_, [&](PlaylistItem&& item) {
-        songList.addTopLevelItem(new QTreeWidgetItem(QStringList{std::move(item.name)}));
-        PlayList.append(joinPath(StartFolder, item.reference));
-    });
+    // The rows go into the list in one insertion, which lays the list out
+    // once instead of once per row; the pairs read before a failure are
+    // still added before the failure is passed on.
+    QList<QTreeWidgetItem*> rows;
+    QStringList paths;
+    const auto addRead = [&] {
+        songList.addTopLevelItems(std::exchange(rows, {}));
+        PlayList.append(std::exchange(paths, {}));
+    };
+    try {
+        readPlaylistFile(fName, codePage_, [&](PlaylistItem&& item) {
+            rows.append(new QTreeWidgetItem(QStringList{std::move(item.name)}));
+            paths.append(joinPath(StartFolder, item.reference));
+        });
+    } catch (...) {
+        addRead();
+        throw;
+    }
+    addRead();
 }
 
 void Form1::lstViewSongList_Click()

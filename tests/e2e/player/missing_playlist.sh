@@ -14,6 +14,9 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+# Qt wants a private runtime folder; give it one that goes away with the test.
+export XDG_RUNTIME_DIR=$work/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 # The program and its control module in a folder of their own; the current
 # directory is another, empty folder.

@@ -15,6 +15,9 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+# Qt wants a private runtime folder; give it one that goes away with the test.
+export XDG_RUNTIME_DIR=$work/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 # A disc folder as the creator lays it out: the player beside its control
 # module, the playlist and the movies.
