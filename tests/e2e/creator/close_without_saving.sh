@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts the real creator in an empty start folder under a private X server
 # (no window manager), checks its caption, opens the name prompt through New
-# project, closes the window and answers the closing question with No. The
+# project, cancels the open dialog of Add and the folder picker of Make
+# autorun CD, closes the window and answers the closing question with No. The
 # program must end by itself and leave the start folder as empty as it was.
 # Screenshots of the window and of the prompt go to the folder given.
 #   close_without_saving.sh <path of Ravlen> <screenshot folder>
@@ -79,6 +80,26 @@ done
 [[ $(xdotool getwindowname "$main") == "QEV CD Menu Creator - Untitled" ]] \
   || fail "the cancelled prompt changed the caption"
 
+# Add: the real open dialog carries the shared title; Esc cancels it and
+# no name prompt follows.
+xdotool mousemove --window "$main" 500 148 click 1
+opened=$(wait_window "Select a file")
+sleep 0.3
+import -window root "$shots/creator-open-dialog.png"
+keys_to "$opened" Escape
+sleep 0.5
+xdotool search --onlyvisible --name "^QEV Menu Creator\$" >/dev/null 2>&1 \
+  && fail "the name prompt opened after a cancelled open dialog"
+
+# Make autorun CD: the folder picker shows the prompt; Esc cancels it and
+# nothing is written.
+xdotool mousemove --window "$main" 524 260 click 1
+picker=$(wait_window "Please select a folder to save your project.")
+sleep 0.3
+import -window root "$shots/creator-folder-picker.png"
+keys_to "$picker" Escape
+sleep 0.5
+
 # Close the window as the window's close box would, and answer No.
 python3 "$here/wm_delete.py" "$main"
 question=$(wait_window "Warning")
@@ -97,4 +118,4 @@ app_pid=""
 [[ $status -eq 0 ]] || fail "Ravlen ended with status $status"
 leftovers=$(find "$work/start" -mindepth 1)
 [[ -z $leftovers ]] || fail "Ravlen wrote into its start folder: $leftovers"
-echo "e2e: caption, name prompt and closing question behave; nothing written"
+echo "e2e: caption, name prompt, file dialog, folder picker and closing question behave; nothing written"
