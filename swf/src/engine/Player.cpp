@@ -4,6 +4,8 @@
 #include "engine/Timeline.h"
 #include "qev/swf/Reader.h"
 #include "render/Renderer.h"
+#include "render/effects/EffectsLayer.h"
+#include "text/DeviceText.h"
 
 #include <QFile>
 #include <QPainter>
@@ -36,6 +38,10 @@ struct Player::Impl {
         movie = std::make_unique<Movie>(std::move(m));
         engine = std::make_unique<engine::TimelineEngine>(*movie);
         renderer = std::make_unique<render::Renderer>(*movie, *engine);
+        // Filters, blend modes and cached bitmaps; text in system fonts.
+        renderer->setLayerHook(std::make_shared<effects::EffectsLayer>(
+            QSize(movie->header.stage.width() / kTwipsPerPixel, movie->header.stage.height() / kTwipsPerPixel)));
+        renderer->setTextHook(std::make_shared<text::DeviceTextRenderer>(*movie));
         state = engine->initial();
         canonical = true;
         snapshots.emplace(0, state);

@@ -146,6 +146,9 @@ QBrush makeBrush(const FillStyle& fill, const CxForm& cx, const BitmapLookup& bi
             g = QRadialGradient(QPointF(0, 0), half, QPointF(focal, 0));
         }
         g.setStops(gradientStops(fill.gradient, cx));
+        // Colours mix unpremultiplied, as in the movie's player: a stop that
+        // fades out keeps its colour instead of darkening towards black.
+        g.setInterpolationMode(QGradient::ComponentInterpolation);
         switch (fill.gradient.spread) {
         case SpreadMode::Reflect:
             g.setSpread(QGradient::ReflectSpread);

@@ -18,7 +18,7 @@ BlendMode blendModeFromCode(int code);
 bool needsLayer(BlendMode mode);
 
 // Alpha and erase change the alpha of the layer they are drawn into; drawn
-// straight onto the stage they act as normal.
+// straight onto the (opaque) stage they leave nothing to see.
 bool actsOnParentAlpha(BlendMode mode);
 
 // One premultiplied source pixel blended onto one backdrop pixel.

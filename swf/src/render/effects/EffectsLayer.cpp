@@ -106,6 +106,11 @@ void EffectsLayer::drawLayer(QPainter& painter, const engine::Instance& instance
         return;
     }
     const QRect deviceRect(0, 0, device->width(), device->height());
+    const BlendMode mode = blendModeFromCode(int(instance.blendMode));
+    const bool intoLayer = !open_.empty() && device == static_cast<const QPaintDevice*>(open_.back());
+    // On the stage, which is opaque, a change of alpha alone shows nothing.
+    if (actsOnParentAlpha(mode) && !intoLayer)
+        return;
 
     // The renderer sets absolute device transforms, so the layer shares the
     // device's coordinates.
@@ -130,10 +135,6 @@ void EffectsLayer::drawLayer(QPainter& painter, const engine::Instance& instance
     QImage piece = layer.copy(area);
     applyFilters(piece, instance.filters, scale);
 
-    BlendMode mode = blendModeFromCode(int(instance.blendMode));
-    const bool intoLayer = !open_.empty() && device == static_cast<const QPaintDevice*>(open_.back());
-    if (actsOnParentAlpha(mode) && !intoLayer)
-        mode = BlendMode::Normal;
 
     painter.save();
     painter.resetTransform();

@@ -556,7 +556,9 @@ void applyFilter(QImage& image, const Filter& filter, double scale)
                 applyShadow(image, toColor(f.color), f.blurX * scale, f.blurY * scale, 0.0, 0.0,
                             f.strength, f.passes, f.inner, f.knockout, !f.compositeSource);
             } else if constexpr (std::is_same_v<T, BevelFilter>) {
-                applyBevel(image, toColor(f.highlightColor), toColor(f.shadowColor), f.blurX * scale,
+                // The colour stored first lights the side the angle points
+                // away from, whatever the format's field names say.
+                applyBevel(image, toColor(f.shadowColor), toColor(f.highlightColor), f.blurX * scale,
                            f.blurY * scale, f.angle, f.distance * scale, f.strength, f.passes,
                            typeOf(f.inner, f.onTop), f.knockout, !f.compositeSource);
             } else if constexpr (std::is_same_v<T, GradientFilter>) {
