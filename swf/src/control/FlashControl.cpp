@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QMouseEvent>
 #include <QMenu>
 #include <QPainter>
 
@@ -14,6 +15,7 @@ FlashControl::FlashControl(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("Flash1"));
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &FlashControl::tick);
 
@@ -131,6 +133,43 @@ void FlashControl::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     player_.render(painter, rect());
+}
+
+void FlashControl::mouseMoveEvent(QMouseEvent* event)
+{
+    event->accept();
+    if (player_.mouseMove(event->position()))
+        update();
+    setCursor(player_.overButton() ? Qt::PointingHandCursor : Qt::ArrowCursor);
+}
+
+void FlashControl::mousePressEvent(QMouseEvent* event)
+{
+    event->accept();
+    if (event->button() == Qt::LeftButton && player_.mousePress(event->position()))
+        update();
+}
+
+void FlashControl::mouseReleaseEvent(QMouseEvent* event)
+{
+    event->accept();
+    if (event->button() == Qt::LeftButton && player_.mouseRelease(event->position()))
+        update();
+    setCursor(player_.overButton() ? Qt::PointingHandCursor : Qt::ArrowCursor);
+}
+
+void FlashControl::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    // A second click is a press like the first.
+    mousePressEvent(event);
+}
+
+void FlashControl::leaveEvent(QEvent* event)
+{
+    if (player_.mouseLeave())
+        update();
+    unsetCursor();
+    QWidget::leaveEvent(event);
 }
 
 void FlashControl::contextMenuEvent(QContextMenuEvent* event)

@@ -4,6 +4,7 @@
 #include "engine/Timeline.h"
 #include "qev/swf/Reader.h"
 #include "render/Renderer.h"
+#include "button/ButtonTracker.h"
 #include "render/effects/EffectsLayer.h"
 #include "text/DeviceText.h"
 
@@ -19,6 +20,8 @@ struct Player::Impl {
     std::unique_ptr<Movie> movie;
     std::unique_ptr<engine::TimelineEngine> engine;
     std::unique_ptr<render::Renderer> renderer;
+    std::unique_ptr<button::ButtonTracker> buttons;
+    QRect lastTarget; // where the last frame was drawn, for mouse positions
     engine::RootState state;
     // The state is the one that playing from frame 0 to its frame gives (it
     // stops being so when sprites move on while the main timeline stands).
@@ -42,6 +45,7 @@ struct Player::Impl {
         renderer->setLayerHook(std::make_shared<effects::EffectsLayer>(
             QSize(movie->header.stage.width() / kTwipsPerPixel, movie->header.stage.height() / kTwipsPerPixel)));
         renderer->setTextHook(std::make_shared<text::DeviceTextRenderer>(*movie));
+        buttons = std::make_unique<button::ButtonTracker>(*movie);
         state = engine->initial();
         canonical = true;
         snapshots.emplace(0, state);
@@ -108,6 +112,40 @@ struct Player::Impl {
         state.navigation.clear();
     }
 
+    // Runs what the buttons' transitions asked for, then the main timeline's
+    // navigation. Actions on a sprite take the state off the played path.
+    bool runButtons(const std::vector<button::Fired>& fired)
+    {
+        for (const button::Fired& f : fired) {
+            engine->runButtonActions(state, f.timelinePath, *f.actions);
+            if (!f.timelinePath.empty())
+                canonical = false;
+        }
+        applyNavigation();
+        return !fired.empty();
+    }
+
+    QPointF toStage(QPointF pos) const
+    {
+        bool invertible = false;
+        const QTransform back = renderer->stageTransform(lastTarget).inverted(&invertible);
+        return invertible ? back.map(pos) : QPointF(-1e9, -1e9);
+    }
+
+    bool pointer(QPointF pos, int kind)
+    {
+        if (!movie || !buttons->hasButtons() || lastTarget.isEmpty())
+            return false;
+        const QPointF p = toStage(pos);
+        const button::Phase before = buttons->phase();
+        const auto fired = kind == 0 ? buttons->move(state, p)
+            : kind == 1              ? buttons->press(state, p)
+            : kind == 2              ? buttons->release(state, p)
+                                     : buttons->leave(state);
+        const bool ran = runButtons(fired);
+        return ran || buttons->phase() != before;
+    }
+
     void advance()
     {
         const int count = frameCount();
@@ -164,6 +202,7 @@ QString Player::loadBytes(const QByteArray& bytes)
 
 void Player::clear()
 {
+    d->buttons.reset();
     d->renderer.reset();
     d->engine.reset();
     d->snapshots.clear();
@@ -248,12 +287,39 @@ void Player::gotoFrame(int n)
     d->state.navigation.clear();
 }
 
+bool Player::mouseMove(QPointF pos)
+{
+    return d->pointer(pos, 0);
+}
+
+bool Player::mousePress(QPointF pos)
+{
+    return d->pointer(pos, 1);
+}
+
+bool Player::mouseRelease(QPointF pos)
+{
+    return d->pointer(pos, 2);
+}
+
+bool Player::mouseLeave()
+{
+    return d->pointer(QPointF(), 3);
+}
+
+bool Player::overButton() const
+{
+    return d->buttons && d->buttons->overButton();
+}
+
 void Player::render(QPainter& painter, const QRect& target) const
 {
     if (!d->movie) {
         painter.fillRect(target, Qt::white);
         return;
     }
+    d->lastTarget = target;
+    d->buttons->apply(d->state);
     d->renderer->render(painter, d->state, target);
 }
 

@@ -36,6 +36,8 @@ struct Instance {
     // Placed during the tick in progress (a new sprite does not move on in
     // the tick that placed it).
     bool justPlaced = false;
+    // A button's picture: 0 up, 1 over, 2 down (set from the mouse).
+    std::uint8_t buttonState = 0;
 };
 
 // What a main-timeline action asked for; collected while a frame's actions

@@ -77,6 +77,16 @@ TimelineState TimelineEngine::spriteFirstFrame(std::uint16_t spriteId)
     return std::move(inst.sprite.front());
 }
 
+void TimelineEngine::runButtonActions(RootState& state, const std::vector<int>& path, const ActionList& actions)
+{
+    Run run;
+    run.root = &state;
+    run.instances = countInstances(state.main);
+    execute(run, path, actions);
+    runActions(run);
+    clearJustPlaced(state.main);
+}
+
 void TimelineEngine::applyFrame(Run& run, TimelineState& t, int frame, const std::vector<int>& path,
                                 bool queueActions)
 {

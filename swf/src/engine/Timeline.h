@@ -26,6 +26,11 @@ public:
     // The first frame of a sprite on its own (for buttons that show one).
     TimelineState spriteFirstFrame(std::uint16_t spriteId);
 
+    // Runs a button's action block on the timeline at path (depths from the
+    // main timeline) as frame actions run: the main timeline's navigation
+    // is left in state.navigation.
+    void runButtonActions(RootState& state, const std::vector<int>& path, const ActionList& actions);
+
     // Sprites inside sprites deeper than this are shown empty.
     static constexpr int maxNesting = 32;
     // Above this many instances in one movie, sprites placed are shown empty.

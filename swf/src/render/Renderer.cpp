@@ -155,7 +155,7 @@ void Renderer::drawCharacter(QPainter& painter, std::uint16_t id, const engine::
     } else if (const auto* edit = std::get_if<EditText>(character)) {
         drawEditText(painter, *edit, toDevice, cx);
     } else if (const auto* button = std::get_if<Button>(character)) {
-        drawButton(painter, *button, toDevice, cx, nesting);
+        drawButton(painter, *button, toDevice, cx, nesting, instance ? instance->buttonState : 0);
     } else if (std::holds_alternative<Sprite>(*character)) {
         // A sprite shown without a timeline of its own (inside a button):
         // its first frame.
@@ -328,11 +328,12 @@ void Renderer::drawEditText(QPainter& painter, const EditText& text, const QTran
 }
 
 void Renderer::drawButton(QPainter& painter, const Button& button, const QTransform& toDevice, const CxForm& cx,
-                          int nesting)
+                          int nesting, std::uint8_t state)
 {
+    // The records of the button's state (up, over or down, as the mouse left it).
     std::vector<const ButtonRecord*> up;
     for (const ButtonRecord& r : button.records)
-        if (r.up)
+        if (state == 1 ? r.over : state == 2 ? r.down : r.up)
             up.push_back(&r);
     std::stable_sort(up.begin(), up.end(), [](auto* a, auto* b) { return a->depth < b->depth; });
     for (const ButtonRecord* r : up) {

@@ -73,7 +73,7 @@ private:
     void drawText(QPainter& painter, const Text& text, const QTransform& toDevice, const CxForm& cx);
     void drawEditText(QPainter& painter, const EditText& text, const QTransform& toDevice, const CxForm& cx);
     void drawButton(QPainter& painter, const Button& button, const QTransform& toDevice, const CxForm& cx,
-                    int nesting);
+                    int nesting, std::uint8_t state);
     // The outline a mask covers, in device pixels.
     QPainterPath maskPath(std::uint16_t id, const engine::Instance* instance, const QTransform& toDevice,
                           int nesting);

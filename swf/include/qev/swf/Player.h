@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QColor>
 #include <QImage>
+#include <QPointF>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -53,6 +54,16 @@ public:
     // Shows frame n (clamped to the movie) exactly as playing from the first
     // frame up to n would show it. Does not change isPlaying().
     void gotoFrame(int n);
+
+    // Mouse input at a point of the target last drawn into. Buttons under the
+    // pointer change their picture and run their actions; each returns
+    // whether the picture may have changed.
+    bool mouseMove(QPointF pos);
+    bool mousePress(QPointF pos);
+    bool mouseRelease(QPointF pos);
+    bool mouseLeave();
+    // Whether the pointer is over a button (the control shows a hand).
+    bool overButton() const;
 
     // Draws the current frame scaled to show the whole stage in target, aspect
     // kept and centred; the rest of target is filled with the background.
