@@ -9,7 +9,7 @@ namespace qev::swf::writer {
 void BitWriter::align()
 {
     if (m_used > 0) {
-        m_data.append(char(m_byte));
+        m_data.append(char(std::uint8_t(m_byte << (8 - m_used)))); // bits fill a byte from its top
         m_byte = 0;
         m_used = 0;
     }
