@@ -56,7 +56,7 @@ protected:
     {
         QByteArray bytes(size, '\0');
         for (int i = 0; i < size; ++i)
-            bytes[i] = char((i * 131 + relative.size()) & 0xff);
+            bytes[i] = char((qint64(i) * 131 + relative.size()) & 0xff);
         writeBytes(pathIn(relative), bytes);
         return pathIn(relative);
     }
