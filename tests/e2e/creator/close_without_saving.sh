@@ -25,6 +25,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+chmod 700 "$work/home"
 
 fail() {
   echo "e2e: $*" >&2
