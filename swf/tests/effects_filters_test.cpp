@@ -64,6 +64,63 @@ TEST(EffectsBlur, WidthOfOneOrZeroPassesLeaveThePlaneAlone)
     EXPECT_EQ(plane, original);
 }
 
+// The box as its definition reads, one output sample at a time.
+std::vector<int> referenceBox(const std::vector<int>& in, double width)
+{
+    const double radius = (width - 1.0) / 2.0;
+    const int inner = int(std::floor(radius));
+    const int edge = int(std::lround((radius - inner) * 256.0));
+    const int total = 256 * (2 * inner + 1) + 2 * edge;
+    const int n = int(in.size());
+    auto at = [&](int i) { return i >= 0 && i < n ? in[size_t(i)] : 0; };
+    std::vector<int> out(in.size());
+    for (int x = 0; x < n; ++x) {
+        long sum = 0;
+        for (int k = -inner; k <= inner; ++k)
+            sum += 256L * at(x + k);
+        sum += long(edge) * (at(x - inner - 1) + at(x + inner + 1));
+        out[size_t(x)] = int((sum + total / 2) / total);
+    }
+    return out;
+}
+
+TEST(EffectsBlur, SlidingWindowsMatchTheBoxAsDefined)
+{
+    const int w = 23;
+    const int h = 17;
+    std::vector<std::uint8_t> plane(size_t(w * h));
+    unsigned seed = 12345;
+    for (auto& v : plane) {
+        seed = seed * 1103515245u + 12345u;
+        v = std::uint8_t((seed >> 16) & 0xFF);
+    }
+    for (double bx : {2.0, 3.0, 4.5, 7.25}) {
+        for (double by : {0.0, 2.5, 6.0}) {
+            std::vector<int> expected(plane.begin(), plane.end());
+            for (int pass = 0; pass < 2; ++pass) {
+                for (int y = 0; y < h; ++y) {
+                    std::vector<int> row(expected.begin() + y * w, expected.begin() + (y + 1) * w);
+                    row = referenceBox(row, bx);
+                    std::copy(row.begin(), row.end(), expected.begin() + y * w);
+                }
+                if (by > 1.0) {
+                    for (int x = 0; x < w; ++x) {
+                        std::vector<int> col(static_cast<size_t>(h), 0);
+                        for (int y = 0; y < h; ++y)
+                            col[size_t(y)] = expected[size_t(y * w + x)];
+                        col = referenceBox(col, by);
+                        for (int y = 0; y < h; ++y)
+                            expected[size_t(y * w + x)] = col[size_t(y)];
+                    }
+                }
+            }
+            auto got = plane;
+            blurPlane(got, w, h, bx, by, 2);
+            ASSERT_EQ(std::vector<int>(got.begin(), got.end()), expected) << bx << " x " << by;
+        }
+    }
+}
+
 TEST(EffectsBlur, VerticalBlurRunsDownColumns)
 {
     std::vector<std::uint8_t> plane(3 * 5, 0);
@@ -253,8 +310,10 @@ TEST(EffectsGlow, InnerGlowTintsTheEdgeAndKeepsTheOutline)
 BevelFilter sharpBevel(bool inner, bool onTop)
 {
     BevelFilter f;
-    f.highlightColor = Rgba{255, 255, 255, 255};
-    f.shadowColor = Rgba{0, 0, 0, 255};
+    // The colour stored first (the model's shadowColor) is the one the
+    // player shows on the lit side.
+    f.shadowColor = Rgba{255, 255, 255, 255};
+    f.highlightColor = Rgba{0, 0, 0, 255};
     f.angle = std::numbers::pi / 4;
     f.distance = 1.5;
     f.blurX = f.blurY = 0;

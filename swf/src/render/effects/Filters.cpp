@@ -35,40 +35,108 @@ int boxReach(double width)
     return int(std::ceil((std::min(width, 4096.0) - 1.0) / 2.0));
 }
 
-// One pass of a centred box of `width` samples over a line. The box's end
-// samples carry the fractional part of the width, so the blur grows smoothly
-// as the stage scales. Samples outside the line count as zero.
-void boxLine(std::uint8_t* data, int count, std::ptrdiff_t step, double width, std::vector<int>& prefix,
-             std::vector<std::uint8_t>& line)
-{
-    if (!(width > 1.0) || count <= 0)
-        return;
-    width = std::min(width, 4096.0);
-    const double radius = (width - 1.0) / 2.0;
-    const int inner = int(std::floor(radius));
-    const int edgeWeight = int(std::lround((radius - inner) * 256.0));
-    const int total = 256 * (2 * inner + 1) + 2 * edgeWeight;
+// The weights of a centred box of `width` samples: `inner` samples each side
+// of the centre at full weight (256), and one more each side carrying the
+// fractional part of the width, so the blur grows smoothly as the stage
+// scales. Samples outside the image count as zero.
+struct Box {
+    int inner = 0;
+    int edge = 0;  // weight of the two end samples, 0..255
+    int total = 0; // sum of all weights
+    double scale = 0;
 
-    line.resize(size_t(count));
-    prefix.resize(size_t(count) + 1);
-    prefix[0] = 0;
-    for (int i = 0; i < count; ++i) {
-        line[size_t(i)] = data[i * step];
-        prefix[size_t(i) + 1] = prefix[size_t(i)] + line[size_t(i)];
-    }
-    for (int x = 0; x < count; ++x) {
-        const int lo = std::max(x - inner, 0);
-        const int hi = std::min(x + inner + 1, count);
-        int sum = 256 * (prefix[size_t(hi)] - prefix[size_t(lo)]);
-        if (edgeWeight > 0) {
-            int edges = 0;
-            if (x - inner - 1 >= 0)
-                edges += line[size_t(x - inner - 1)];
-            if (x + inner + 1 < count)
-                edges += line[size_t(x + inner + 1)];
-            sum += edgeWeight * edges;
+    explicit Box(double width)
+    {
+        width = std::min(width, 4096.0);
+        const double radius = (width - 1.0) / 2.0;
+        inner = int(std::floor(radius));
+        edge = int(std::lround((radius - inner) * 256.0));
+        if (edge == 256) {
+            ++inner;
+            edge = 0;
         }
-        data[x * step] = std::uint8_t((sum + total / 2) / total);
+        total = 256 * (2 * inner + 1) + 2 * edge;
+        scale = 1.0 / total;
+    }
+    // The weighted sum divided by the total weight, rounded (half up).
+    std::uint8_t average(std::int64_t sum) const
+    {
+        return std::uint8_t(std::min<std::int64_t>(255, std::int64_t(double(sum) * scale + 0.5 + 1e-9)));
+    }
+};
+
+// One horizontal pass over rows of C interleaved 8-bit channels.
+template <int C>
+void boxRows(std::uint8_t* data, int width, int height, std::size_t stride, const Box& box)
+{
+    const int reach = box.inner + 1;
+    std::vector<int> line(std::size_t(width + 2 * reach) * C, 0);
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t* row = data + std::size_t(y) * stride;
+        for (int i = 0; i < width * C; ++i)
+            line[std::size_t(reach * C + i)] = row[i];
+        // line[k] holds sample k - reach.
+        int sums[C] = {};
+        for (int k = -box.inner; k <= box.inner; ++k)
+            for (int c = 0; c < C; ++c)
+                sums[c] += line[std::size_t((k + reach) * C + c)];
+        for (int x = 0; x < width; ++x) {
+            const int* lo = &line[std::size_t((x - box.inner - 1 + reach) * C)];
+            const int* hi = &line[std::size_t((x + box.inner + 1 + reach) * C)];
+            for (int c = 0; c < C; ++c) {
+                const std::int64_t sum = 256 * std::int64_t(sums[c]) + std::int64_t(box.edge) * (lo[c] + hi[c]);
+                row[x * C + c] = box.average(sum);
+                // Move the window one sample on.
+                sums[c] += hi[c] - lo[c + C];
+            }
+        }
+    }
+}
+
+// One vertical pass: every column at once, row after row, so the data is
+// read in order.
+template <int C>
+void boxColumns(std::uint8_t* data, int width, int height, std::size_t stride, const Box& box)
+{
+    const std::size_t rowBytes = std::size_t(width) * C;
+    std::vector<std::uint8_t> source(std::size_t(height) * rowBytes);
+    for (int y = 0; y < height; ++y)
+        std::copy_n(data + std::size_t(y) * stride, rowBytes, source.begin() + std::ptrdiff_t(std::size_t(y) * rowBytes));
+    auto rowAt = [&](int y) -> const std::uint8_t* {
+        return y >= 0 && y < height ? source.data() + std::size_t(y) * rowBytes : nullptr;
+    };
+    std::vector<int> sums(rowBytes, 0);
+    for (int k = -box.inner; k <= box.inner; ++k)
+        if (const std::uint8_t* r = rowAt(k))
+            for (std::size_t i = 0; i < rowBytes; ++i)
+                sums[i] += r[i];
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t* out = data + std::size_t(y) * stride;
+        const std::uint8_t* above = rowAt(y - box.inner - 1);
+        const std::uint8_t* below = rowAt(y + box.inner + 1);
+        for (std::size_t i = 0; i < rowBytes; ++i) {
+            const int edges = (above ? above[i] : 0) + (below ? below[i] : 0);
+            out[i] = box.average(256 * std::int64_t(sums[i]) + std::int64_t(box.edge) * edges);
+        }
+        // Move the window one row on.
+        const std::uint8_t* leaving = rowAt(y - box.inner);
+        if (below)
+            for (std::size_t i = 0; i < rowBytes; ++i)
+                sums[i] += below[i];
+        if (leaving)
+            for (std::size_t i = 0; i < rowBytes; ++i)
+                sums[i] -= leaving[i];
+    }
+}
+
+template <int C>
+void boxBlur(std::uint8_t* data, int width, int height, std::size_t stride, double blurX, double blurY, int passes)
+{
+    for (int p = 0; p < passes; ++p) {
+        if (blurX > 1.0)
+            boxRows<C>(data, width, height, stride, Box(blurX));
+        if (blurY > 1.0)
+            boxColumns<C>(data, width, height, stride, Box(blurY));
     }
 }
 
@@ -430,16 +498,7 @@ void blurPlane(std::vector<std::uint8_t>& plane, int width, int height, double b
 {
     if (width <= 0 || height <= 0 || plane.size() < size_t(width) * size_t(height))
         return;
-    std::vector<int> prefix;
-    std::vector<std::uint8_t> line;
-    for (int p = 0; p < passCount(passes); ++p) {
-        if (blurX > 1.0)
-            for (int y = 0; y < height; ++y)
-                boxLine(plane.data() + size_t(y) * size_t(width), width, 1, blurX, prefix, line);
-        if (blurY > 1.0)
-            for (int x = 0; x < width; ++x)
-                boxLine(plane.data() + x, height, width, blurY, prefix, line);
-    }
+    boxBlur<1>(plane.data(), width, height, std::size_t(width), blurX, blurY, passCount(passes));
 }
 
 void blur(QImage& image, double blurX, double blurY, int passes)
@@ -447,32 +506,10 @@ void blur(QImage& image, double blurX, double blurY, int passes)
     if ((!(blurX > 1.0) && !(blurY > 1.0)) || passCount(passes) == 0 || image.isNull())
         return;
     ensureFormat(image);
-    const int w = image.width();
-    const int h = image.height();
     // Each channel is blurred on its own; the same weights on premultiplied
     // values keep every colour at or below its alpha.
-    std::array<std::vector<std::uint8_t>, 4> planes;
-    for (auto& p : planes)
-        p.resize(size_t(w) * size_t(h));
-    for (int y = 0; y < h; ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < w; ++x) {
-            const size_t i = size_t(y) * size_t(w) + size_t(x);
-            planes[0][i] = std::uint8_t(qRed(row[x]));
-            planes[1][i] = std::uint8_t(qGreen(row[x]));
-            planes[2][i] = std::uint8_t(qBlue(row[x]));
-            planes[3][i] = std::uint8_t(qAlpha(row[x]));
-        }
-    }
-    for (auto& p : planes)
-        blurPlane(p, w, h, blurX, blurY, passes);
-    for (int y = 0; y < h; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < w; ++x) {
-            const size_t i = size_t(y) * size_t(w) + size_t(x);
-            row[x] = qRgba(planes[0][i], planes[1][i], planes[2][i], planes[3][i]);
-        }
-    }
+    boxBlur<4>(image.bits(), image.width(), image.height(), std::size_t(image.bytesPerLine()), blurX, blurY,
+               passCount(passes));
 }
 
 int blurReach(double width, int passes) { return boxReach(width) * passCount(passes); }

@@ -1,0 +1,122 @@
+// Speed of filters and blend modes: one frame of 100 shapes, of which one
+// sprite is blurred and one drawn in multiply mode, at 508 x 465 pixels.
+#include "qev/swf/Player.h"
+#include "qev/swf/Writer.h"
+#include "render/effects/BlendModes.h"
+#include "render/effects/Filters.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+
+using namespace qev::swf;
+using namespace qev::swf::writer;
+
+namespace {
+
+const QSize viewSize(508, 465);
+
+QByteArray movie(bool effects)
+{
+    MovieBuilder m(550, 400, 24);
+    m.setBackgroundColor(rgb(0x204060));
+    std::vector<std::uint16_t> ids;
+    for (int k = 0; k < 10; ++k) {
+        const Rgba c = rgba(40 + 20 * k, 255 - 20 * k, 128, 255);
+        ids.push_back(m.defineShape(ShapeBuilder().fill(solid(c)).line(1, rgb(0)).rect(0, 0, 30 + k, 20 + k)));
+    }
+    for (int i = 0; i < 98; ++i) {
+        const double a = i * 0.37;
+        m.place(ids[i % ids.size()], std::uint16_t(i + 1),
+                translatePx(275 + 230 * std::cos(a) * ((i % 7) + 3) / 10.0, 200 + 170 * std::sin(a * 1.3) * 0.8));
+    }
+    // A 200 x 150 picture in a sprite, blurred; a 250 x 250 disc multiplied.
+    const auto picture = m.defineShape(ShapeBuilder()
+                                           .fill(linearGradient({{0, rgb(0xFFCC00)}, {255, rgb(0x0033CC)}}, 0, 0, 200, 150))
+                                           .rect(0, 0, 200, 150)
+                                           .fill(solid(rgb(0xFFFFFF)))
+                                           .ellipse(100, 75, 40, 30));
+    SpriteBuilder s;
+    s.place(picture, 1);
+    s.showFrame();
+    const auto sprite = m.defineSprite(s);
+    const auto disc = m.defineShape(ShapeBuilder().fill(solid(rgb(0xFF8040))).ellipse(125, 125, 125, 125));
+
+    PlaceObject blurred;
+    blurred.version = 3;
+    blurred.depth = 200;
+    blurred.characterId = sprite;
+    blurred.matrix = translatePx(60, 40);
+    if (effects)
+        blurred.filters = std::vector<Filter>{BlurFilter{8, 8, 2}};
+    m.place(blurred);
+
+    PlaceObject multiplied;
+    multiplied.version = 3;
+    multiplied.depth = 201;
+    multiplied.characterId = disc;
+    multiplied.matrix = translatePx(250, 120);
+    if (effects)
+        multiplied.blendMode = BlendMode::Multiply;
+    m.place(multiplied);
+    m.showFrame();
+    return m.finish();
+}
+
+void drawFrame(benchmark::State& state, bool effects)
+{
+    Player player;
+    player.loadBytes(movie(effects));
+    QImage image(viewSize, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        QPainter painter(&image);
+        player.render(painter, image.rect());
+    }
+}
+
+void BM_FrameWithBlurAndMultiply(benchmark::State& state) { drawFrame(state, true); }
+BENCHMARK(BM_FrameWithBlurAndMultiply)->Unit(benchmark::kMillisecond);
+
+void BM_FrameWithoutEffects(benchmark::State& state) { drawFrame(state, false); }
+BENCHMARK(BM_FrameWithoutEffects)->Unit(benchmark::kMillisecond);
+
+// The blur alone on a 200 x 150 layer, by passes.
+void BM_Blur(benchmark::State& state)
+{
+    QImage source(200, 150, QImage::Format_ARGB32_Premultiplied);
+    source.fill(0xFF336699);
+    for (auto _ : state) {
+        QImage image = source;
+        effects::blur(image, 8, 8, int(state.range(0)));
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+BENCHMARK(BM_Blur)->Arg(1)->Arg(3)->Unit(benchmark::kMicrosecond);
+
+// Compositing a 250 x 250 layer onto the view in multiply mode.
+void BM_BlendMultiply(benchmark::State& state)
+{
+    QImage backdrop(viewSize, QImage::Format_ARGB32_Premultiplied);
+    backdrop.fill(0xFF808080);
+    QImage layer(250, 250, QImage::Format_ARGB32_Premultiplied);
+    layer.fill(0xFFFF8040);
+    for (auto _ : state)
+        effects::blendLayer(backdrop, layer, QPoint(100, 100), BlendMode::Multiply);
+}
+BENCHMARK(BM_BlendMultiply)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
