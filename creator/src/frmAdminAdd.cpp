@@ -387,15 +387,22 @@ void frmAdminAdd::closeEvent(QCloseEvent* event)
     event->setAccepted(!cancel);
 }
 
-void frmAdminAdd::commitData(QSessionManager& manager)
+bool frmAdminAdd::sessionEnding(bool mayAsk)
 {
     if (!isVisible())
-        return;
-    if (!ProjectSaved && !manager.allowsInteraction())
-        return; // no way to ask: the session ends without a save
-    const bool closed = close();
+        return true;
+    if (!ProjectSaved && !mayAsk)
+        return true; // no way to ask: the session ends without a save
+    return close();
+}
+
+void frmAdminAdd::commitData(QSessionManager& manager)
+{
+    // Interaction is requested only when there is something to ask.
+    const bool mayAsk = ProjectSaved || manager.allowsInteraction();
+    const bool goOn = sessionEnding(mayAsk);
     manager.release();
-    if (!closed)
+    if (!goOn)
         manager.cancel();
 }
 

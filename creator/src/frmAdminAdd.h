@@ -66,6 +66,11 @@ public:
     // How long a disc build runs before its progress dialog appears.
     void setBuildProgressDelay(int ms) { buildProgressDelayMs_ = ms; }
 
+    // The desktop session is ending: the window closes as if the user had
+    // closed it, asking the closing question when mayAsk. False when the
+    // user chose to stay (Cancel), which should stop the logout.
+    bool sessionEnding(bool mayAsk);
+
     // The name prompt, or nullptr before its first use.
     frmItem* itemPromptIfCreated() const { return frmItem_; }
 
@@ -83,8 +88,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private slots:
-    // The desktop session is ending: the window closes as if the user had
-    // closed it, and a Cancel in the closing question stops the logout.
     void commitData(QSessionManager& manager);
 
 private:

@@ -684,6 +684,26 @@ TEST_F(ClosingQuestion, NotAskedAfterSave)
     EXPECT_TRUE(platform.asked(Kind::Question).empty());
 }
 
+TEST_F(ClosingQuestion, TheEndOfTheSessionAsksTheSameQuestion)
+{
+    platform.answerQuestion(qev::Answer::Cancel);
+    EXPECT_FALSE(window->sessionEnding(true));
+    EXPECT_TRUE(window->isVisible());
+    platform.answerQuestion(qev::Answer::Yes);
+    platform.answerSaveFile(pathIn("logout.qev"));
+    EXPECT_TRUE(window->sessionEnding(true));
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(readBytes(pathIn("logout.qev")), QByteArray("A\r\n") + ciphered("/m/a.swf") + "\r\n");
+    ASSERT_EQ(platform.asked(Kind::Question).size(), 2u);
+    EXPECT_EQ(platform.asked(Kind::Question)[1].text, "Do you want to save your current project?");
+}
+
+TEST_F(ClosingQuestion, ASessionThatAllowsNoQuestionIsNotHeldUp)
+{
+    EXPECT_TRUE(window->sessionEnding(false));
+    EXPECT_TRUE(platform.asked().empty());
+}
+
 // ---- Failures ------------------------------------------------------------------
 
 TEST_F(CreatorTest, LoadOfAMissingFileIsReportedAndNamesNothing)
