@@ -270,5 +270,40 @@ TEST(EffectsMovie, HtmlTextTakesItsFontColours)
     EXPECT_LT(red.maxX, blue.minX); // the blue run follows the red one
 }
 
+
+TEST(EffectsMovie, StaticTextInAFontWithoutOutlinesUsesASystemFont)
+{
+    MovieBuilder m(200, 60, 12);
+    Font font;
+    font.version = 2;
+    font.name = QStringLiteral("Arial");
+    Glyph h;
+    h.code = 'H';
+    h.outline.version = 0;
+    h.outline.layers.resize(1);
+    font.glyphs = {h};
+    const auto fontId = m.defineFont(font);
+    Text text;
+    text.version = 1;
+    text.bounds = Rect{0, px(200), 0, px(60)};
+    TextRecord record;
+    record.fontId = fontId;
+    record.color = rgb(0x0000FF);
+    record.x = px(10);
+    record.y = px(40);
+    record.height = std::uint16_t(px(30));
+    for (int i = 0; i < 3; ++i)
+        record.glyphs.push_back(GlyphEntry{0, px(25)});
+    text.records = {record};
+    const auto id = m.defineText(text);
+    m.place(id, 1);
+    m.showFrame();
+    const QImage image = draw(m.finish(), QSize(200, 60));
+    const Ink blue = inkOf(image, 0xFF0000FF);
+    EXPECT_GT(blue.count, 100);
+    EXPECT_GE(blue.minX, 10);
+    EXPECT_LT(blue.maxX, 10 + 3 * 25);
+}
+
 } // namespace
 } // namespace qev::swf

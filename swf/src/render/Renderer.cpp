@@ -203,6 +203,8 @@ void Renderer::drawText(QPainter& painter, const Text& text, const QTransform& t
         const Font* font = movie_.find<Font>(record.fontId);
         if (!font)
             continue;
+        if (textHook_ && textHook_->drawDeviceGlyphs(painter, record, *font, textToDevice, cx))
+            continue;
         const double scale = record.height / font->emSquare();
         const QBrush brush(cx.apply(record.color));
         double x = record.x;

@@ -32,6 +32,18 @@ public:
     virtual ~TextHook() = default;
     virtual void drawDeviceText(QPainter& painter, const EditText& text, const QTransform& toDevice,
                                 const CxForm& cx) = 0;
+    // One DefineText record; returns whether it drew it (a font without
+    // glyph outlines), otherwise the renderer draws the glyph outlines.
+    virtual bool drawDeviceGlyphs(QPainter& painter, const TextRecord& record, const Font& font,
+                                  const QTransform& textToDevice, const CxForm& cx)
+    {
+        Q_UNUSED(painter);
+        Q_UNUSED(record);
+        Q_UNUSED(font);
+        Q_UNUSED(textToDevice);
+        Q_UNUSED(cx);
+        return false;
+    }
 };
 
 // Draws a movie's display lists with QPainter. Keeps the assembled outlines

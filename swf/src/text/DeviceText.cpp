@@ -368,4 +368,16 @@ void DeviceTextRenderer::drawDeviceText(QPainter& painter, const EditText& text,
     painter.restore();
 }
 
+bool DeviceTextRenderer::drawDeviceGlyphs(QPainter& painter, const TextRecord& record, const Font& font,
+                                          const QTransform& textToDevice, const render::CxForm& cx)
+{
+    auto it = withoutOutlines_.find(&font);
+    if (it == withoutOutlines_.end())
+        it = withoutOutlines_.emplace(&font, lacksOutlines(font)).first;
+    if (!it->second)
+        return false;
+    text::drawDeviceGlyphs(painter, record, font, textToDevice, cx);
+    return true;
+}
+
 } // namespace qev::swf::text

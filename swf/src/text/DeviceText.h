@@ -99,10 +99,13 @@ public:
     explicit DeviceTextRenderer(const Movie& movie) : movie_(movie) {}
     void drawDeviceText(QPainter& painter, const EditText& text, const QTransform& toDevice,
                         const render::CxForm& cx) override;
+    bool drawDeviceGlyphs(QPainter& painter, const TextRecord& record, const Font& font,
+                          const QTransform& textToDevice, const render::CxForm& cx) override;
 
 private:
     const Movie& movie_;
     std::unordered_map<const EditText*, TextLayout> layouts_;
+    std::unordered_map<const Font*, bool> withoutOutlines_;
 };
 
 } // namespace qev::swf::text
