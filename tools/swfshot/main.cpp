@@ -14,10 +14,13 @@ namespace {
 int usage()
 {
     std::fprintf(stderr,
-                 "usage: swfshot INPUT.swf OUTPUT.png [--frame N | --advance N] [--width W --height H]\n"
+                 "usage: swfshot INPUT.swf OUTPUT.png [--frame N | --advance N] [--width W --height H] [--quality high|low]\n"
                  "  --frame N    show frame N (0-based), as setting the frame number does\n"
                  "  --advance N  play N frames from the start (the first frame counts as 1)\n"
-                 "  --width W, --height H  image size (default: the stage size)\n");
+                 "  --width W, --height H  image size (default: the stage size)\n"
+                 "  --quality Q  low (the default: edges snap to whole pixels, as reference\n"
+                 "               renderings of movies are usually made) or high (anti-aliased,\n"
+                 "               as the control draws)\n");
     return 2;
 }
 
@@ -41,11 +44,18 @@ int main(int argc, char** argv)
     const QString input = args[1];
     const QString output = args[2];
     int frame = -1, advance = -1, width = 0, height = 0;
+    bool antialiased = false;
     for (int i = 3; i < args.size(); ++i) {
         const QString& a = args[i];
         if (i + 1 >= args.size())
             return usage();
         const QString& v = args[++i];
+        if (a == u"--quality") {
+            if (v != u"high" && v != u"low")
+                return usage();
+            antialiased = v == u"high";
+            continue;
+        }
         int* target = a == u"--frame" ? &frame : a == u"--advance" ? &advance : a == u"--width" ? &width
                     : a == u"--height"                                         ? &height
                                                                                : nullptr;
@@ -63,6 +73,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "swfshot: cannot decode %s: %s\n", qUtf8Printable(input), qUtf8Printable(error));
         return 1;
     }
+    player.setAntialiased(antialiased);
     if (frame >= 0) {
         player.gotoFrame(frame);
     } else if (advance > 1) {

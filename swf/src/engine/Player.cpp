@@ -28,8 +28,14 @@ struct Player::Impl {
     bool canonical = true;
     bool playing = true;
     bool loop = true;
-    // Canonical states every snapshotInterval frames, for fast seeking.
+    bool antialiased = true;
+    // Canonical states every `interval` frames, for fast seeking. Long
+    // movies with big display lists space them further apart so that all
+    // snapshots together stay within a bounded number of instances.
     std::map<int, engine::RootState> snapshots;
+    int interval = snapshotInterval;
+    std::size_t snapshotInstances = 0;
+    static constexpr std::size_t maxSnapshotInstances = 400000;
 
     int frameCount() const { return movie ? std::max<int>(1, static_cast<int>(movie->timeline.frames.size())) : 0; }
 
@@ -38,6 +44,8 @@ struct Player::Impl {
         renderer.reset();
         engine.reset();
         snapshots.clear();
+        interval = snapshotInterval;
+        snapshotInstances = 0;
         movie = std::make_unique<Movie>(std::move(m));
         engine = std::make_unique<engine::TimelineEngine>(*movie);
         renderer = std::make_unique<render::Renderer>(*movie, *engine);
@@ -57,8 +65,22 @@ struct Player::Impl {
     void keepSnapshot()
     {
         const int f = state.main.frame;
-        if (canonical && f % snapshotInterval == 0 && !snapshots.contains(f))
-            snapshots.emplace(f, state);
+        if (!canonical || f % interval != 0 || snapshots.contains(f))
+            return;
+        snapshots.emplace(f, state);
+        snapshotInstances += engine::instanceCount(state.main);
+        while (snapshotInstances > maxSnapshotInstances && interval < (1 << 20)) {
+            interval *= 2;
+            snapshotInstances = 0;
+            for (auto it = snapshots.begin(); it != snapshots.end();) {
+                if (it->first != 0 && it->first % interval != 0) {
+                    it = snapshots.erase(it);
+                } else {
+                    snapshotInstances += engine::instanceCount(it->second.main);
+                    ++it;
+                }
+            }
+        }
     }
 
     // Moves to frame n the way playing from the first frame would get there:
@@ -287,6 +309,16 @@ void Player::gotoFrame(int n)
     d->state.navigation.clear();
 }
 
+bool Player::antialiased() const
+{
+    return d->antialiased;
+}
+
+void Player::setAntialiased(bool on)
+{
+    d->antialiased = on;
+}
+
 bool Player::mouseMove(QPointF pos)
 {
     return d->pointer(pos, 0);
@@ -320,6 +352,7 @@ void Player::render(QPainter& painter, const QRect& target) const
     }
     d->lastTarget = target;
     d->buttons->apply(d->state);
+    d->renderer->setAntialiased(d->antialiased);
     d->renderer->render(painter, d->state, target);
 }
 

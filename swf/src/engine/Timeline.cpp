@@ -10,6 +10,10 @@ namespace {
 // Bounds that keep hostile action blocks from hanging a tick.
 constexpr std::size_t maxBlocksPerTick = 10000;
 constexpr std::size_t maxActionsPerBlock = 100000;
+// All actions of one tick together, plus the frames that their jumps
+// rebuild: a loop that seeks a long sprite back and forth would otherwise
+// cost actions x frames.
+constexpr std::size_t maxWorkPerTick = 200000;
 
 int frameCount(const TimelineState& t)
 {
@@ -29,12 +33,12 @@ void clearJustPlaced(TimelineState& t)
     }
 }
 
-std::size_t TimelineEngine::countInstances(const TimelineState& t) const
+std::size_t instanceCount(const TimelineState& t)
 {
     std::size_t n = t.list.size();
     for (const auto& [depth, inst] : t.list)
         for (const TimelineState& s : inst.sprite)
-            n += countInstances(s);
+            n += instanceCount(s);
     return n;
 }
 
@@ -56,7 +60,7 @@ void TimelineEngine::step(RootState& state, bool moveMain)
 {
     Run run;
     run.root = &state;
-    run.instances = countInstances(state.main);
+    run.instances = instanceCount(state.main);
     state.navigation.clear();
     stepTimeline(run, state.main, {}, moveMain);
     runActions(run);
@@ -81,7 +85,7 @@ void TimelineEngine::runButtonActions(RootState& state, const std::vector<int>& 
 {
     Run run;
     run.root = &state;
-    run.instances = countInstances(state.main);
+    run.instances = instanceCount(state.main);
     execute(run, path, actions);
     runActions(run);
     clearJustPlaced(state.main);
@@ -216,11 +220,14 @@ void TimelineEngine::gotoFrame(Run& run, TimelineState& t, int frame, const std:
     frame = std::clamp(frame, 0, count - 1);
     if (frame == t.frame)
         return;
-    int from = t.frame + 1;
-    if (frame < t.frame) {
+    const int from = frame < t.frame ? 0 : t.frame + 1;
+    // A jump the tick cannot afford is not taken.
+    const std::size_t frames = static_cast<std::size_t>(frame - from + 1);
+    if (run.work + frames > maxWorkPerTick)
+        return;
+    run.work += frames;
+    if (from == 0)
         t.list.clear();
-        from = 0;
-    }
     for (int f = from; f <= frame; ++f)
         applyFrame(run, t, f, path, f == frame);
 }
@@ -337,7 +344,8 @@ void TimelineEngine::execute(Run& run, const std::vector<int>& path, const Actio
     };
 
     std::size_t executed = 0;
-    for (std::size_t i = 0; i < actions.size() && executed < maxActionsPerBlock; ++i, ++executed) {
+    for (std::size_t i = 0; i < actions.size() && executed < maxActionsPerBlock && run.work < maxWorkPerTick;
+         ++i, ++executed, ++run.work) {
         const Action& a = actions[i];
         switch (static_cast<ActionCode>(a.code)) {
         case ActionCode::End:

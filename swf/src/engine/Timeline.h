@@ -32,9 +32,9 @@ public:
     void runButtonActions(RootState& state, const std::vector<int>& path, const ActionList& actions);
 
     // Sprites inside sprites deeper than this are shown empty.
-    static constexpr int maxNesting = 32;
+    static constexpr int maxNesting = 24;
     // Above this many instances in one movie, sprites placed are shown empty.
-    static constexpr std::size_t maxInstances = 200000;
+    static constexpr std::size_t maxInstances = 100000;
 
 private:
     struct Pending {
@@ -45,6 +45,8 @@ private:
         RootState* root = nullptr;
         std::vector<Pending> queue;
         std::size_t instances = 0;
+        // Actions run and frames rebuilt by jumps in this tick (see maxWorkPerTick).
+        std::size_t work = 0;
     };
 
     void applyFrame(Run& run, TimelineState& t, int frame, const std::vector<int>& path, bool queueActions);
@@ -57,12 +59,13 @@ private:
     TimelineState* resolve(RootState& root, const std::vector<int>& path);
     bool resolveTarget(RootState& root, const std::vector<int>& from, const QString& target, std::vector<int>& out);
     int findLabel(const Timeline& timeline, const QString& label) const;
-    std::size_t countInstances(const TimelineState& t) const;
 
     const Movie& movie_;
 };
 
 // Clears the placed-this-tick marks of a whole tree.
 void clearJustPlaced(TimelineState& t);
+// The number of instances in a tree, nested sprites included.
+std::size_t instanceCount(const TimelineState& t);
 
 } // namespace qev::swf::engine

@@ -95,32 +95,34 @@ QGradientStops gradientStops(const Gradient& gradient, const CxForm& cx)
         stops.append({1.0, Qt::black});
         return stops;
     }
-    std::vector<double> pos;
-    for (const GradientRecord& r : gradient.records)
-        pos.push_back(r.ratio / 255.0);
-    // Equal ratios make a hard edge; Qt keeps one stop per position, so
-    // later ones are nudged just past the earlier ones.
-    constexpr double eps = 1e-5;
-    for (std::size_t i = 1; i < pos.size(); ++i)
-        pos[i] = std::max(pos[i], pos[i - 1] + eps);
-    if (pos.back() > 1.0) {
-        pos.back() = 1.0;
-        for (std::size_t i = pos.size() - 1; i-- > 0;)
-            pos[i] = std::min(pos[i], pos[i + 1] - eps);
-    }
-    for (std::size_t i = 0; i < gradient.records.size(); ++i) {
-        const QColor c = cx.apply(gradient.records[i].color);
-        if (gradient.interpolation == InterpolationMode::Linear && i > 0) {
+    // Flash looks colours up in a table of 256 entries, one per ratio step:
+    // each record holds its own entry, and records with equal ratios each
+    // take the next entry (those pushed past the end are lost). Between
+    // records the entries are interpolated. So every record becomes a flat
+    // band one entry wide, and the stretch between bands is interpolated.
+    constexpr double entry = 1.0 / 256.0;
+    constexpr double tiny = entry * 0.001;
+    int previousEntry = -1;
+    for (const GradientRecord& r : gradient.records) {
+        const int e = std::max<int>(r.ratio, previousEntry + 1);
+        if (e > 255)
+            break;
+        const QColor c = cx.apply(r.color);
+        const double start = e * entry;
+        if (previousEntry >= 0 && gradient.interpolation == InterpolationMode::Linear && e > previousEntry + 1) {
             // Qt interpolates in sRGB; intermediate stops follow the curve
             // that interpolating in linear RGB takes.
             const QColor prev = stops.back().second;
+            const double from = stops.back().first;
             constexpr int steps = 8;
             for (int s = 1; s < steps; ++s) {
                 const double t = double(s) / steps;
-                stops.append({pos[i - 1] + (pos[i] - pos[i - 1]) * t, mixLinear(prev, c, t)});
+                stops.append({from + (start - from) * t, mixLinear(prev, c, t)});
             }
         }
-        stops.append({std::clamp(pos[i], 0.0, 1.0), c});
+        stops.append({start, c});
+        stops.append({start + entry - tiny, c});
+        previousEntry = e;
     }
     if (stops.size() == 1)
         stops.append({1.0, stops.front().second});
@@ -184,12 +186,19 @@ QPen makePen(const LineStyle& line, const CxForm& cx, const BitmapLookup& bitmap
         pen.setBrush(makeBrush(*line.fill, cx, bitmaps));
     else
         pen.setColor(cx.apply(line.color));
-    const double scale = (line.noHScale || line.noVScale) ? viewScale : deviceScale;
-    const double px = line.width * scale;
-    // Lines are drawn at a uniform device width; anything thinner than a
-    // pixel (hairlines included) is drawn one pixel wide.
-    pen.setCosmetic(true);
-    pen.setWidthF(std::max(1.0, px));
+    if (line.noHScale && line.noVScale) {
+        // Not scaled with the object: the width is in stage pixels.
+        pen.setCosmetic(true);
+        pen.setWidthF(std::max(1.0, line.width * viewScale));
+    } else if (line.width * deviceScale < 1.0) {
+        // Anything thinner than a pixel (hairlines included) is drawn one
+        // pixel wide.
+        pen.setCosmetic(true);
+        pen.setWidthF(1.0);
+    } else {
+        // Scaled with the object, unevenly when the object is.
+        pen.setWidthF(line.width);
+    }
     switch (line.startCap) {
     case CapStyle::None:
         pen.setCapStyle(Qt::FlatCap);

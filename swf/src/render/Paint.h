@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace qev::swf::render {
@@ -43,6 +44,11 @@ struct PreparedLayer {
     std::vector<LineStyle> lines;
     std::vector<QPainterPath> fillPaths;
     std::vector<QPainterPath> linePaths;
+    // Outlines of lines that scale with their object, made on first use:
+    // in shape coordinates they do not depend on the transform.
+    mutable std::vector<std::optional<QPainterPath>> lineOutlines;
+    // Brushes of the fills without a colour transform, made on first use.
+    mutable std::vector<std::optional<QBrush>> plainBrushes;
 };
 
 struct PreparedShape {

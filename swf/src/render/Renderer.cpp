@@ -1,5 +1,6 @@
 #include "render/Renderer.h"
 
+#include <QPainterPathStroker>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -70,10 +71,11 @@ void Renderer::render(QPainter& painter, const engine::RootState& state, const Q
     painter.save();
     const Rgba& bg = state.background;
     painter.fillRect(target, QColor(bg.r, bg.g, bg.b));
-    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setRenderHint(QPainter::Antialiasing, antialiased_);
     painter.setClipRect(target, Qt::IntersectClip);
     const QTransform toDevice = stageTransform(target);
     viewScale_ = toDevice.m11();
+    drawBudget_ = maxObjectsPerFrame;
     drawList(painter, state.main.list, toDevice, CxForm{}, 0);
     painter.restore();
 }
@@ -87,7 +89,8 @@ void Renderer::drawList(QPainter& painter, const std::map<int, engine::Instance>
     };
     std::vector<Mask> masks;
     for (const auto& [depth, inst] : list) {
-        std::erase_if(masks, [depth](const Mask& m) { return m.clipDepth < depth; });
+        // Captured by copy: clang 14 cannot capture a structured binding.
+        std::erase_if(masks, [d = depth](const Mask& m) { return m.clipDepth < d; });
         if (inst.clipDepth > 0) {
             const QTransform m = inst.matrix.toTransform() * toDevice;
             masks.push_back({inst.clipDepth, maskPath(inst.characterId, &inst, m, nesting)});
@@ -109,8 +112,9 @@ void Renderer::drawList(QPainter& painter, const std::map<int, engine::Instance>
 void Renderer::drawObject(QPainter& painter, const engine::Instance& instance, const QTransform& parent,
                           const CxForm& parentCx, int nesting)
 {
-    if (nesting > maxNesting || !instance.visible)
+    if (nesting > maxNesting || !instance.visible || drawBudget_ == 0)
         return;
+    --drawBudget_;
     const QTransform toDevice = instance.matrix.toTransform() * parent;
     const CxForm cx = CxForm::compose(parentCx, CxForm::from(instance.colorTransform));
     if (layerHook_ && layerHook_->wantsLayer(instance)) {
@@ -128,6 +132,10 @@ void Renderer::drawContent(QPainter& painter, const engine::Instance& instance, 
         drawList(painter, instance.sprite.front().list, toDevice, cx, nesting + 1);
         return;
     }
+    // A sprite the engine left without a timeline (nested too deep) shows
+    // nothing.
+    if (movie_.find<Sprite>(instance.characterId))
+        return;
     drawCharacter(painter, instance.characterId, &instance, toDevice, cx, nesting);
 }
 
@@ -171,13 +179,24 @@ void Renderer::drawShape(QPainter& painter, const PreparedShape& shape, const QT
 {
     painter.setTransform(toDevice);
     const double deviceScale = std::sqrt(std::abs(toDevice.determinant()));
+    const bool plain = cx.isIdentity();
     for (const PreparedLayer& layer : shape.layers) {
         for (std::size_t i = 0; i < layer.fillPaths.size() && i < layer.fills.size(); ++i) {
             const QPainterPath& path = layer.fillPaths[i];
             if (path.isEmpty())
                 continue;
             const FillStyle& fill = layer.fills[i];
-            const QBrush brush = makeBrush(fill, cx, bitmapLookup_);
+            QBrush brush;
+            if (plain) {
+                if (layer.plainBrushes.size() != layer.fillPaths.size())
+                    layer.plainBrushes.resize(layer.fillPaths.size());
+                std::optional<QBrush>& cached = layer.plainBrushes[i];
+                if (!cached)
+                    cached = makeBrush(fill, cx, bitmapLookup_);
+                brush = *cached;
+            } else {
+                brush = makeBrush(fill, cx, bitmapLookup_);
+            }
             if (invisible(brush))
                 continue;
             if (fill.kind == FillStyle::Kind::Bitmap)
@@ -191,7 +210,18 @@ void Renderer::drawShape(QPainter& painter, const PreparedShape& shape, const QT
             const QPen pen = makePen(layer.lines[i], cx, bitmapLookup_, deviceScale, viewScale_);
             if (invisible(pen.brush()))
                 continue;
-            painter.strokePath(path, pen);
+            if (pen.isCosmetic()) {
+                painter.strokePath(path, pen);
+                continue;
+            }
+            if (layer.lineOutlines.size() != layer.linePaths.size())
+                layer.lineOutlines.resize(layer.linePaths.size());
+            std::optional<QPainterPath>& outline = layer.lineOutlines[i];
+            if (!outline) {
+                QPainterPathStroker stroker(pen);
+                outline = stroker.createStroke(path);
+            }
+            painter.fillPath(*outline, pen.brush());
         }
     }
 }
@@ -354,8 +384,11 @@ QPainterPath Renderer::maskPath(std::uint16_t id, const engine::Instance* instan
 {
     QPainterPath out;
     out.setFillRule(Qt::WindingFill);
-    if (nesting > maxNesting)
+    // Masks share the frame's object budget: a button that shows a sprite
+    // holding the same button twice would otherwise double at every level.
+    if (nesting > maxNesting || drawBudget_ == 0)
         return out;
+    --drawBudget_;
     if (instance && !instance->sprite.empty()) {
         for (const auto& [depth, child] : instance->sprite.front().list) {
             if (!child.visible)

@@ -61,6 +61,7 @@ public:
 
     void setLayerHook(std::shared_ptr<LayerHook> hook) { layerHook_ = std::move(hook); }
     void setTextHook(std::shared_ptr<TextHook> hook) { textHook_ = std::move(hook); }
+    void setAntialiased(bool on) { antialiased_ = on; }
 
     // Every display object is drawn through here.
     void drawObject(QPainter& painter, const engine::Instance& instance, const QTransform& parent,
@@ -75,6 +76,9 @@ public:
     QImage bitmap(std::uint16_t id, const CxForm& cx);
 
     static constexpr int maxNesting = 64;
+    // Hostile movies can nest buttons and sprites so that one frame holds
+    // more objects than could ever be drawn; drawing stops at this many.
+    static constexpr std::size_t maxObjectsPerFrame = 100000;
 
 private:
     void drawContent(QPainter& painter, const engine::Instance& instance, const QTransform& toDevice,
@@ -95,6 +99,8 @@ private:
     std::shared_ptr<LayerHook> layerHook_;
     std::shared_ptr<TextHook> textHook_;
     double viewScale_ = 1; // device pixels per stage twip
+    bool antialiased_ = true;
+    std::size_t drawBudget_ = 0;
     BitmapLookup bitmapLookup_;
 
     std::unordered_map<std::uint16_t, PreparedShape> shapes_;

@@ -109,7 +109,7 @@ PreparedShape prepareShape(const Shape& shape)
         pl.fills = layer.fills;
         pl.lines = layer.lines;
         // A glyph has no styles: any fill index marks the inside.
-        const bool glyph = shape.version == 0 || layer.fills.empty();
+        const bool glyph = shape.version == 0;
         const std::size_t fillCount = glyph ? 1 : layer.fills.size();
         std::vector<std::vector<DirectedEdge>> fillEdges(fillCount);
         std::vector<std::vector<DirectedEdge>> lineEdges(layer.lines.size());

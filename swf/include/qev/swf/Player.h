@@ -55,6 +55,11 @@ public:
     // frame up to n would show it. Does not change isPlaying().
     void gotoFrame(int n);
 
+    // Anti-aliased drawing (the control's high quality) or not (low quality:
+    // edges snap to whole pixels). On by default.
+    bool antialiased() const;
+    void setAntialiased(bool on);
+
     // Mouse input at a point of the target last drawn into. Buttons under the
     // pointer change their picture and run their actions; each returns
     // whether the picture may have changed.

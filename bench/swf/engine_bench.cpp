@@ -1,0 +1,137 @@
+// Speed of the movie engine on a generated movie of 2,000 frames with 100
+// shapes on every frame, drawn at the player's 508 x 465 pixels.
+#include "qev/swf/Player.h"
+#include "qev/swf/Writer.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+
+using namespace qev::swf;
+using namespace qev::swf::writer;
+
+namespace {
+
+constexpr int frames = 2000;
+constexpr int shapesPerFrame = 100;
+const QSize viewSize(508, 465);
+
+const QByteArray& movie()
+{
+    static const QByteArray bytes = [] {
+        MovieBuilder m(550, 400, 24);
+        m.setBackgroundColor(rgb(0x102030));
+        std::vector<std::uint16_t> ids;
+        for (int k = 0; k < 10; ++k) {
+            const Rgba c = rgba(40 + 20 * k, 255 - 20 * k, 128, 255);
+            ids.push_back(m.defineShape(ShapeBuilder().fill(solid(c)).line(1, rgb(0)).rect(0, 0, 30 + k, 20 + k)));
+            ids.push_back(m.defineShape(ShapeBuilder()
+                                            .fill(radialGradient({{0, c}, {255, rgba(0, 0, 0, 128)}}, -15, -15, 30, 30))
+                                            .ellipse(0, 0, 15, 12)));
+        }
+        for (int f = 0; f < frames; ++f) {
+            for (int i = 0; i < shapesPerFrame; ++i) {
+                const double a = (f * 0.02) + i * 0.37;
+                const double x = 275 + 230 * std::cos(a) * ((i % 7) + 3) / 10.0;
+                const double y = 200 + 170 * std::sin(a * 1.3) * ((i % 5) + 5) / 10.0;
+                if (f == 0)
+                    m.place(ids[i % ids.size()], std::uint16_t(i + 1), rotateTranslatePx(f + i * 10.0, x, y));
+                else
+                    m.move(std::uint16_t(i + 1), rotateTranslatePx(f + i * 10.0, x, y));
+            }
+            m.showFrame();
+        }
+        return m.finish(Compression::Zlib);
+    }();
+    return bytes;
+}
+
+void draw(const Player& player, QImage& image)
+{
+    QPainter painter(&image);
+    player.render(painter, image.rect());
+}
+
+void BM_Decode(benchmark::State& state)
+{
+    const QByteArray& bytes = movie();
+    for (auto _ : state) {
+        Player player;
+        benchmark::DoNotOptimize(player.loadBytes(bytes));
+    }
+    state.counters["bytes"] = double(bytes.size());
+}
+BENCHMARK(BM_Decode)->Unit(benchmark::kMillisecond);
+
+void BM_DrawFrame(benchmark::State& state)
+{
+    Player player;
+    player.loadBytes(movie());
+    player.gotoFrame(1000);
+    QImage image(viewSize, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state)
+        draw(player, image);
+}
+BENCHMARK(BM_DrawFrame)->Unit(benchmark::kMillisecond);
+
+// One tick of the player's rewind: the frame two back, then drawn.
+void BM_RewindStep(benchmark::State& state)
+{
+    Player player;
+    player.loadBytes(movie());
+    player.gotoFrame(frames - 1);
+    QImage image(viewSize, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        int next = player.currentFrame() - 2;
+        if (next < 0)
+            next = frames - 1;
+        player.gotoFrame(next);
+        draw(player, image);
+    }
+}
+BENCHMARK(BM_RewindStep)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
+
+// One tick of the player's fast forward: the frame two on, then drawn.
+void BM_ForwardStep(benchmark::State& state)
+{
+    Player player;
+    player.loadBytes(movie());
+    QImage image(viewSize, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        int next = player.currentFrame() + 2;
+        if (next >= frames)
+            next = 0;
+        player.gotoFrame(next);
+        draw(player, image);
+    }
+}
+BENCHMARK(BM_ForwardStep)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
+
+// Steady playback: one tick at the movie's frame rate, drawn.
+void BM_PlaybackTick(benchmark::State& state)
+{
+    Player player;
+    player.loadBytes(movie());
+    QImage image(viewSize, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        player.advance();
+        draw(player, image);
+    }
+}
+BENCHMARK(BM_PlaybackTick)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,120 @@
+// Movies that are broken or hostile at the level of the timeline: the
+// engine must neither hang nor recurse without end, and must keep playing
+// what it can.
+
+#include "engine_test_support.h"
+
+namespace qev::swf {
+namespace {
+
+using namespace writer;
+using testing::colorNear;
+using testing::frameImage;
+
+TEST(EngineBadInput, UndecodableBytesLeaveNoMovie)
+{
+    Player player;
+    EXPECT_FALSE(player.loadBytes(QByteArray()).isEmpty());
+    EXPECT_FALSE(player.loadBytes(QByteArray("not a movie at all")).isEmpty());
+    EXPECT_FALSE(player.hasMovie());
+    player.advance();
+    player.gotoFrame(3);
+    EXPECT_EQ(player.currentFrame(), 0);
+    EXPECT_EQ(player.frameCount(), 0);
+}
+
+TEST(EngineBadInput, AFailedLoadDropsTheMovieHeldBefore)
+{
+    MovieBuilder m(50, 50, 12);
+    m.showFrame();
+    Player player;
+    ASSERT_TRUE(player.loadBytes(m.finish()).isEmpty());
+    EXPECT_FALSE(player.loadBytes(QByteArray("CWS\x09garbage", 11)).isEmpty());
+    EXPECT_FALSE(player.hasMovie());
+}
+
+TEST(EngineBadInput, TruncatedMoviePlaysWhatIsThere)
+{
+    MovieBuilder m(50, 50, 12);
+    m.setBackgroundColor(rgb(0xffffff));
+    m.place(m.defineShape(ShapeBuilder().fill(solid(rgb(0xff0000))).rect(0, 0, 50, 50)), 1);
+    m.showFrame();
+    for (int i = 0; i < 20; ++i)
+        m.showFrame();
+    QByteArray bytes = m.finish();
+    bytes.chop(8);
+    Player player;
+    ASSERT_TRUE(player.loadBytes(bytes).isEmpty());
+    EXPECT_TRUE(colorNear(frameImage(player).pixel(25, 25), 0xffff0000));
+    for (int i = 0; i < 40; ++i)
+        player.advance();
+    player.gotoFrame(1000);
+    EXPECT_LT(player.currentFrame(), 21);
+}
+
+TEST(EngineBadInput, ASpriteThatPlacesItselfIsBounded)
+{
+    // Sprite 2 places sprite 2: without a bound this nests for ever.
+    MovieBuilder m(50, 50, 12);
+    const auto shape = m.defineShape(ShapeBuilder().fill(solid(rgb(0x00ff00))).rect(0, 0, 5, 5));
+    SpriteBuilder s;
+    s.place(shape, 1);
+    s.place(std::uint16_t(shape + 1), 2, translatePx(1, 1));
+    s.place(std::uint16_t(shape + 1), 3, translatePx(2, 1));
+    s.showFrame();
+    s.showFrame();
+    const auto sprite = m.defineSprite(s);
+    ASSERT_EQ(sprite, shape + 1);
+    m.place(sprite, 1);
+    m.showFrame();
+    m.showFrame();
+    Player player;
+    ASSERT_TRUE(player.loadBytes(m.finish()).isEmpty());
+    for (int i = 0; i < 4; ++i)
+        player.advance();
+    player.gotoFrame(0);
+    EXPECT_TRUE(colorNear(frameImage(player).pixel(2, 2), 0xff00ff00));
+}
+
+TEST(EngineBadInput, ActionsThatJumpForEverDoNotHang)
+{
+    MovieBuilder m(50, 50, 12);
+    // Frame 0 jumps to 1 and plays, frame 1 jumps back to 0 and plays.
+    m.actions({act::gotoFrame(1), act::play()});
+    m.showFrame();
+    m.actions({act::gotoFrame(0), act::play()});
+    m.showFrame();
+    // A jump to itself inside one action block.
+    Action loop = act::jump(-5);
+    loop.branchTarget = 0;
+    m.actions({loop});
+    m.showFrame();
+    Player player;
+    ASSERT_TRUE(player.loadBytes(m.finish()).isEmpty());
+    for (int i = 0; i < 10; ++i)
+        player.advance();
+    player.gotoFrame(2);
+    player.setPlaying(true);
+    player.advance();
+    EXPECT_GE(player.currentFrame(), 0);
+    EXPECT_LT(player.currentFrame(), 3);
+}
+
+TEST(EngineBadInput, UnknownCharactersAndDepthsAreSkipped)
+{
+    MovieBuilder m(50, 50, 12);
+    m.setBackgroundColor(rgb(0xffffff));
+    const auto shape = m.defineShape(ShapeBuilder().fill(solid(rgb(0x0000ff))).rect(0, 0, 50, 50));
+    m.place(999, 1);            // no such character
+    m.move(7, translatePx(5, 5)); // nothing at depth 7
+    m.remove(9);
+    m.place(shape, 2);
+    m.rawTag(200, QByteArray(10, '\x55')); // a tag nobody knows
+    m.showFrame();
+    Player player;
+    ASSERT_TRUE(player.loadBytes(m.finish()).isEmpty());
+    EXPECT_TRUE(colorNear(frameImage(player).pixel(25, 25), 0xff0000ff));
+}
+
+} // namespace
+} // namespace qev::swf
