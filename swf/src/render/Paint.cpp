@@ -4,6 +4,7 @@
 #include <QRadialGradient>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace qev::swf::render {
@@ -73,6 +74,13 @@ double fromLinear(double c)
     return c <= 0.0031308 ? c * 12.92 : 1.055 * std::pow(c, 1 / 2.4) - 0.055;
 }
 
+QColor mixSrgb(const QColor& a, const QColor& b, double t)
+{
+    auto mix = [t](int x, int y) { return static_cast<int>(std::lround(x * (1 - t) + y * t)); };
+    return QColor(mix(a.red(), b.red()), mix(a.green(), b.green()), mix(a.blue(), b.blue()),
+                  mix(a.alpha(), b.alpha()));
+}
+
 QColor mixLinear(const QColor& a, const QColor& b, double t)
 {
     auto mix = [t](double x, double y) {
@@ -95,34 +103,53 @@ QGradientStops gradientStops(const Gradient& gradient, const CxForm& cx)
         stops.append({1.0, Qt::black});
         return stops;
     }
-    // Flash looks colours up in a table of 256 entries, one per ratio step:
-    // each record holds its own entry, and records with equal ratios each
-    // take the next entry (those pushed past the end are lost). Between
-    // records the entries are interpolated. So every record becomes a flat
-    // band one entry wide, and the stretch between bands is interpolated.
-    constexpr double entry = 1.0 / 256.0;
-    constexpr double tiny = entry * 0.001;
-    int previousEntry = -1;
-    for (const GradientRecord& r : gradient.records) {
-        const int e = std::max<int>(r.ratio, previousEntry + 1);
-        if (e > 255)
-            break;
-        const QColor c = cx.apply(r.color);
-        const double start = e * entry;
-        if (previousEntry >= 0 && gradient.interpolation == InterpolationMode::Linear && e > previousEntry + 1) {
-            // Qt interpolates in sRGB; intermediate stops follow the curve
-            // that interpolating in linear RGB takes.
-            const QColor prev = stops.back().second;
-            const double from = stops.back().first;
-            constexpr int steps = 8;
-            for (int s = 1; s < steps; ++s) {
-                const double t = double(s) / steps;
-                stops.append({from + (start - from) * t, mixLinear(prev, c, t)});
-            }
+    // Colours come from a table of 256 entries, one per ratio step, the way
+    // the movie's player builds it: between two ratios the table runs from
+    // the last record of the first ratio to the first record of the next;
+    // when several records share a ratio, all but the last are stamped on
+    // the entries from that ratio on, one each, so each shows as a thin band.
+    const auto& records = gradient.records;
+    const bool linear = gradient.interpolation == InterpolationMode::Linear;
+    std::vector<QColor> colours;
+    std::vector<int> ratios;
+    for (const GradientRecord& r : records) {
+        colours.push_back(cx.apply(r.color));
+        ratios.push_back(ratios.empty() ? r.ratio : std::max<int>(r.ratio, ratios.back()));
+    }
+    std::array<QColor, 256> table;
+    const std::size_t n = records.size();
+    for (int i = 0; i < 256; ++i) {
+        // The first run whose ratio is above i ends the segment holding i.
+        std::size_t next = 0;
+        while (next < n && ratios[next] <= i)
+            ++next;
+        if (next == 0) {
+            table[i] = colours.front();
+        } else if (next == n) {
+            table[i] = colours.back();
+        } else {
+            const std::size_t prev = next - 1; // the last record at or below i
+            const double t = double(i - ratios[prev]) / double(ratios[next] - ratios[prev]);
+            table[i] = linear ? mixLinear(colours[prev], colours[next], t) : mixSrgb(colours[prev], colours[next], t);
         }
-        stops.append({start, c});
-        stops.append({start + entry - tiny, c});
-        previousEntry = e;
+    }
+    for (std::size_t k = 0; k + 1 < n; ++k) {
+        if (ratios[k + 1] != ratios[k])
+            continue;
+        // Record k is not the last of its ratio: stamp it on its own entry.
+        std::size_t first = k;
+        while (first > 0 && ratios[first - 1] == ratios[k])
+            --first;
+        const int entry = ratios[k] + int(k - first);
+        if (entry <= 255)
+            table[entry] = colours[k];
+    }
+    constexpr double width = 1.0 / 256.0;
+    for (int i = 0; i < 256; ++i) {
+        if (i > 0 && table[i] == table[i - 1] && (i == 255 || table[i + 1] == table[i]))
+            continue; // inside a flat stretch: the neighbours' stops hold it
+        stops.append({i * width, table[i]});
+        stops.append({(i + 1) * width - width * 0.001, table[i]});
     }
     if (stops.size() == 1)
         stops.append({1.0, stops.front().second});
