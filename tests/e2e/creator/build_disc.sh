@@ -4,10 +4,17 @@
 # chosen in the folder picker, the success message confirmed. Then checks
 # the folder byte for byte and that closing asks nothing (the build saved).
 #   build_disc.sh <path of Ravlen> <screenshot folder>
+# With the player, its engine module and a movie maker as well, the start
+# folder holds the real player and module, the movies are real, and the
+# player is started from the finished folder: its first row must play.
+#   build_disc.sh <Ravlen> <screenshot folder> <Ostiv> <Flash.ocx> <movie maker>
 set -euo pipefail
 
 ravlen=$1
 shots=$2
+player=${3:-}
+module=${4:-}
+make_movies=${5:-}
 here=$(cd "$(dirname "$0")" && pwd)
 for tool in Xvfb xdotool import python3 cmp; do
   command -v "$tool" >/dev/null || { echo "e2e: $tool is missing (scripts/install-deps installs it)" >&2; exit 1; }
@@ -32,15 +39,26 @@ fail() {
   exit 1
 }
 
-# The start folder's four files (stand-ins: the build copies them as they are).
-printf 'engine module\n' >"$work/start/Flash.ocx"
+# The start folder's four files: stand-ins (the build copies them as they
+# are), or the real player and engine module.
 printf 'notice one\n' >"$work/start/COMDLG32.OCX"
 printf 'notice two\n' >"$work/start/MSCOMCTL.OCX"
-printf '#!/bin/sh\necho player\n' >"$work/start/autorun.exe"
-chmod 755 "$work/start/autorun.exe"
 chmod 640 "$work/start/COMDLG32.OCX"
-head -c 300000 /dev/urandom >"$work/movies/intro.swf"
-head -c 5000 /dev/urandom >"$work/movies/credits.swf"
+if [[ -n $player ]]; then
+  cp "$player" "$work/start/autorun.exe"
+  cp "$module" "$work/start/Flash.ocx"
+  # The maker writes first.swf and second.swf (and a playlist, not used here).
+  "$make_movies" "$work/movies" || fail "could not make the movies"
+  mv "$work/movies/first.swf" "$work/movies/intro.swf"
+  mv "$work/movies/second.swf" "$work/movies/credits.swf"
+  rm -f "$work/movies/PlayList.qev"
+else
+  printf 'engine module\n' >"$work/start/Flash.ocx"
+  printf '#!/bin/sh\necho player\n' >"$work/start/autorun.exe"
+  chmod 755 "$work/start/autorun.exe"
+  head -c 300000 /dev/urandom >"$work/movies/intro.swf"
+  head -c 5000 /dev/urandom >"$work/movies/credits.swf"
+fi
 
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
@@ -66,6 +84,7 @@ keys_to() {
   xdotool windowfocus --sync "$id" 2>/dev/null || xdotool windowfocus "$id"
   xdotool key --clearmodifiers "$@"
 }
+start_before=$(ls -l --time-style=full-iso "$work/start")
 (cd "$work/start" && HOME="$work/home" XDG_RUNTIME_DIR="$work/home" QT_QPA_PLATFORM=xcb \
    exec "$ravlen") >"$work/app.log" 2>&1 &
 app_pid=$!
@@ -129,7 +148,8 @@ for f in Flash.ocx COMDLG32.OCX MSCOMCTL.OCX autorun.exe; do
   cmp -s "$disc/$f" "$work/start/$f" || fail "$f differs"
   [[ $(stat -c %a "$disc/$f") == $(stat -c %a "$work/start/$f") ]] || fail "$f lost its permission bits"
 done
-[[ $("$disc/autorun.exe") == player ]] || fail "autorun.exe does not run from the disc folder"
+[[ -x $disc/autorun.exe ]] || fail "autorun.exe is not executable in the disc folder"
+[[ -n $player || $("$disc/autorun.exe") == player ]] || fail "autorun.exe does not run from the disc folder"
 python3 - "$disc" <<'PY' || fail "PlayList.qev or autorun.inf holds other bytes"
 import sys
 disc = sys.argv[1]
@@ -153,5 +173,34 @@ done
 [[ -n $status ]] || fail "Ravlen did not end (did it ask a question after the build?)"
 app_pid=""
 [[ $status -eq 0 ]] || fail "Ravlen ended with status $status"
-[[ -z $(find "$work/start" -newer "$work/start/autorun.exe" -mindepth 1) ]] || fail "Ravlen wrote into its start folder"
+[[ $(ls -l --time-style=full-iso "$work/start") == "$start_before" ]] || fail "Ravlen wrote into its start folder"
 echo "e2e: a disc folder made through the real dialogs holds the right files and bytes"
+[[ -n $player ]] || exit 0
+
+# The road's end: the player started from the folder lists the names and
+# plays the first movie when its row is clicked.
+source "$here/../player/lib.sh"
+(cd "$disc" && HOME="$work/home" XDG_RUNTIME_DIR="$work/home" exec ./autorun.exe) >"$work/player.log" 2>&1 &
+app_pid=$!
+window=$(wait_for_window "QEV Menu Player" 20) || fail "the player's window did not appear"
+read -r x y < <(window_origin "$window")
+stage="508x465+${x}+${y}"
+sleep 1
+import -window root "$shots/road-player-before.png"
+before=$(colours_in "$shots/road-player-before.png" "$stage")
+((before == 1)) || fail "the player's movie area shows something before a row was picked"
+row_top=$(first_white_below "$shots/road-player-before.png" $((x + 512)) $((y + 2)))
+[[ -n $row_top ]] || fail "cannot find the player's first row"
+xdotool mousemove --window "$window" 560 $((row_top - y + 6)) click 1
+for ((i = 0; i < 50; i++)); do
+  sleep 0.2
+  import -window root "$shots/road-player-after.png"
+  if (($(colours_in "$shots/road-player-after.png" "$stage") > 1)); then
+    # The first movie's background is dark blue.
+    background=$(pixel_at "$shots/road-player-after.png" $((x + 10)) $((y + 10)))
+    [[ $background == 203080 ]] || fail "the player shows $background, not the first movie"
+    echo "e2e: the player started from the built folder plays the first item"
+    exit 0
+  fi
+done
+fail "the player's movie area stayed blank after the first row was clicked"
