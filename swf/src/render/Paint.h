@@ -54,8 +54,10 @@ struct PreparedLayer {
 struct PreparedShape {
     std::vector<PreparedLayer> layers;
     Qt::FillRule fillRule = Qt::OddEvenFill;
-    // Everything the fills cover, as one winding-rule outline (masks).
-    QPainterPath coverage() const;
+    // Everything the fills cover, as one winding-rule outline (masks);
+    // made on first use.
+    const QPainterPath& coverage() const;
+    mutable std::optional<QPainterPath> coverageCache;
 };
 
 // Assembles a shape's edges into closed outlines per fill style and into

@@ -142,8 +142,10 @@ PreparedShape prepareShape(const Shape& shape)
     return out;
 }
 
-QPainterPath PreparedShape::coverage() const
+const QPainterPath& PreparedShape::coverage() const
 {
+    if (coverageCache)
+        return *coverageCache;
     QPainterPath all;
     all.setFillRule(Qt::WindingFill);
     int parts = 0;
@@ -159,7 +161,8 @@ QPainterPath PreparedShape::coverage() const
             all.addPath(p.simplified());
         }
     }
-    return parts == 1 ? single : all;
+    coverageCache = parts == 1 ? single : all;
+    return *coverageCache;
 }
 
 } // namespace qev::swf::render
