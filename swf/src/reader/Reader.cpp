@@ -3,6 +3,8 @@
 
 #include <QFile>
 
+#include <climits>
+
 namespace qev::swf {
 
 using namespace detail;

@@ -1,6 +1,8 @@
 #include "Context.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 
 namespace qev::swf::detail {
 
@@ -111,6 +113,13 @@ void readStyles(BitReader& r, Context& ctx, int shapeVersion, ShapeLayer& layer)
         layer.lines.push_back(readLineStyle(r, shapeVersion));
 }
 
+// A position plus a delta; hostile files could otherwise overflow 32 bits
+// after enough long edges in one direction.
+Twips offset(Twips a, std::int64_t d)
+{
+    return Twips(std::clamp<std::int64_t>(std::int64_t(a) + d, INT32_MIN, INT32_MAX));
+}
+
 // Walks shape records into edges. shapeVersion 0 reads a glyph or morph
 // edge list (no style arrays in the records). Layers get their styles from
 // `first` and from new-styles records.
@@ -150,7 +159,6 @@ struct EdgeWalker {
                 const std::uint32_t flags = r.ub(5);
                 if (flags == 0)
                     break;
-                ShapeLayer& layer = layers.back();
                 if (flags & 0x01) {
                     const int bits = int(r.ub(5));
                     pen.x = r.sb(bits);
@@ -172,7 +180,6 @@ struct EdgeWalker {
                     fill0 = fill1 = line = 0;
                 }
                 const ShapeLayer& current = layers.back();
-                (void)layer;
                 if (flags & 0x02)
                     fill0 = checked(f0, current.fills.size());
                 if (flags & 0x04)
@@ -199,12 +206,12 @@ struct EdgeWalker {
                 } else {
                     d.x = r.sb(bits);
                 }
-                e.to = Point{pen.x + d.x, pen.y + d.y};
+                e.to = Point{offset(pen.x, d.x), offset(pen.y, d.y)};
             } else {
                 const Twips cx = r.sb(bits), cy = r.sb(bits), ax = r.sb(bits), ay = r.sb(bits);
                 e.curved = true;
-                e.control = Point{pen.x + cx, pen.y + cy};
-                e.to = Point{e.control.x + ax, e.control.y + ay};
+                e.control = Point{offset(pen.x, cx), offset(pen.y, cy)};
+                e.to = Point{offset(e.control.x, ax), offset(e.control.y, ay)};
             }
             pen = e.to;
             layers.back().edges.push_back(e);
@@ -575,7 +582,7 @@ void readDefineText(BitReader& r, Context& ctx, int version)
         for (GlyphEntry& g : rec.glyphs) {
             g.index = r.ub(glyphBits);
             g.advance = r.sb(advanceBits);
-            x += g.advance;
+            x = offset(x, g.advance);
         }
         r.align();
         state = rec;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 namespace qev::swf::writer {
@@ -173,12 +174,18 @@ ShapeBuilder& ShapeBuilder::moveTo(double x, double y)
 
 ShapeBuilder& ShapeBuilder::lineTo(double x, double y)
 {
-    Edge e;
-    e.from = m_pen;
-    e.to = toTwips(x, y);
-    e.fill0 = m_fill0, e.fill1 = m_fill1, e.line = m_line;
-    m_shape.layers.back().edges.push_back(e);
-    m_pen = e.to;
+    // An edge holds deltas of at most 17 bits; longer lines become several edges.
+    const Point from = m_pen, to = toTwips(x, y);
+    const std::int64_t dx = std::int64_t(to.x) - from.x, dy = std::int64_t(to.y) - from.y;
+    const std::int64_t pieces = std::max<std::int64_t>(1, (std::max(std::abs(dx), std::abs(dy)) + 65534) / 65535);
+    for (std::int64_t i = 1; i <= pieces; ++i) {
+        Edge e;
+        e.from = m_pen;
+        e.to = Point{Twips(from.x + dx * i / pieces), Twips(from.y + dy * i / pieces)};
+        e.fill0 = m_fill0, e.fill1 = m_fill1, e.line = m_line;
+        m_shape.layers.back().edges.push_back(e);
+        m_pen = e.to;
+    }
     return *this;
 }
 

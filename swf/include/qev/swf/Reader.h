@@ -24,7 +24,7 @@ struct ReadLimits {
     std::uint32_t maxTags = 1u << 20;         // tags of all timelines together
     std::uint32_t maxShapeRecords = 1u << 20; // records per shape (and per glyph)
     std::uint64_t maxTotalShapeRecords = 8u << 20; // shape records, styles and glyph entries of all characters
-    std::uint32_t maxGlyphs = 65536;          // glyphs per font and per text record
+    std::uint32_t maxGlyphs = 65536;          // glyphs per font
     std::uint32_t maxSpriteDepth = 8;         // sprites defined inside sprites
     std::uint32_t maxBitmapSide = 16384;      // pixels, each side
     std::uint64_t maxBitmapPixels = 64ull << 20;       // width * height per bitmap

@@ -149,6 +149,7 @@ public:
     ShapeBuilder& newLayer();
 
     ShapeBuilder& moveTo(double x, double y);
+    // Lines longer than an edge can hold (65535 twips per axis) are split.
     ShapeBuilder& lineTo(double x, double y);
     ShapeBuilder& curveTo(double cx, double cy, double x, double y);
     // Closed outlines, clockwise on screen, ending where they start.
