@@ -95,6 +95,21 @@ void BM_RewindStep(benchmark::State& state)
 }
 BENCHMARK(BM_RewindStep)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
 
+// The seeking part of a rewind step alone (no drawing).
+void BM_RewindSeekOnly(benchmark::State& state)
+{
+    Player player;
+    player.loadBytes(movie());
+    player.gotoFrame(frames - 1);
+    for (auto _ : state) {
+        int next = player.currentFrame() - 2;
+        if (next < 0)
+            next = frames - 1;
+        player.gotoFrame(next);
+    }
+}
+BENCHMARK(BM_RewindSeekOnly)->Unit(benchmark::kMicrosecond);
+
 // One tick of the player's fast forward: the frame two on, then drawn.
 void BM_ForwardStep(benchmark::State& state)
 {
