@@ -305,5 +305,29 @@ TEST(EffectsMovie, StaticTextInAFontWithoutOutlinesUsesASystemFont)
     EXPECT_LT(blue.maxX, 10 + 3 * 25);
 }
 
+
+TEST(EffectsMovie, ColourTransformAppliesToWhatFiltersAdd)
+{
+    MovieBuilder m(100, 100, 12);
+    const auto black = m.defineShape(ShapeBuilder().fill(solid(rgb(0x000000))).rect(0, 0, 20, 20));
+    PlaceObject p = placeNew(black, 1, translatePx(40, 40));
+    ColorTransform toRed;
+    toRed.rAdd = 255;
+    p.colorTransform = toRed;
+    GlowFilter glow;
+    glow.color = rgb(0x000000);
+    glow.blurX = glow.blurY = 8;
+    glow.strength = 4;
+    p.filters = std::vector<Filter>{glow};
+    m.place(p);
+    m.showFrame();
+    const QImage image = draw(m.finish());
+    EXPECT_TRUE(near(image.pixel(50, 50), 0xFFFF0000));
+    // The black glow went through the same transform: red, not grey.
+    const QRgb halo = image.pixel(38, 50);
+    EXPECT_GT(qRed(halo), 250);
+    EXPECT_LT(qGreen(halo), 200);
+}
+
 } // namespace
 } // namespace qev::swf

@@ -79,6 +79,40 @@ void fillBehind(QImage& image, const QRect& area, const Rgba& color)
     q.drawImage(area.topLeft(), back);
 }
 
+// The object's colour transform applies to what its filters make, too; the
+// content reaches the filters already transformed, so only the colours the
+// filters bring in are transformed here (their alpha stays: the content's
+// alpha already carries the transform's).
+Rgba tint(const Rgba& c, const render::CxForm& cx)
+{
+    const QColor t = cx.apply(c);
+    return Rgba{std::uint8_t(t.red()), std::uint8_t(t.green()), std::uint8_t(t.blue()), c.a};
+}
+
+std::vector<Filter> tinted(const std::vector<Filter>& filters, const render::CxForm& cx)
+{
+    if (cx.isIdentity() || cx.isAlphaOnly())
+        return filters;
+    std::vector<Filter> out = filters;
+    for (Filter& f : out) {
+        std::visit(
+            [&cx](auto& v) {
+                using T = std::decay_t<decltype(v)>;
+                if constexpr (std::is_same_v<T, DropShadowFilter> || std::is_same_v<T, GlowFilter>) {
+                    v.color = tint(v.color, cx);
+                } else if constexpr (std::is_same_v<T, BevelFilter>) {
+                    v.shadowColor = tint(v.shadowColor, cx);
+                    v.highlightColor = tint(v.highlightColor, cx);
+                } else if constexpr (std::is_same_v<T, GradientFilter>) {
+                    for (auto& r : v.colors)
+                        r.color = tint(r.color, cx);
+                }
+            },
+            f);
+    }
+    return out;
+}
+
 } // namespace
 
 EffectsLayer::EffectsLayer(QSize stageSize) : stageSize_(stageSize) {}
@@ -97,7 +131,7 @@ double EffectsLayer::stageScale(const QPaintDevice& device) const
 }
 
 void EffectsLayer::drawLayer(QPainter& painter, const engine::Instance& instance, const QTransform&,
-                             const render::CxForm&, const std::function<void(QPainter&)>& drawContent)
+                             const render::CxForm& cx, const std::function<void(QPainter&)>& drawContent)
 {
     QPaintDevice* device = painter.device();
     if (!device || device->width() <= 0 || device->height() <= 0 || device->width() > maxLayerSide
@@ -133,7 +167,7 @@ void EffectsLayer::drawLayer(QPainter& painter, const engine::Instance& instance
         return;
 
     QImage piece = layer.copy(area);
-    applyFilters(piece, instance.filters, scale);
+    applyFilters(piece, tinted(instance.filters, cx), scale);
 
 
     painter.save();
