@@ -10,6 +10,19 @@ if(QEV_SANITIZE)
   target_link_options(qev_options INTERFACE -fsanitize=address,undefined)
 endif()
 
+# libFuzzer build (clang only): the project's code gets coverage hooks and
+# AddressSanitizer/UndefinedBehaviorSanitizer; fuzz/ links the fuzz targets
+# with libFuzzer's main. scripts/fuzz makes and runs this build.
+option(QEV_FUZZ "Build the libFuzzer targets in fuzz/ (needs clang)" OFF)
+if(QEV_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "QEV_FUZZ needs clang: configure with CC=clang CXX=clang++")
+  endif()
+  target_compile_options(qev_options INTERFACE
+    -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(qev_options INTERFACE -fsanitize=address,undefined)
+endif()
+
 include(GoogleTest)
 
 # Registers a GoogleTest executable with CTest. Test names start with the

@@ -78,7 +78,9 @@ public:
     static constexpr int maxNesting = 64;
     // Hostile movies can nest buttons and sprites so that one frame holds
     // more objects than could ever be drawn; drawing stops at this many.
-    static constexpr std::size_t maxObjectsPerFrame = 100000;
+    // Masks count too: a clip path of that many parts already takes seconds
+    // to apply.
+    static constexpr std::size_t maxObjectsPerFrame = 20000;
 
 private:
     void drawContent(QPainter& painter, const engine::Instance& instance, const QTransform& toDevice,

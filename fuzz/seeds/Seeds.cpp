@@ -1,0 +1,493 @@
+#include "Seeds.h"
+
+#include "qev/CodePage.h"
+#include "qev/Playlist.h"
+#include "qev/swf/Writer.h"
+
+#include <QImage>
+
+#include <algorithm>
+#include <cstring>
+
+namespace qev::fuzz {
+
+// ---- playlists -------------------------------------------------------------
+
+namespace {
+
+// Names and references in the script of each code page, so the seeds hold
+// real double-byte and accented text.
+std::vector<PlaylistItem> itemsFor(int codePage)
+{
+    std::vector<PlaylistItem> items = {{QStringLiteral("Intro"), QStringLiteral("C:\\Movies\\intro.swf")},
+                                       {QStringLiteral("Menu Two"), QStringLiteral("menu2.swf")}};
+    switch (codePage) {
+    case 932: items.push_back({QStringLiteral("映画の紹介"), QStringLiteral("ムービー\\表示.swf")}); break;
+    case 936: items.push_back({QStringLiteral("电影介绍"), QStringLiteral("电影\\播放.swf")}); break;
+    case 949: items.push_back({QStringLiteral("영화 소개"), QStringLiteral("영화\\재생.swf")}); break;
+    case 950: items.push_back({QStringLiteral("電影介紹"), QStringLiteral("電影\\播放.swf")}); break;
+    case 874: items.push_back({QStringLiteral("ภาพยนตร์"), QStringLiteral("หนัง.swf")}); break;
+    case 1250: items.push_back({QStringLiteral("Žluťoučký kůň"), QStringLiteral("filmy\\úvod.swf")}); break;
+    case 1251: items.push_back({QStringLiteral("Фильм"), QStringLiteral("Видео\\фильм.swf")}); break;
+    case 1253: items.push_back({QStringLiteral("Ταινία"), QStringLiteral("ταινία.swf")}); break;
+    case 1254: items.push_back({QStringLiteral("Film ğüşıö"), QStringLiteral("filmler\\çocuk.swf")}); break;
+    case 1255: items.push_back({QStringLiteral("סרט"), QStringLiteral("סרטים\\סרט.swf")}); break;
+    case 1256: items.push_back({QStringLiteral("فيلم"), QStringLiteral("أفلام\\فيلم.swf")}); break;
+    case 1257: items.push_back({QStringLiteral("Filmas ąčę"), QStringLiteral("filmai\\ž.swf")}); break;
+    case 1258: items.push_back({QStringLiteral("Phim hay ₫"), QStringLiteral("phim\\đẹp.swf")}); break;
+    default: items.push_back({QStringLiteral("Café € ‰"), QStringLiteral("Films\\déjà vu.swf")}); break;
+    }
+    return items;
+}
+
+} // namespace
+
+std::vector<Seed> playlistSeeds()
+{
+    std::vector<Seed> seeds;
+    const std::vector<int> numbers = CodePage::supportedNumbers();
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        const CodePage codePage = CodePage::fromNumber(numbers[i]);
+        QByteArray bytes(1, char(i));
+        bytes += encodePlaylist(itemsFor(numbers[i]), codePage);
+        seeds.push_back({QStringLiteral("cp%1").arg(numbers[i]), bytes});
+    }
+    // Lines that are not plain pairs: a lone CR and LF inside lines, a last
+    // line without CR LF, a name without its reference, an empty file.
+    seeds.push_back({QStringLiteral("empty"), QByteArray(1, '\0')});
+    seeds.push_back({QStringLiteral("lone-breaks"), QByteArray("\x00name\rwith\ncr\r\nref\r\n", 21)});
+    seeds.push_back({QStringLiteral("no-final-crlf"), QByteArray("\x01one\r\ntwo", 9)});
+    seeds.push_back({QStringLiteral("odd-lines"), QByteArray("\x02one\r\ntwo\r\nthree\r\n", 18)});
+    seeds.push_back({QStringLiteral("dbcs-lead-at-end"), QByteArray("\x01\x82\xa0\r\n\x81", 6)});
+    return seeds;
+}
+
+// ---- movies ----------------------------------------------------------------
+
+namespace {
+
+using namespace swf;
+using namespace swf::writer;
+
+std::vector<GradientRecord> stops()
+{
+    return {GradientRecord{0, rgba(255, 0, 0, 255)}, GradientRecord{128, rgba(0, 255, 0, 128)},
+            GradientRecord{255, rgba(0, 0, 255, 255)}};
+}
+
+QImage testImage(int w, int h, bool alpha)
+{
+    QImage image(w, h, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            image.setPixel(x, y, qRgba(x * 40, y * 40, (x + y) * 20, alpha ? 60 + x * 20 : 255));
+    return image;
+}
+
+QByteArray shapesMovie()
+{
+    MovieBuilder m(64, 48, 12);
+    m.setBackgroundColor(rgb(0x336699));
+    const auto a = m.defineShape(ShapeBuilder().fill(solid(rgb(0xff0000))).line(1, rgb(0)).rect(0, 0, 20, 20));
+    const auto b = m.defineShape(ShapeBuilder().fill(linearGradient(stops(), 0, 0, 30, 30, 45)).ellipse(15, 15, 14, 9)
+                                     .fill(radialGradient(stops(), 0, 0, 30, 30)).rect(30, 0, 10, 10));
+    FillStyle focal = focalGradient(stops(), 0.5, 0, 0, 20, 20);
+    focal.gradient.spread = SpreadMode::Repeat;
+    LineStyle fancy = solidLine(3, rgba(9, 8, 7, 200));
+    fancy.join = JoinStyle::Miter;
+    fancy.endCap = CapStyle::Square;
+    fancy.fill = linearGradient(stops(), 0, 0, 10, 10);
+    const auto c = m.defineShape(ShapeBuilder().fill(focal).line(fancy).moveTo(0, 0).lineTo(20, 0)
+                                     .curveTo(25, 10, 20, 20).lineTo(0, 0).nonZeroWinding()
+                                     .newLayer().fill(solid(rgba(0, 0, 0, 90))).rect(5, 5, 5, 5));
+    m.place(a, 1, translatePx(2, 2));
+    m.place(b, 2, scaleTranslatePx(1.5, 0.5, 10, 10));
+    m.place(c, 3, rotateTranslatePx(30, 30, 20));
+    m.showFrame();
+    m.move(1, translatePx(10, 10));
+    m.remove(2);
+    m.showFrame();
+    return m.finish();
+}
+
+QByteArray bitmapsMovie(Compression compression)
+{
+    MovieBuilder m(32, 32, 24);
+    const auto lossless = m.defineBitsLossless(testImage(5, 4, true));
+    const QImage gray = testImage(4, 4, false).convertToFormat(QImage::Format_Indexed8);
+    const auto mapped = m.defineBitsLossless(gray.convertToFormat(QImage::Format_RGB32), LosslessFormat::Colormapped8, 1);
+    const auto rgb15 = m.defineBitsLossless(testImage(3, 3, false), LosslessFormat::Rgb15, 1);
+    const auto jpeg2 = m.defineBitsJpeg2(testImage(8, 8, false), 50);
+    const auto jpeg3 = m.defineBitsJpeg3(testImage(8, 8, true), 50);
+    const auto bits = m.defineBits(testImage(8, 8, false), 50);
+    const std::uint16_t ids[] = {lossless, mapped, rgb15, jpeg2, jpeg3, bits};
+    std::uint16_t depth = 1;
+    for (std::uint16_t id : ids) {
+        const auto shape = m.defineShape(ShapeBuilder().fill(bitmapFill(id, 0, 0, 1, depth % 2, depth % 3 == 0))
+                                             .rect(0, 0, 10, 10));
+        m.place(shape, depth, translatePx(depth * 4, depth * 3));
+        ++depth;
+    }
+    m.showFrame();
+    return m.finish(compression);
+}
+
+QByteArray textMovie()
+{
+    MovieBuilder m(80, 40, 12);
+    Font font;
+    font.version = 3;
+    font.name = QStringLiteral("Seed");
+    Glyph x;
+    x.outline = ShapeBuilder(1).fill(solid(rgb(0))).rect(0, -800, 600, 800).buildGlyph();
+    x.code = 'x';
+    x.advance = 700;
+    x.bounds = Rect{0, 600, -800, 0};
+    Glyph o;
+    o.outline = ShapeBuilder(1).fill(solid(rgb(0))).ellipse(300, -400, 300, 400).buildGlyph();
+    o.code = 'o';
+    o.advance = 650;
+    o.bounds = Rect{0, 600, -800, 0};
+    font.glyphs = {x, o};
+    font.hasLayout = true;
+    font.ascent = 900;
+    font.descent = 200;
+    font.kerning = {KerningPair{'x', 'o', -50}};
+    const auto fontId = m.defineFont(font);
+    Font old;
+    old.version = 1;
+    old.glyphs = {x};
+    const auto oldId = m.defineFont(old);
+    Text text;
+    text.version = 2;
+    text.bounds = Rect{0, 1200, 0, 400};
+    text.records = {TextRecord{fontId, rgba(0, 0, 0, 200), 0, 300, 240, {{0, 150}, {1, 150}, {0, 150}}},
+                    TextRecord{oldId, rgb(0xff0000), 0, 600, 200, {{0, 140}}}};
+    m.place(m.defineText(text), 1);
+    EditText device;
+    device.bounds = Rect{0, 1500, 0, 400};
+    device.html = true;
+    device.multiline = true;
+    device.wordWrap = true;
+    device.border = true;
+    device.fontHeight = 200;
+    device.textColor = rgb(0x0000ff);
+    device.hasLayout = true;
+    device.align = TextAlign::Center;
+    device.initialText = QStringLiteral("<p align=\"right\"><b>Bold</b> <i>it</i> <font color=\"#ff0000\" size=\"14\" "
+                                        "face=\"Serif\">red</font><br/>two &amp; <u>lines</u></p>");
+    m.place(m.defineEditText(device), 2, translatePx(0, 10));
+    EditText outlined;
+    outlined.bounds = Rect{0, 900, 0, 300};
+    outlined.useOutlines = true;
+    outlined.fontId = fontId;
+    outlined.fontHeight = 240;
+    outlined.password = true;
+    outlined.initialText = QStringLiteral("xox");
+    m.place(m.defineEditText(outlined), 3, translatePx(0, 25));
+    m.showFrame();
+    return m.finish();
+}
+
+QByteArray morphMovie()
+{
+    MovieBuilder m(40, 40, 12);
+    MorphShape morph;
+    morph.version = 2;
+    morph.startBounds = Rect{0, 200, 0, 200};
+    morph.endBounds = Rect{0, 400, 0, 400};
+    morph.startEdgeBounds = morph.startBounds;
+    morph.endEdgeBounds = morph.endBounds;
+    morph.fills = {MorphFillStyle{solid(rgb(0xff0000)), solid(rgba(0, 0, 255, 100))},
+                   MorphFillStyle{linearGradient(stops(), 0, 0, 10, 10), radialGradient(stops(), 0, 0, 20, 20)}};
+    morph.lines = {MorphLineStyle{solidLine(1, rgb(0)), solidLine(3, rgb(0xffffff))}};
+    Edge e1;
+    e1.to = Point{200, 0};
+    e1.fill1 = 1;
+    e1.line = 1;
+    Edge e2;
+    e2.from = Point{200, 0};
+    e2.control = Point{300, 100};
+    e2.to = Point{200, 200};
+    e2.curved = true;
+    e2.fill1 = 2;
+    Edge e3;
+    e3.from = Point{200, 200};
+    e3.to = Point{0, 0};
+    e3.fill1 = 1;
+    morph.startEdges = {e1, e2, e3};
+    morph.endEdges = morph.startEdges;
+    for (Edge& e : morph.endEdges) {
+        e.from = Point{e.from.x * 2, e.from.y * 2};
+        e.control = Point{e.control.x * 2, e.control.y * 2};
+        e.to = Point{e.to.x * 2, e.to.y * 2};
+    }
+    const auto id = m.defineMorphShape(morph);
+    for (int f = 0; f < 4; ++f) {
+        PlaceObject p;
+        p.version = 2;
+        p.move = f > 0;
+        p.depth = 1;
+        if (f == 0)
+            p.characterId = id;
+        p.ratio = std::uint16_t(f * 20000);
+        m.place(p);
+        m.showFrame();
+    }
+    return m.finish();
+}
+
+// Sprites inside sprites with their own frame actions, a mask, a button,
+// filters and blend modes; the main timeline has labels and jumps.
+QByteArray spritesMovie(Compression compression)
+{
+    MovieBuilder m(60, 60, 20);
+    const auto square = m.defineShape(ShapeBuilder().fill(solid(rgb(0x00ff00))).rect(0, 0, 10, 10));
+    const auto circle = m.defineShape(ShapeBuilder().fill(solid(rgba(255, 0, 255, 160))).ellipse(5, 5, 5, 5));
+
+    SpriteBuilder inner;
+    inner.place(circle, 1);
+    inner.showFrame();
+    inner.move(1, translatePx(2, 0));
+    inner.showFrame();
+    inner.actions({act::gotoFrame(0), act::play()});
+    inner.showFrame();
+    const auto innerId = m.defineSprite(inner);
+
+    SpriteBuilder outer;
+    outer.place(square, 1);
+    PlaceObject named;
+    named.version = 2;
+    named.depth = 2;
+    named.characterId = innerId;
+    named.name = QStringLiteral("inner");
+    named.matrix = translatePx(5, 5);
+    outer.place(named);
+    outer.label(QStringLiteral("start"));
+    outer.showFrame();
+    outer.remove(1);
+    outer.showFrame();
+    outer.actions({act::raw(0x8B, QByteArray("inner", 6)), act::stop(), act::raw(0x8B, QByteArray(1, '\0')),
+                   act::gotoLabel(QStringLiteral("start"))});
+    outer.showFrame();
+    const auto outerId = m.defineSprite(outer);
+
+    Button button;
+    button.version = 2;
+    ButtonRecord up;
+    up.up = true;
+    up.over = true;
+    up.hitTest = true;
+    up.characterId = square;
+    up.depth = 1;
+    up.blendMode = BlendMode::Multiply;
+    ButtonRecord down;
+    down.down = true;
+    down.characterId = outerId;
+    down.depth = 2;
+    button.records = {up, down};
+    button.actions = {ButtonCondAction{ButtonCondAction::OverDownToOverUp, 0, {act::nextFrame()}}};
+    const auto buttonId = m.defineButton(button);
+
+    PlaceObject mask;
+    mask.version = 2;
+    mask.depth = 1;
+    mask.characterId = circle;
+    mask.clipDepth = 3;
+    mask.matrix = scaleTranslatePx(4, 4, 0, 0);
+    m.place(mask);
+    PlaceObject filtered;
+    filtered.version = 3;
+    filtered.depth = 2;
+    filtered.characterId = outerId;
+    filtered.name = QStringLiteral("outer");
+    filtered.blendMode = BlendMode::Screen;
+    DropShadowFilter shadow;
+    shadow.color = rgba(0, 0, 0, 128);
+    shadow.blurX = shadow.blurY = 2;
+    shadow.distance = 2;
+    shadow.angle = 0.7;
+    BlurFilter blur;
+    blur.blurX = blur.blurY = 3;
+    GlowFilter glow;
+    glow.color = rgb(0xffff00);
+    glow.blurX = glow.blurY = 2;
+    glow.inner = true;
+    BevelFilter bevel;
+    bevel.shadowColor = rgb(0);
+    bevel.highlightColor = rgb(0xffffff);
+    bevel.blurX = bevel.blurY = 2;
+    bevel.distance = 1;
+    GradientFilter gradientGlow;
+    gradientGlow.colors = stops();
+    gradientGlow.blurX = gradientGlow.blurY = 2;
+    ConvolutionFilter convolution;
+    convolution.matrixX = convolution.matrixY = 3;
+    convolution.divisor = 9;
+    convolution.matrix = std::vector<float>(9, 1.0f);
+    ColorMatrixFilter colorMatrix;
+    colorMatrix.matrix[0] = 0.5f;
+    filtered.filters = std::vector<Filter>{shadow, blur, glow, bevel, gradientGlow, convolution, colorMatrix};
+    filtered.cacheAsBitmap = true;
+    ColorTransform cx;
+    cx.rMul = 128;
+    cx.gAdd = 40;
+    cx.aMul = 200;
+    filtered.colorTransform = cx;
+    m.place(filtered);
+    PlaceObject buttonPlace;
+    buttonPlace.version = 3;
+    buttonPlace.depth = 4;
+    buttonPlace.characterId = buttonId;
+    buttonPlace.matrix = translatePx(30, 30);
+    buttonPlace.blendMode = BlendMode::Difference;
+    buttonPlace.visible = true;
+    buttonPlace.backgroundColor = rgb(0x112233);
+    m.place(buttonPlace);
+    m.label(QStringLiteral("one"));
+    m.showFrame();
+    m.actions({act::raw(0x8B, QByteArray("outer/inner", 12)), act::gotoFrame(1), act::raw(0x8B, QByteArray(1, '\0')),
+               act::nextFrame()});
+    m.showFrame();
+    m.label(QStringLiteral("three"));
+    m.actions({act::gotoLabel(QStringLiteral("one")), act::play()});
+    m.showFrame();
+    for (int i = 0; i < 20; ++i) {
+        m.move(2, translatePx(i, i));
+        m.showFrame();
+    }
+    m.actions({act::pushString(QStringLiteral("three")), act::gotoFrame2(true), act::stop()});
+    m.showFrame();
+    return m.finish(compression);
+}
+
+// Actions that jump backwards within one frame: the engine must bound them.
+QByteArray loopingActionsMovie()
+{
+    MovieBuilder m(20, 20, 12);
+    m.showFrame();
+    m.actions({act::nextFrame(), act::jump(-6)});
+    m.showFrame();
+    m.actions({act::pushNumber(1), act::ifTrue(-14), act::gotoFrame(0), act::previousFrame()});
+    m.showFrame();
+    return m.finish();
+}
+
+// SetTarget naming a sprite instance, as raw action bytes.
+Action setTarget(const char* name)
+{
+    return act::raw(0x8B, QByteArray(name, qsizetype(std::strlen(name) + 1)));
+}
+
+// A sprite of many frames; the main timeline's actions seek it to its end
+// and back in a loop, and each end frame runs the same loop again.
+QByteArray seekLoopMovie()
+{
+    MovieBuilder m(20, 20, 12);
+    const auto shape = m.defineShape(ShapeBuilder().fill(solid(rgb(0xff0000))).rect(0, 0, 5, 5));
+    const int frames = 400;
+    // GotoFrame and Jump are 5 bytes each: -15 lands on the first GotoFrame.
+    const ActionList loop = {act::gotoFrame(frames - 1), act::gotoFrame(0), act::jump(-15)};
+    SpriteBuilder s;
+    for (int f = 0; f < frames; ++f) {
+        s.place(shape, std::uint16_t(1 + f % 8), translatePx(f % 10, 0));
+        if (f == 0 || f == frames - 1)
+            s.actions(loop);
+        s.showFrame();
+    }
+    const auto sprite = m.defineSprite(s);
+    PlaceObject p;
+    p.depth = 1;
+    p.characterId = sprite;
+    p.name = QStringLiteral("s");
+    m.place(p);
+    ActionList main = {setTarget("s")};
+    main.insert(main.end(), loop.begin(), loop.end());
+    m.actions(main);
+    m.showFrame();
+    m.showFrame();
+    return m.finish();
+}
+
+// A sprite that places itself twice: the instances double at each level.
+QByteArray selfPlacingMovie()
+{
+    MovieBuilder m(20, 20, 12);
+    const auto shape = m.defineShape(ShapeBuilder().fill(solid(rgb(0x00ff00))).rect(0, 0, 2, 2));
+    SpriteBuilder s;
+    s.place(shape, 1);
+    const std::uint16_t self = std::uint16_t(shape + 1);
+    s.place(self, 2, translatePx(1, 0));
+    s.place(self, 3, translatePx(0, 1));
+    s.showFrame();
+    m.defineSprite(s);
+    m.place(self, 1);
+    for (int f = 0; f < 3000; ++f)
+        m.showFrame();
+    return m.finish();
+}
+
+// A button whose picture is a sprite that holds the button twice.
+QByteArray buttonCycleMovie()
+{
+    MovieBuilder m(20, 20, 12);
+    const auto shape = m.defineShape(ShapeBuilder().fill(solid(rgb(0x0000ff))).rect(0, 0, 2, 2));
+    const std::uint16_t buttonId = std::uint16_t(shape + 1);
+    const std::uint16_t spriteId = std::uint16_t(shape + 2);
+    Button button;
+    button.version = 2;
+    for (std::uint16_t d = 1; d <= 2; ++d) {
+        ButtonRecord r;
+        r.up = r.over = r.down = r.hitTest = true;
+        r.characterId = d == 1 ? spriteId : shape;
+        r.depth = d;
+        button.records.push_back(r);
+    }
+    m.defineButton(button);
+    SpriteBuilder s;
+    s.place(buttonId, 1);
+    s.place(buttonId, 2, translatePx(1, 1));
+    s.showFrame();
+    m.defineSprite(s);
+    // The same as a mask: clipping paths are built by their own walk.
+    PlaceObject mask;
+    mask.depth = 1;
+    mask.characterId = buttonId;
+    mask.clipDepth = 3;
+    m.place(mask);
+    m.place(buttonId, 2);
+    m.place(spriteId, 3);
+    m.showFrame();
+    return m.finish();
+}
+
+} // namespace
+
+std::vector<Seed> hostileSwfSeeds()
+{
+    return {{QStringLiteral("hostile-seek-loop"), seekLoopMovie()},
+            {QStringLiteral("hostile-self-placing-sprite"), selfPlacingMovie()},
+            {QStringLiteral("hostile-button-cycle"), buttonCycleMovie()}};
+}
+
+std::vector<Seed> swfSeeds()
+{
+    std::vector<Seed> seeds;
+    {
+        MovieBuilder m(1, 1, 1, 1);
+        m.showFrame();
+        seeds.push_back({QStringLiteral("empty-v1"), m.finish()});
+    }
+    seeds.push_back({QStringLiteral("shapes"), shapesMovie()});
+    seeds.push_back({QStringLiteral("bitmaps"), bitmapsMovie(Compression::None)});
+    seeds.push_back({QStringLiteral("bitmaps-zlib"), bitmapsMovie(Compression::Zlib)});
+    seeds.push_back({QStringLiteral("text"), textMovie()});
+    seeds.push_back({QStringLiteral("morph"), morphMovie()});
+    seeds.push_back({QStringLiteral("sprites"), spritesMovie(Compression::None)});
+    seeds.push_back({QStringLiteral("sprites-zlib"), spritesMovie(Compression::Zlib)});
+    seeds.push_back({QStringLiteral("sprites-lzma"), spritesMovie(Compression::Lzma)});
+    seeds.push_back({QStringLiteral("looping-actions"), loopingActionsMovie()});
+    return seeds;
+}
+
+} // namespace qev::fuzz

@@ -1,0 +1,66 @@
+#include "FuzzTargets.h"
+
+#include "qev/swf/Player.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <cstdlib>
+
+namespace qev::fuzz {
+namespace {
+
+void ensureGuiApplication()
+{
+    if (QGuiApplication::instance())
+        return;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "qev-fuzz";
+    static char* argv[] = {name, nullptr};
+    // Kept for the life of the process: fonts and painting need it.
+    static QGuiApplication* app = new QGuiApplication(argc, argv);
+    (void)app;
+}
+
+void draw(const swf::Player& player, QImage& image)
+{
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    player.render(painter, image.rect());
+}
+
+} // namespace
+
+int swfEngineTarget(const std::uint8_t* data, std::size_t size)
+{
+    ensureGuiApplication();
+    swf::Player player;
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    if (!player.loadBytes(bytes).isEmpty())
+        return 0;
+
+    // A small image: what matters is that every drawing path runs, not the pixels.
+    QImage image(48, 36, QImage::Format_ARGB32_Premultiplied);
+    draw(player, image);
+    for (int i = 0; i < 4; ++i)
+        player.advance();
+    draw(player, image);
+    const int count = player.frameCount();
+    player.gotoFrame(count - 1);
+    player.gotoFrame(count / 2);
+    player.advance();
+    draw(player, image);
+    player.gotoFrame(0);
+    player.setLoops(false);
+    player.advance();
+    player.gotoFrame(1);
+    draw(player, image);
+    if (player.currentFrame() < 0 || player.currentFrame() >= count)
+        std::abort();
+    return 0;
+}
+
+} // namespace qev::fuzz
