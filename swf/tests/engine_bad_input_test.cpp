@@ -76,6 +76,48 @@ TEST(EngineBadInput, ASpriteThatPlacesItselfIsBounded)
     EXPECT_TRUE(colorNear(frameImage(player).pixel(2, 2), 0xff00ff00));
 }
 
+TEST(EngineBadInput, ACopyOfASpriteInsideItselfStaysEmpty)
+{
+    // Sprite 2 draws a square and places itself 20 px further on: the outer
+    // copy shows, the inner one would nest without end and is left empty.
+    MovieBuilder m(50, 50, 12);
+    m.setBackgroundColor(rgb(0xffffff));
+    const auto shape = m.defineShape(ShapeBuilder().fill(solid(rgb(0x00ff00))).rect(0, 0, 10, 10));
+    SpriteBuilder s;
+    s.place(shape, 1);
+    s.place(std::uint16_t(shape + 1), 2, translatePx(20, 20));
+    s.showFrame();
+    const auto sprite = m.defineSprite(s);
+    ASSERT_EQ(sprite, shape + 1);
+    m.place(sprite, 1);
+    m.showFrame();
+    Player player;
+    ASSERT_TRUE(player.loadBytes(m.finish()).isEmpty());
+    const QImage image = frameImage(player);
+    EXPECT_TRUE(colorNear(image.pixel(5, 5), 0xff00ff00));
+    EXPECT_TRUE(colorNear(image.pixel(25, 25), 0xffffffff));
+}
+
+TEST(EngineBadInput, ManyJumpsInOneBlockEndWhereTheLastOneGoes)
+{
+    // One action block jumps back and forth many times; the movie must end
+    // on the last jump's frame, stopped by the stop after it.
+    MovieBuilder m(50, 50, 12);
+    ActionList jumps;
+    for (int i = 0; i < 500; ++i)
+        jumps.push_back(act::gotoFrame(1 + i % 3));
+    jumps.push_back(act::gotoFrame(2));
+    jumps.push_back(act::stop());
+    m.actions(jumps);
+    for (int f = 0; f < 4; ++f)
+        m.showFrame();
+    Player player;
+    // The first frame's actions run as the movie is loaded.
+    ASSERT_TRUE(player.loadBytes(m.finish()).isEmpty());
+    EXPECT_EQ(player.currentFrame(), 2);
+    EXPECT_FALSE(player.isPlaying());
+}
+
 TEST(EngineBadInput, ActionsThatJumpForEverDoNotHang)
 {
     MovieBuilder m(50, 50, 12);

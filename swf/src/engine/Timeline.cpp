@@ -180,6 +180,8 @@ void TimelineEngine::startSprite(Run& run, Instance& inst, const std::vector<int
         return;
     if (static_cast<int>(path.size()) > maxNesting || run.instances > maxInstances)
         return;
+    if (containsItself(run, path, inst.characterId))
+        return;
     inst.sprite.emplace_back();
     TimelineState& s = inst.sprite.front();
     s.timeline = &sprite->timeline;
@@ -187,6 +189,24 @@ void TimelineEngine::startSprite(Run& run, Instance& inst, const std::vector<int
     s.frame = 0;
     s.playing = true;
     applyFrame(run, s, 0, path, true);
+}
+
+bool TimelineEngine::containsItself(Run& run, const std::vector<int>& path, std::uint16_t spriteId)
+{
+    // A sprite placed inside itself, directly or through other sprites,
+    // would nest without end and double with every level; such an inner copy
+    // stays empty. The walk stops at the instance being started, whose own
+    // timeline does not exist yet.
+    const TimelineState* t = &run.root->main;
+    for (int depth : path) {
+        auto it = t->list.find(depth);
+        if (it == t->list.end() || it->second.sprite.empty())
+            return false;
+        t = &it->second.sprite.front();
+        if (t->characterId == spriteId)
+            return true;
+    }
+    return false;
 }
 
 void TimelineEngine::stepTimeline(Run& run, TimelineState& t, const std::vector<int>& path, bool move)
@@ -318,7 +338,16 @@ void TimelineEngine::execute(Run& run, const std::vector<int>& path, const Actio
         if (target.empty()) {
             if (nav.kind == Navigation::Kind::Goto)
                 nav.frame = std::clamp(nav.frame, 0, std::max(0, frameCount(*t) - 1));
-            root.navigation.push_back(nav);
+            // Only the last jump and the last stop or play after it decide
+            // where the movie ends up, so the list never holds more than two:
+            // an action loop full of jumps cannot make the player seek once
+            // per action.
+            auto& navs = root.navigation;
+            if (nav.kind == Navigation::Kind::Goto)
+                navs.clear();
+            else if (!navs.empty() && navs.back().kind != Navigation::Kind::Goto)
+                navs.pop_back();
+            navs.push_back(nav);
             return;
         }
         switch (nav.kind) {

@@ -52,6 +52,7 @@ private:
     void applyFrame(Run& run, TimelineState& t, int frame, const std::vector<int>& path, bool queueActions);
     void place(Run& run, TimelineState& t, const PlaceObject& p, const std::vector<int>& path);
     void startSprite(Run& run, Instance& inst, const std::vector<int>& path);
+    bool containsItself(Run& run, const std::vector<int>& path, std::uint16_t spriteId);
     void stepTimeline(Run& run, TimelineState& t, const std::vector<int>& path, bool move);
     void gotoFrame(Run& run, TimelineState& t, int frame, const std::vector<int>& path);
     void runActions(Run& run);
