@@ -73,6 +73,15 @@ int CreatorTest::selected() const
     return window->lstViewSongList->indexOfTopLevelItem(items.constFirst());
 }
 
+QTemporaryDir acceptedTemporaryDir()
+{
+    for (;;) {
+        QTemporaryDir dir;
+        if (!dir.isValid() || !dir.path().contains(QStringLiteral("WP")))
+            return dir;
+    }
+}
+
 std::function<void(QDialog*)> typeAndOk(const QString& text)
 {
     return [text](QDialog* dialog) {

@@ -19,6 +19,11 @@
 using Row = std::pair<QString, QString>;
 
 // A fresh main window on scripted dialogs, in a temporary folder.
+// A temporary folder whose path the creator takes as a movie folder. The
+// random part of a temporary name may hold "WP", which ciphers to CR LF and
+// which Add therefore refuses in movie paths; such a folder is drawn again.
+QTemporaryDir acceptedTemporaryDir();
+
 class CreatorTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -39,7 +44,7 @@ protected:
     std::vector<Row> rows() const;
     int selected() const;
 
-    QTemporaryDir dir;
+    QTemporaryDir dir = acceptedTemporaryDir();
     qev::ScriptedPlatform platform;
     std::unique_ptr<frmAdminAdd> window;
 };

@@ -20,7 +20,9 @@ for tool in Xvfb xdotool import python3 cmp; do
   command -v "$tool" >/dev/null || { echo "e2e: $tool is missing (scripts/install-deps installs it)" >&2; exit 1; }
 done
 
-work=$(mktemp -d)
+# The creator refuses movie paths holding "WP" (it ciphers to CR LF), and the
+# random part of a temporary name could hold it.
+until work=$(mktemp -d) && [[ $work != *WP* ]]; do rmdir "$work"; done
 mkdir -p "$shots" "$work/start" "$work/home" "$work/movies" "$work/discs"
 xvfb_pid=""
 app_pid=""
