@@ -4,6 +4,7 @@
 
 #include <QGuiApplication>
 #include <QImage>
+#include <QList>
 #include <QPainter>
 
 #include <cstdlib>
@@ -32,6 +33,29 @@ void draw(const swf::Player& player, QImage& image)
     player.render(painter, image.rect());
 }
 
+// The pointer crosses the stage as a person's would: over a grid of points
+// and one point the input chooses (its last two bytes), pressing and
+// releasing at each, then a press dragged out and released elsewhere. Buttons
+// change state and run their actions on the way.
+void useMouse(swf::Player& player, const QImage& image, const std::uint8_t* data, std::size_t size)
+{
+    QList<QPointF> points;
+    for (int y = 1; y <= 3; ++y)
+        for (int x = 1; x <= 3; ++x)
+            points << QPointF(image.width() * x / 4.0, image.height() * y / 4.0);
+    if (size >= 2)
+        points << QPointF(data[size - 2] % image.width(), data[size - 1] % image.height());
+    for (const QPointF& point : points) {
+        player.mouseMove(point);
+        player.mousePress(point);
+        player.mouseRelease(point);
+    }
+    player.mousePress(points.back());
+    player.mouseMove(points.front());
+    player.mouseRelease(points.front());
+    player.mouseLeave();
+}
+
 } // namespace
 
 int swfEngineTarget(const std::uint8_t* data, std::size_t size)
@@ -45,6 +69,7 @@ int swfEngineTarget(const std::uint8_t* data, std::size_t size)
     // A small image: what matters is that every drawing path runs, not the pixels.
     QImage image(48, 36, QImage::Format_ARGB32_Premultiplied);
     draw(player, image);
+    useMouse(player, image, data, size);
     for (int i = 0; i < 4; ++i)
         player.advance();
     draw(player, image);
