@@ -201,6 +201,46 @@ TEST_F(ButtonPlayer, ButtonInASpriteDrivesTheSprite)
     EXPECT_EQ(at(85, 85), kBlue); // the sprite went to its second frame
 }
 
+// A hostile movie: a button whose hit area is a sprite that places the same
+// button four times, so looking for what lies under the pointer would visit
+// 4^16 objects. The search gives up on it in bounded time, and the ordinary
+// button on top still answers the pointer.
+TEST_F(ButtonPlayer, HitAreaCyclesEndInBoundedTime)
+{
+    MovieBuilder m(100, 100, 12);
+    const auto red = m.defineShape(ShapeBuilder().fill(solid(rgb(0xFF0000))).rect(0, 0, 40, 40));
+    const auto green = m.defineShape(ShapeBuilder().fill(solid(rgb(0x00FF00))).rect(0, 0, 40, 40));
+    Button plain;
+    plain.version = 2;
+    plain.records = {record(red, true, false, false, true), record(green, false, true, true, false)};
+    plain.records[1].depth = 2;
+    const auto plainId = m.defineButton(plain);
+
+    const std::uint16_t cycleId = m.nextId();
+    const std::uint16_t spriteId = cycleId + 1;
+    Button cycle;
+    cycle.version = 2;
+    cycle.records = {record(spriteId, false, false, false, true)};
+    EXPECT_EQ(m.defineButton(cycle), cycleId);
+    SpriteBuilder s;
+    for (std::uint16_t depth = 1; depth <= 4; ++depth)
+        s.place(cycleId, depth);
+    s.showFrame();
+    EXPECT_EQ(m.defineSprite(s), spriteId);
+
+    m.actions({act::stop()});
+    m.place(cycleId, 1, translatePx(0, 60));
+    m.place(plainId, 2);
+    m.showFrame();
+    load(m.finish());
+
+    player.mouseMove(QPointF(90, 90));
+    EXPECT_FALSE(player.overButton());
+    player.mouseMove(QPointF(40, 40));
+    EXPECT_TRUE(player.overButton());
+    EXPECT_EQ(at(40, 40), kGreen);
+}
+
 TEST(ButtonStates, RecordsShownPerPictureAndPhase)
 {
     ButtonRecord r = record(1, true, false, true, false);

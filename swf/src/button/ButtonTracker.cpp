@@ -96,6 +96,15 @@ const QPainterPath& ButtonTracker::coverage(std::uint16_t shapeId)
     return coverage_.emplace(shapeId, std::move(path)).first->second;
 }
 
+// Whether the search may look at one more object.
+bool ButtonTracker::visit(int nesting)
+{
+    if (nesting > maxNesting || visitsLeft_ == 0)
+        return false;
+    --visitsLeft_;
+    return true;
+}
+
 bool ButtonTracker::hitTimelineFrame(const Timeline& timeline, const QTransform& toStage, QPointF p, int nesting)
 {
     if (timeline.frames.empty())
@@ -114,7 +123,7 @@ bool ButtonTracker::hitTimelineFrame(const Timeline& timeline, const QTransform&
 bool ButtonTracker::hitCharacter(std::uint16_t id, const engine::Instance* instance, const QTransform& toStage,
                                  QPointF p, int nesting)
 {
-    if (nesting > maxNesting)
+    if (!visit(nesting))
         return false;
     const Character* c = movie_.character(id);
     if (!c)
@@ -155,7 +164,7 @@ bool ButtonTracker::hitCharacter(std::uint16_t id, const engine::Instance* insta
 bool ButtonTracker::findHit(const std::map<int, engine::Instance>& list, const QTransform& toStage, QPointF p,
                             int nesting, std::vector<int>& path)
 {
-    if (nesting > maxNesting)
+    if (!visit(nesting))
         return false;
     // Topmost first.
     for (auto it = list.rbegin(); it != list.rend(); ++it) {
@@ -180,6 +189,7 @@ std::optional<std::vector<int>> ButtonTracker::hit(const engine::RootState& stat
     if (!hasButtons_)
         return std::nullopt;
     std::vector<int> path;
+    visitsLeft_ = maxVisitsPerSearch;
     if (findHit(state.main.list, QTransform(), stage, 0, path))
         return path;
     return std::nullopt;

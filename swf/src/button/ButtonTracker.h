@@ -66,6 +66,10 @@ public:
 
     // Buttons inside buttons and sprites deeper than this are not looked at.
     static constexpr int maxNesting = 32;
+    // Hit areas can nest buttons and sprites into each other so that one
+    // search would visit more objects than could ever be drawn; a search
+    // that looked at this many gives up and finds nothing.
+    static constexpr std::size_t maxVisitsPerSearch = 20000;
 
 private:
     const Button* buttonAt(const engine::RootState& state, const std::vector<int>& path) const;
@@ -76,6 +80,7 @@ private:
     bool hitCharacter(std::uint16_t id, const engine::Instance* instance, const QTransform& toStage, QPointF p,
                       int nesting);
     bool hitTimelineFrame(const Timeline& timeline, const QTransform& toStage, QPointF p, int nesting);
+    bool visit(int nesting);
     const QPainterPath& coverage(std::uint16_t shapeId);
 
     const Movie& movie_;
@@ -85,6 +90,7 @@ private:
     Phase phase_ = Phase::Idle;
     bool pressed_ = false;
     std::unordered_map<std::uint16_t, QPainterPath> coverage_;
+    std::size_t visitsLeft_ = 0;
 };
 
 } // namespace qev::swf::button

@@ -14,7 +14,7 @@ class QPainter;
 
 namespace qev::swf {
 
-class Movie;
+struct Movie;
 
 // Plays one decoded movie: the timeline with its sprites and frame actions,
 // seeking, and drawing a frame. The control widget and the tools share it,
