@@ -201,15 +201,17 @@ TEST_F(ButtonPlayer, ButtonInASpriteDrivesTheSprite)
     EXPECT_EQ(at(85, 85), kBlue); // the sprite went to its second frame
 }
 
-// A hostile movie: a button whose hit area is a sprite that places the same
-// button four times, so looking for what lies under the pointer would visit
-// 4^16 objects. The search gives up on it in bounded time, and the ordinary
-// button on top still answers the pointer.
-TEST_F(ButtonPlayer, HitAreaCyclesEndInBoundedTime)
+// Hostile hit areas. A button whose hit area is a sprite that places the
+// same button four times before a shape: the inner copies count as empty, so
+// the shape is still found. A button whose hit area is 16 levels of sprites
+// each placing the level below four times (4^16 objects): the search gives
+// up in bounded time. The ordinary button on top still answers the pointer.
+TEST_F(ButtonPlayer, HitAreasThatNestWithoutEndStayUsable)
 {
     MovieBuilder m(100, 100, 12);
     const auto red = m.defineShape(ShapeBuilder().fill(solid(rgb(0xFF0000))).rect(0, 0, 40, 40));
     const auto green = m.defineShape(ShapeBuilder().fill(solid(rgb(0x00FF00))).rect(0, 0, 40, 40));
+    const auto small = m.defineShape(ShapeBuilder().fill(solid(rgb(0x0000FF))).rect(0, 0, 10, 10));
     Button plain;
     plain.version = 2;
     plain.records = {record(red, true, false, false, true), record(green, false, true, true, false)};
@@ -217,25 +219,48 @@ TEST_F(ButtonPlayer, HitAreaCyclesEndInBoundedTime)
     const auto plainId = m.defineButton(plain);
 
     const std::uint16_t cycleId = m.nextId();
-    const std::uint16_t spriteId = cycleId + 1;
+    const std::uint16_t cycleSpriteId = cycleId + 1;
     Button cycle;
     cycle.version = 2;
-    cycle.records = {record(spriteId, false, false, false, true)};
+    cycle.records = {record(cycleSpriteId, false, false, false, true)};
+    cycle.records[0].matrix = {};
     EXPECT_EQ(m.defineButton(cycle), cycleId);
-    SpriteBuilder s;
+    SpriteBuilder cycleSprite;
+    // The copies lie away from the shape, so only the outermost shape is under the pointer.
     for (std::uint16_t depth = 1; depth <= 4; ++depth)
-        s.place(cycleId, depth);
-    s.showFrame();
-    EXPECT_EQ(m.defineSprite(s), spriteId);
+        cycleSprite.place(cycleId, depth, translatePx(200, 200));
+    cycleSprite.place(small, 5);
+    cycleSprite.showFrame();
+    EXPECT_EQ(m.defineSprite(cycleSprite), cycleSpriteId);
+
+    SpriteBuilder empty;
+    empty.showFrame();
+    std::uint16_t level = m.defineSprite(empty);
+    for (int i = 0; i < 16; ++i) {
+        SpriteBuilder s;
+        for (std::uint16_t depth = 1; depth <= 4; ++depth)
+            s.place(level, depth);
+        s.showFrame();
+        level = m.defineSprite(s);
+    }
+    Button fan;
+    fan.version = 2;
+    fan.records = {record(level, false, false, false, true)};
+    const auto fanId = m.defineButton(fan);
 
     m.actions({act::stop()});
-    m.place(cycleId, 1, translatePx(0, 60));
-    m.place(plainId, 2);
+    // The search runs topmost first and shares one budget, so the button it
+    // gives up on lies lowest.
+    m.place(fanId, 1);
+    m.place(cycleId, 2, translatePx(80, 0));
+    m.place(plainId, 3);
     m.showFrame();
     load(m.finish());
 
-    player.mouseMove(QPointF(90, 90));
+    player.mouseMove(QPointF(70, 90));
     EXPECT_FALSE(player.overButton());
+    player.mouseMove(QPointF(85, 5));
+    EXPECT_TRUE(player.overButton()) << "the shape beside the inner copies is part of the hit area";
     player.mouseMove(QPointF(40, 40));
     EXPECT_TRUE(player.overButton());
     EXPECT_EQ(at(40, 40), kGreen);

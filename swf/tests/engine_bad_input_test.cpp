@@ -98,6 +98,48 @@ TEST(EngineBadInput, ACopyOfASpriteInsideItselfStaysEmpty)
     EXPECT_TRUE(colorNear(image.pixel(25, 25), 0xffffffff));
 }
 
+TEST(EngineBadInput, AMaskHoldingItselfStillClipsToItsOwnShape)
+{
+    // The mask is a button showing sprite S; S draws a square and places the
+    // button four times further on. Each copy would hold four more without
+    // end; the inner copies add nothing, and the square still clips.
+    MovieBuilder m(50, 50, 12);
+    m.setBackgroundColor(rgb(0xffffff));
+    const auto square = m.defineShape(ShapeBuilder().fill(solid(rgb(0x000000))).rect(0, 0, 10, 10));
+    const auto red = m.defineShape(ShapeBuilder().fill(solid(rgb(0xff0000))).rect(0, 0, 50, 50));
+    const std::uint16_t buttonId = m.nextId();
+    Button button;
+    button.version = 2;
+    ButtonRecord record;
+    record.up = true;
+    record.hitTest = true;
+    record.characterId = std::uint16_t(buttonId + 1);
+    record.depth = 1;
+    button.records = {record};
+    ASSERT_EQ(m.defineButton(button), buttonId);
+    SpriteBuilder s;
+    for (std::uint16_t depth = 1; depth <= 4; ++depth)
+        s.place(buttonId, depth, translatePx(20, 20));
+    s.place(square, 5);
+    s.showFrame();
+    ASSERT_EQ(m.defineSprite(s), buttonId + 1);
+
+    PlaceObject mask;
+    mask.version = 2;
+    mask.depth = 1;
+    mask.characterId = buttonId;
+    mask.clipDepth = 2;
+    m.place(mask);
+    m.place(red, 2);
+    m.showFrame();
+    Player player;
+    ASSERT_TRUE(player.loadBytes(m.finish()).isEmpty());
+    const QImage image = frameImage(player);
+    EXPECT_TRUE(colorNear(image.pixel(5, 5), 0xffff0000));
+    EXPECT_TRUE(colorNear(image.pixel(25, 25), 0xffffffff));
+    EXPECT_TRUE(colorNear(image.pixel(45, 45), 0xffffffff));
+}
+
 TEST(EngineBadInput, ManyJumpsInOneBlockEndWhereTheLastOneGoes)
 {
     // One action block jumps back and forth many times; the movie must end

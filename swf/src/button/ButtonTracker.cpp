@@ -141,7 +141,20 @@ bool ButtonTracker::hitCharacter(std::uint16_t id, const engine::Instance* insta
         return inside(toStage, rectOf(edit->bounds), p);
     if (const auto* bitmap = std::get_if<Bitmap>(c))
         return inside(toStage, QRectF(0, 0, bitmap->width() * 20.0, bitmap->height() * 20.0), p);
-    if (const auto* sprite = std::get_if<Sprite>(c)) {
+    // A sprite or button inside its own hit area adds nothing to it: the
+    // inner copy counts as empty, as a sprite placed inside itself is.
+    if (std::find(opened_.begin(), opened_.end(), id) != opened_.end())
+        return false;
+    opened_.push_back(id);
+    const bool found = hitContainer(*c, instance, toStage, p, nesting);
+    opened_.pop_back();
+    return found;
+}
+
+bool ButtonTracker::hitContainer(const Character& c, const engine::Instance* instance, const QTransform& toStage,
+                                 QPointF p, int nesting)
+{
+    if (const auto* sprite = std::get_if<Sprite>(&c)) {
         if (instance && !instance->sprite.empty()) {
             for (const auto& [depth, child] : instance->sprite.front().list) {
                 if (child.visible && child.clipDepth == 0
@@ -152,7 +165,7 @@ bool ButtonTracker::hitCharacter(std::uint16_t id, const engine::Instance* insta
         }
         return hitTimelineFrame(sprite->timeline, toStage, p, nesting);
     }
-    if (const auto* button = std::get_if<Button>(c)) {
+    if (const auto* button = std::get_if<Button>(&c)) {
         for (const ButtonRecord& r : button->records) {
             if (r.hitTest && hitCharacter(r.characterId, nullptr, r.matrix.toTransform() * toStage, p, nesting + 1))
                 return true;
@@ -190,6 +203,7 @@ std::optional<std::vector<int>> ButtonTracker::hit(const engine::RootState& stat
         return std::nullopt;
     std::vector<int> path;
     visitsLeft_ = maxVisitsPerSearch;
+    opened_.clear();
     if (findHit(state.main.list, QTransform(), stage, 0, path))
         return path;
     return std::nullopt;

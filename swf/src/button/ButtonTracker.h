@@ -79,6 +79,8 @@ private:
                  std::vector<int>& path);
     bool hitCharacter(std::uint16_t id, const engine::Instance* instance, const QTransform& toStage, QPointF p,
                       int nesting);
+    bool hitContainer(const Character& c, const engine::Instance* instance, const QTransform& toStage, QPointF p,
+                      int nesting);
     bool hitTimelineFrame(const Timeline& timeline, const QTransform& toStage, QPointF p, int nesting);
     bool visit(int nesting);
     const QPainterPath& coverage(std::uint16_t shapeId);
@@ -91,6 +93,8 @@ private:
     bool pressed_ = false;
     std::unordered_map<std::uint16_t, QPainterPath> coverage_;
     std::size_t visitsLeft_ = 0;
+    // The sprites and buttons whose hit areas the search is inside now.
+    std::vector<std::uint16_t> opened_;
 };
 
 } // namespace qev::swf::button

@@ -427,7 +427,22 @@ QPainterPath Renderer::maskPath(std::uint16_t id, const engine::Instance* instan
         }
         return out;
     }
-    if (std::holds_alternative<Sprite>(*character)) {
+    // A button or sprite inside its own mask adds nothing to it: the inner
+    // copy counts as empty, as a sprite placed inside itself is.
+    if (std::find(maskOpened_.begin(), maskOpened_.end(), id) != maskOpened_.end())
+        return out;
+    maskOpened_.push_back(id);
+    out = maskContainerPath(id, *character, toDevice, nesting);
+    maskOpened_.pop_back();
+    return out;
+}
+
+QPainterPath Renderer::maskContainerPath(std::uint16_t id, const Character& character, const QTransform& toDevice,
+                                         int nesting)
+{
+    QPainterPath out;
+    out.setFillRule(Qt::WindingFill);
+    if (std::holds_alternative<Sprite>(character)) {
         auto it = buttonSprites_.find(id);
         if (it == buttonSprites_.end())
             it = buttonSprites_.emplace(id, engine_.spriteFirstFrame(id)).first;
@@ -435,7 +450,7 @@ QPainterPath Renderer::maskPath(std::uint16_t id, const engine::Instance* instan
             out.addPath(maskPath(child.characterId, &child, child.matrix.toTransform() * toDevice, nesting + 1));
         return out;
     }
-    if (const auto* button = std::get_if<Button>(character)) {
+    if (const auto* button = std::get_if<Button>(&character)) {
         for (const ButtonRecord& r : button->records)
             if (r.up)
                 out.addPath(maskPath(r.characterId, nullptr, r.matrix.toTransform() * toDevice, nesting + 1));

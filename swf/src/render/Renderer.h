@@ -95,6 +95,8 @@ private:
     // The outline a mask covers, in device pixels.
     QPainterPath maskPath(std::uint16_t id, const engine::Instance* instance, const QTransform& toDevice,
                           int nesting);
+    QPainterPath maskContainerPath(std::uint16_t id, const Character& character, const QTransform& toDevice,
+                                   int nesting);
 
     const Movie& movie_;
     engine::TimelineEngine& engine_;
@@ -103,6 +105,8 @@ private:
     double viewScale_ = 1; // device pixels per stage twip
     bool antialiased_ = true;
     std::size_t drawBudget_ = 0;
+    // The buttons and sprites whose mask shapes are being gathered now.
+    std::vector<std::uint16_t> maskOpened_;
     BitmapLookup bitmapLookup_;
 
     std::unordered_map<std::uint16_t, PreparedShape> shapes_;
