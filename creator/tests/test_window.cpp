@@ -15,6 +15,7 @@
 #include <QTreeWidget>
 
 #include <csignal>
+#include <ostream>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -516,6 +517,12 @@ struct QuestionCase {
     const char* command;
     const char* question;
 };
+
+// Test lists and failures name the command, not the bytes of the case.
+void PrintTo(const QuestionCase& c, std::ostream* os)
+{
+    *os << c.command;
+}
 
 class SaveQuestion : public CreatorTest, public ::testing::WithParamInterface<QuestionCase> {
 protected:
