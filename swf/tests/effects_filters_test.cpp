@@ -94,8 +94,9 @@ TEST(EffectsBlur, SlidingWindowsMatchTheBoxAsDefined)
         seed = seed * 1103515245u + 12345u;
         v = std::uint8_t((seed >> 16) & 0xFF);
     }
-    for (double bx : {2.0, 3.0, 4.5, 7.25}) {
-        for (double by : {0.0, 2.5, 6.0}) {
+    // The last widths reach past both sides of the plane.
+    for (double bx : {2.0, 3.0, 4.5, 7.25, 30.5, 61.0}) {
+        for (double by : {0.0, 2.5, 6.0, 40.0}) {
             std::vector<int> expected(plane.begin(), plane.end());
             for (int pass = 0; pass < 2; ++pass) {
                 for (int y = 0; y < h; ++y) {

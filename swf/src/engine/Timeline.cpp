@@ -13,7 +13,7 @@ constexpr std::size_t maxActionsPerBlock = 100000;
 // All actions of one tick together, plus the frames that their jumps
 // rebuild: a loop that seeks a long sprite back and forth would otherwise
 // cost actions x frames.
-constexpr std::size_t maxWorkPerTick = 200000;
+constexpr std::size_t maxWorkPerTick = 100000;
 
 int frameCount(const TimelineState& t)
 {
@@ -166,9 +166,12 @@ void TimelineEngine::place(Run& run, TimelineState& t, const PlaceObject& p, con
     if (fresh) {
         inst->justPlaced = true;
         ++run.instances;
-        std::vector<int> childPath = path;
-        childPath.push_back(p.depth);
-        startSprite(run, *inst, childPath);
+        // Only a sprite has a timeline to start; the path is built for it alone.
+        if (movie_.find<Sprite>(inst->characterId)) {
+            std::vector<int> childPath = path;
+            childPath.push_back(p.depth);
+            startSprite(run, *inst, childPath);
+        }
     }
 }
 
