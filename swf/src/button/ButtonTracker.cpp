@@ -141,14 +141,8 @@ bool ButtonTracker::hitCharacter(std::uint16_t id, const engine::Instance* insta
         return inside(toStage, rectOf(edit->bounds), p);
     if (const auto* bitmap = std::get_if<Bitmap>(c))
         return inside(toStage, QRectF(0, 0, bitmap->width() * 20.0, bitmap->height() * 20.0), p);
-    // A sprite or button inside its own hit area adds nothing to it: the
-    // inner copy counts as empty, as a sprite placed inside itself is.
-    if (std::find(opened_.begin(), opened_.end(), id) != opened_.end())
-        return false;
-    opened_.push_back(id);
-    const bool found = hitContainer(*c, instance, toStage, p, nesting);
-    opened_.pop_back();
-    return found;
+    const auto entry = opened_.enter(id);
+    return entry.entered() && hitContainer(*c, instance, toStage, p, nesting);
 }
 
 bool ButtonTracker::hitContainer(const Character& c, const engine::Instance* instance, const QTransform& toStage,

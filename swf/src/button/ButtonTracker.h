@@ -5,6 +5,7 @@
 // over down, out down), the picture each state shows, and the action blocks
 // whose conditions a transition meets.
 
+#include "engine/OpenCharacters.h"
 #include "engine/State.h"
 
 #include <qev/swf/model/Movie.h>
@@ -94,7 +95,7 @@ private:
     std::unordered_map<std::uint16_t, QPainterPath> coverage_;
     std::size_t visitsLeft_ = 0;
     // The sprites and buttons whose hit areas the search is inside now.
-    std::vector<std::uint16_t> opened_;
+    engine::OpenCharacters opened_;
 };
 
 } // namespace qev::swf::button

@@ -427,14 +427,8 @@ QPainterPath Renderer::maskPath(std::uint16_t id, const engine::Instance* instan
         }
         return out;
     }
-    // A button or sprite inside its own mask adds nothing to it: the inner
-    // copy counts as empty, as a sprite placed inside itself is.
-    if (std::find(maskOpened_.begin(), maskOpened_.end(), id) != maskOpened_.end())
-        return out;
-    maskOpened_.push_back(id);
-    out = maskContainerPath(id, *character, toDevice, nesting);
-    maskOpened_.pop_back();
-    return out;
+    const auto entry = maskOpened_.enter(id);
+    return entry.entered() ? maskContainerPath(id, *character, toDevice, nesting) : out;
 }
 
 QPainterPath Renderer::maskContainerPath(std::uint16_t id, const Character& character, const QTransform& toDevice,

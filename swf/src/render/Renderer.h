@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/OpenCharacters.h"
 #include "engine/State.h"
 #include "engine/Timeline.h"
 #include "render/Paint.h"
@@ -106,7 +107,7 @@ private:
     bool antialiased_ = true;
     std::size_t drawBudget_ = 0;
     // The buttons and sprites whose mask shapes are being gathered now.
-    std::vector<std::uint16_t> maskOpened_;
+    engine::OpenCharacters maskOpened_;
     BitmapLookup bitmapLookup_;
 
     std::unordered_map<std::uint16_t, PreparedShape> shapes_;

@@ -66,45 +66,43 @@ struct Box {
 };
 
 // One horizontal pass over rows of C interleaved 8-bit channels. Samples
-// outside the row count as zero; the row is copied between two zero
-// samples, and a window end past either side reads one of them, so the cost
-// follows the image and not the width of the box.
+// outside the row count as zero. A box as wide as the row, or wider, covers
+// all of it wherever it stands, so every sample becomes the row's average;
+// otherwise the padding is narrower than the row, and the cost follows the
+// image, not the width of the box.
 template <int C>
 void boxRows(std::uint8_t* data, int width, int height, std::size_t stride, const Box& box)
 {
-    std::vector<int> line(std::size_t(width + 2) * C, 0);
-    // line[(s + 1) * C + c] holds sample s of channel c, for s in -1..width.
-    auto sample = [&](int s) { return &line[std::size_t(std::clamp(s, -1, width) + 1) * C]; };
-    const int first = std::max(-box.inner, 0);
-    const int last = std::min(box.inner, width - 1);
-    // A box as wide as the row, or wider, covers all of it wherever it
-    // stands: every sample of the row becomes the same average.
-    const bool coversRow = box.inner >= width - 1;
-    for (int y = 0; y < height; ++y) {
-        std::uint8_t* row = data + std::size_t(y) * stride;
-        if (coversRow) {
+    if (box.inner >= width - 1) {
+        for (int y = 0; y < height; ++y) {
+            std::uint8_t* row = data + std::size_t(y) * stride;
             std::int64_t sums[C] = {};
             for (int i = 0; i < width * C; ++i)
                 sums[i % C] += row[i];
             for (int i = 0; i < width * C; ++i)
                 row[i] = box.average(256 * sums[i % C]);
-            continue;
         }
+        return;
+    }
+    const int reach = box.inner + 1;
+    std::vector<int> line(std::size_t(width + 2 * reach) * C, 0);
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t* row = data + std::size_t(y) * stride;
         for (int i = 0; i < width * C; ++i)
-            line[std::size_t(C + i)] = row[i];
+            line[std::size_t(reach * C + i)] = row[i];
+        // line[k] holds sample k - reach.
         int sums[C] = {};
-        for (int k = first; k <= last; ++k)
+        for (int k = -box.inner; k <= box.inner; ++k)
             for (int c = 0; c < C; ++c)
-                sums[c] += sample(k)[c];
+                sums[c] += line[std::size_t((k + reach) * C + c)];
         for (int x = 0; x < width; ++x) {
-            const int* lo = sample(x - box.inner - 1);
-            const int* hi = sample(x + box.inner + 1);
-            const int* leaving = sample(x - box.inner);
+            const int* lo = &line[std::size_t((x - box.inner - 1 + reach) * C)];
+            const int* hi = &line[std::size_t((x + box.inner + 1 + reach) * C)];
             for (int c = 0; c < C; ++c) {
                 const std::int64_t sum = 256 * std::int64_t(sums[c]) + std::int64_t(box.edge) * (lo[c] + hi[c]);
                 row[x * C + c] = box.average(sum);
                 // Move the window one sample on.
-                sums[c] += hi[c] - leaving[c];
+                sums[c] += hi[c] - lo[c + C];
             }
         }
     }
@@ -123,9 +121,10 @@ void boxColumns(std::uint8_t* data, int width, int height, std::size_t stride, c
         return y >= 0 && y < height ? source.data() + std::size_t(y) * rowBytes : nullptr;
     };
     std::vector<int> sums(rowBytes, 0);
-    for (int k = std::max(-box.inner, 0); k <= std::min(box.inner, height - 1); ++k)
-        for (std::size_t i = 0; i < rowBytes; ++i)
-            sums[i] += rowAt(k)[i];
+    for (int k = -box.inner; k <= box.inner; ++k)
+        if (const std::uint8_t* r = rowAt(k))
+            for (std::size_t i = 0; i < rowBytes; ++i)
+                sums[i] += r[i];
     // A box as tall as the column, or taller, covers all of it wherever it
     // stands: every sample of the column becomes the same average.
     if (box.inner >= height - 1) {
