@@ -218,8 +218,8 @@ void ButtonTracker::fire(const engine::RootState& state, std::uint16_t condition
         return;
     const std::vector<int> timeline(tracked_.begin(), tracked_.end() - 1);
     for (const ButtonCondAction& a : button->actions) {
-        if ((a.conditions & condition) != 0 && !a.actions.empty())
-            out.push_back(Fired{timeline, &a.actions});
+        if ((a.conditions & condition) != 0 && !a.bytecode.isEmpty())
+            out.push_back(Fired{timeline, &a.bytecode});
     }
 }
 

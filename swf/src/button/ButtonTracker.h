@@ -34,7 +34,7 @@ Visual visualOf(Phase phase);
 // main timeline; empty for the main timeline itself).
 struct Fired {
     std::vector<int> timelinePath;
-    const ActionList* actions = nullptr;
+    const QByteArray* bytecode = nullptr;
 };
 
 class ButtonTracker {

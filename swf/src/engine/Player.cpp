@@ -8,6 +8,9 @@
 #include "render/effects/EffectsLayer.h"
 #include "text/DeviceText.h"
 
+#include "avm1/Vm.h"
+
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPainter>
 
@@ -37,7 +40,58 @@ struct Player::Impl {
     std::size_t snapshotInstances = 0;
     static constexpr std::size_t maxSnapshotInstances = 400000;
 
+    std::function<void(const QString&)> traceHandler;
+    std::function<void(const QString&)> warningHandler;
+    bool virtualClock = false;
+    double virtualEpoch = 0;
+    int virtualZone = 0;
+    QElapsedTimer realClock;
+    // Collect script garbage after this many new objects.
+    static constexpr std::size_t collectEvery = 20000;
+
     int frameCount() const { return movie ? std::max<int>(1, static_cast<int>(movie->timeline.frames.size())) : 0; }
+
+    void setUpScripts()
+    {
+        avm1::Vm& vm = engine->vm();
+        vm.onTrace = traceHandler;
+        vm.onWarning = warningHandler;
+        if (virtualClock) {
+            vm.epochAtStart = virtualEpoch;
+            vm.timeZoneMinutes = virtualZone;
+        }
+        realClock.start();
+        if (warningHandler)
+            for (const ReadWarning& w : movie->warnings)
+                warningHandler(w.tagCode >= 0 ? QStringLiteral("tag %1 at %2: %3").arg(w.tagCode).arg(w.offset).arg(w.message)
+                                              : w.message);
+    }
+
+    // After scripts ran: a jump they made takes the state off the played path.
+    void noteJumps()
+    {
+        if (state.jumped) {
+            canonical = false;
+            state.jumped = false;
+        }
+    }
+
+    // The script clock moves on by one frame (virtual) or to now (real);
+    // due intervals run; garbage is collected now and then.
+    void afterTick()
+    {
+        avm1::Vm& vm = engine->vm();
+        if (virtualClock) {
+            const double rate = movie->header.frameRate();
+            vm.advanceClock(1000.0 / (rate > 0.01 ? rate : 12.0));
+        } else {
+            vm.advanceClock(double(realClock.elapsed()) - vm.timer());
+        }
+        engine->runTimers(state);
+        noteJumps();
+        if (vm.heap().allocatedSinceCollect() > collectEvery)
+            engine->collectGarbage(state);
+    }
 
     void start(Movie&& m)
     {
@@ -54,9 +108,13 @@ struct Player::Impl {
             QSize(movie->header.stage.width() / kTwipsPerPixel, movie->header.stage.height() / kTwipsPerPixel)));
         renderer->setTextHook(std::make_shared<text::DeviceTextRenderer>(*movie));
         buttons = std::make_unique<button::ButtonTracker>(*movie);
-        state = engine->initial();
-        canonical = true;
-        snapshots.emplace(0, state);
+        setUpScripts();
+        // The seek snapshot of frame 0 is the frame as built; the stage then
+        // runs the frame's scripts, which may already jump elsewhere.
+        snapshots.emplace(0, engine->initial(false));
+        state = engine->initial(true);
+        canonical = !state.jumped;
+        state.jumped = false;
         playing = true;
         loop = true;
         applyNavigation();
@@ -98,10 +156,16 @@ struct Player::Impl {
             state = snap->second;
             canonical = true;
         }
+        // Scripts run once, on the frame arrived at: frames passed over are
+        // only built, as a goto builds them.
+        if (state.main.frame == n) {
+            engine->runFrameScripts(state);
+        }
         while (state.main.frame < n) {
-            engine->step(state, true);
+            engine->step(state, true, state.main.frame + 1 == n);
             keepSnapshot();
         }
+        noteJumps();
     }
 
     // Applies what the main timeline's actions asked for: stop, play and
@@ -139,10 +203,11 @@ struct Player::Impl {
     bool runButtons(const std::vector<button::Fired>& fired)
     {
         for (const button::Fired& f : fired) {
-            engine->runButtonActions(state, f.timelinePath, *f.actions);
+            engine->runButtonActions(state, f.timelinePath, *f.bytecode);
             if (!f.timelinePath.empty())
                 canonical = false;
         }
+        noteJumps();
         applyNavigation();
         return !fired.empty();
     }
@@ -173,10 +238,13 @@ struct Player::Impl {
         const int count = frameCount();
         if (playing && state.main.frame + 1 < count) {
             engine->step(state, true);
+            noteJumps();
             keepSnapshot();
         } else if (playing && loop && count > 1) {
             state = snapshots.at(0);
             canonical = true;
+            engine->runFrameScripts(state);
+            noteJumps();
         } else {
             // The main timeline stands; sprites go on.
             if (playing && !loop)
@@ -184,6 +252,8 @@ struct Player::Impl {
             engine->step(state, false);
             canonical = false;
         }
+        applyNavigation();
+        afterTick();
         applyNavigation();
     }
 };
@@ -307,6 +377,27 @@ void Player::gotoFrame(int n)
     d->seek(n);
     // A seek shows the frame; it does not follow the frame's own jumps.
     d->state.navigation.clear();
+}
+
+void Player::setTraceHandler(std::function<void(const QString&)> handler)
+{
+    d->traceHandler = std::move(handler);
+    if (d->engine)
+        d->engine->vm().onTrace = d->traceHandler;
+}
+
+void Player::setWarningHandler(std::function<void(const QString&)> handler)
+{
+    d->warningHandler = std::move(handler);
+    if (d->engine)
+        d->engine->vm().onWarning = d->warningHandler;
+}
+
+void Player::setVirtualClock(double epochMs, int timeZoneMinutes)
+{
+    d->virtualClock = true;
+    d->virtualEpoch = epochMs;
+    d->virtualZone = timeZoneMinutes;
 }
 
 bool Player::antialiased() const

@@ -38,6 +38,12 @@ struct Instance {
     bool justPlaced = false;
     // A button's picture: 0 up, 1 over, 2 down (set from the mouse).
     std::uint8_t buttonState = 0;
+    // Who this instance is for scripts: unique per placement, kept by seek
+    // snapshots, so a clip's script object follows it.
+    std::uint64_t uid = 0;
+    // A script set the position or shape of this instance; the timeline no
+    // longer moves it.
+    bool scriptTransformed = false;
 };
 
 // What a main-timeline action asked for; collected while a frame's actions
@@ -63,6 +69,9 @@ struct RootState {
     Rgba background{255, 255, 255, 255};
     // Navigation asked for by the main timeline's actions of the current frame.
     std::vector<Navigation> navigation;
+    // A script moved the main timeline to another frame since the player
+    // last looked.
+    bool jumped = false;
 };
 
 } // namespace qev::swf::engine

@@ -1,19 +1,19 @@
 #include "engine/Timeline.h"
 
+#include "avm1/ClipObject.h"
+#include "avm1/Vm.h"
+
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cmath>
 
 namespace qev::swf::engine {
 namespace {
 
-// Bounds that keep hostile action blocks from hanging a tick.
+// Action blocks one tick runs at most (scripts themselves are bounded by
+// the script machine).
 constexpr std::size_t maxBlocksPerTick = 10000;
-constexpr std::size_t maxActionsPerBlock = 100000;
-// All actions of one tick together, plus the frames that their jumps
-// rebuild: a loop that seeks a long sprite back and forth would otherwise
-// cost actions x frames.
-constexpr std::size_t maxWorkPerTick = 100000;
 
 int frameCount(const TimelineState& t)
 {
@@ -22,7 +22,12 @@ int frameCount(const TimelineState& t)
 
 } // namespace
 
-TimelineEngine::TimelineEngine(const Movie& movie) : movie_(movie) {}
+TimelineEngine::TimelineEngine(const Movie& movie)
+    : movie_(movie), vm_(std::make_unique<avm1::Vm>(movie.header.version, this))
+{
+}
+
+TimelineEngine::~TimelineEngine() = default;
 
 void clearJustPlaced(TimelineState& t)
 {
@@ -42,13 +47,15 @@ std::size_t instanceCount(const TimelineState& t)
     return n;
 }
 
-RootState TimelineEngine::initial()
+RootState TimelineEngine::initial(bool runScripts)
 {
     RootState root;
     root.background = movie_.backgroundColor;
     root.main.timeline = &movie_.timeline;
     Run run;
     run.root = &root;
+    run.scripts = runScripts;
+    ActiveRun active(*this, run);
     if (!movie_.timeline.frames.empty())
         applyFrame(run, root.main, 0, {}, true);
     runActions(run);
@@ -56,13 +63,41 @@ RootState TimelineEngine::initial()
     return root;
 }
 
-void TimelineEngine::step(RootState& state, bool moveMain)
+void TimelineEngine::step(RootState& state, bool moveMain, bool runScripts)
 {
     Run run;
     run.root = &state;
     run.instances = instanceCount(state.main);
+    run.scripts = runScripts;
+    ActiveRun active(*this, run);
     state.navigation.clear();
     stepTimeline(run, state.main, {}, moveMain);
+    runActions(run);
+    clearJustPlaced(state.main);
+}
+
+void TimelineEngine::runFrameScripts(RootState& state)
+{
+    Run run;
+    run.root = &state;
+    run.instances = instanceCount(state.main);
+    ActiveRun active(*this, run);
+    const int f = state.main.frame;
+    if (state.main.timeline && f >= 0 && f < frameCount(state.main))
+        for (const ControlTag& tag : state.main.timeline->frames[f].tags)
+            if (const auto* a = std::get_if<DoAction>(&tag))
+                run.queue.push_back({{}, &a->bytecode, 0, nullptr});
+    runActions(run);
+    clearJustPlaced(state.main);
+}
+
+void TimelineEngine::runTimers(RootState& state)
+{
+    Run run;
+    run.root = &state;
+    run.instances = instanceCount(state.main);
+    ActiveRun active(*this, run);
+    vm_->runTimers();
     runActions(run);
     clearJustPlaced(state.main);
 }
@@ -81,12 +116,14 @@ TimelineState TimelineEngine::spriteFirstFrame(std::uint16_t spriteId)
     return std::move(inst.sprite.front());
 }
 
-void TimelineEngine::runButtonActions(RootState& state, const std::vector<int>& path, const ActionList& actions)
+void TimelineEngine::runButtonActions(RootState& state, const std::vector<int>& path, const QByteArray& bytecode)
 {
     Run run;
     run.root = &state;
     run.instances = instanceCount(state.main);
-    execute(run, path, actions);
+    ActiveRun active(*this, run);
+    Instance* owner = instanceAt(state, path);
+    run.queue.push_back({path, &bytecode, owner ? owner->uid : 0, nullptr});
     runActions(run);
     clearJustPlaced(state.main);
 }
@@ -106,8 +143,17 @@ void TimelineEngine::applyFrame(Run& run, TimelineState& t, int frame, const std
             if (path.empty() && t.characterId == 0)
                 run.root->background = bg->color;
         } else if (const auto* a = std::get_if<DoAction>(&tag)) {
-            if (queueActions)
-                run.queue.push_back({path, &a->actions});
+            if (queueActions) {
+                const Instance* owner = path.empty() ? nullptr : instanceAt(*run.root, path);
+                if (run.scripts)
+                    run.queue.push_back({path, &a->bytecode, owner ? owner->uid : 0, nullptr});
+                else
+                    run.queue.push_back({path, nullptr, owner ? owner->uid : 0, &a->actions});
+            }
+        } else if (const auto* init = std::get_if<DoInitAction>(&tag)) {
+            // Once per sprite, whatever frame or seek first reaches it.
+            if (run.scripts && initActionsDone_.insert(init->spriteId).second)
+                run.queue.push_back({{}, &init->bytecode, 0, nullptr});
         }
     }
 }
@@ -143,9 +189,11 @@ void TimelineEngine::place(Run& run, TimelineState& t, const PlaceObject& p, con
             }
         }
     }
-    if (p.matrix)
+    // Once a script moved the instance, the timeline leaves its transform.
+    const bool keepTransform = !fresh && inst->scriptTransformed;
+    if (p.matrix && !keepTransform)
         inst->matrix = *p.matrix;
-    if (p.colorTransform)
+    if (p.colorTransform && !keepTransform)
         inst->colorTransform = *p.colorTransform;
     if (p.ratio)
         inst->ratio = *p.ratio;
@@ -165,9 +213,14 @@ void TimelineEngine::place(Run& run, TimelineState& t, const PlaceObject& p, con
         inst->backgroundColor = p.backgroundColor;
     if (fresh) {
         inst->justPlaced = true;
+        inst->uid = nextUid_++;
+        inst->scriptTransformed = false;
         ++run.instances;
         // Only a sprite has a timeline to start; the path is built for it alone.
         if (movie_.find<Sprite>(inst->characterId)) {
+            // Scripts know unnamed clips as instance1, instance2, ...
+            if (inst->name.isEmpty())
+                inst->name = QStringLiteral("instance%1").arg(++unnamedClips_);
             std::vector<int> childPath = path;
             childPath.push_back(p.depth);
             startSprite(run, *inst, childPath);
@@ -255,6 +308,34 @@ void TimelineEngine::gotoFrame(Run& run, TimelineState& t, int frame, const std:
         applyFrame(run, t, f, path, f == frame);
 }
 
+void TimelineEngine::runActions(Run& run)
+{
+    for (std::size_t i = 0; i < run.queue.size() && i < maxBlocksPerTick; ++i) {
+        const Pending pending = run.queue[i];
+        if (pending.bytecode)
+            execute(run, pending.path, pending.uid, *pending.bytecode);
+        else if (pending.replay)
+            replayActions(run, pending.path, *pending.replay);
+    }
+    run.queue.clear();
+}
+
+void TimelineEngine::execute(Run& run, const std::vector<int>& path, std::uint64_t uid, const QByteArray& bytecode)
+{
+    RootState& root = *run.root;
+    if (!resolve(root, path))
+        return;
+    // A block whose clip was replaced or removed by an earlier block stays unrun.
+    if (!path.empty()) {
+        const Instance* inst = instanceAt(root, path);
+        if (!inst || inst->uid != uid)
+            return;
+    }
+    avm1::ClipObject* clip = clipAt(root, path);
+    ActiveRun active(*this, run);
+    vm_->runBlock(std::make_shared<const QByteArray>(bytecode), clip);
+}
+
 TimelineState* TimelineEngine::resolve(RootState& root, const std::vector<int>& path)
 {
     TimelineState* t = &root.main;
@@ -267,41 +348,22 @@ TimelineState* TimelineEngine::resolve(RootState& root, const std::vector<int>& 
     return t;
 }
 
-bool TimelineEngine::resolveTarget(RootState& root, const std::vector<int>& from, const QString& target,
-                                   std::vector<int>& out)
+Instance* TimelineEngine::instanceAt(RootState& root, const std::vector<int>& path)
 {
-    out = from;
-    QString rest = target.trimmed();
-    if (rest.isEmpty())
-        return true;
-    if (rest.startsWith(u'/')) {
-        out.clear();
-    }
-    const QStringList parts = rest.split(QRegularExpression(QStringLiteral("[/.:]")), Qt::SkipEmptyParts);
-    for (int i = 0; i < parts.size(); ++i) {
-        const QString& part = parts[i];
-        if (part.compare(QStringLiteral("_root"), Qt::CaseInsensitive) == 0
-            || part.compare(QStringLiteral("_level0"), Qt::CaseInsensitive) == 0) {
-            out.clear();
-        } else if (part.compare(QStringLiteral("_parent"), Qt::CaseInsensitive) == 0) {
-            if (out.empty())
-                return false;
-            out.pop_back();
-        } else if (part.compare(QStringLiteral("this"), Qt::CaseInsensitive) == 0) {
-            continue;
-        } else {
-            TimelineState* t = resolve(root, out);
-            if (!t)
-                return false;
-            auto found = std::find_if(t->list.begin(), t->list.end(), [&](const auto& entry) {
-                return entry.second.name.compare(part, Qt::CaseInsensitive) == 0 && !entry.second.sprite.empty();
-            });
-            if (found == t->list.end())
-                return false;
-            out.push_back(found->first);
+    TimelineState* t = &root.main;
+    Instance* inst = nullptr;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        auto it = t->list.find(path[i]);
+        if (it == t->list.end())
+            return nullptr;
+        inst = &it->second;
+        if (i + 1 < path.size()) {
+            if (inst->sprite.empty())
+                return nullptr;
+            t = &inst->sprite.front();
         }
     }
-    return true;
+    return inst;
 }
 
 int TimelineEngine::findLabel(const Timeline& timeline, const QString& label) const
@@ -313,122 +375,336 @@ int TimelineEngine::findLabel(const Timeline& timeline, const QString& label) co
     return -1;
 }
 
-void TimelineEngine::runActions(Run& run)
+// ---- the stage as scripts see it ----------------------------------------
+
+avm1::ClipObject* TimelineEngine::clipAt(RootState& root, const std::vector<int>& path)
 {
-    for (std::size_t i = 0; i < run.queue.size() && i < maxBlocksPerTick; ++i) {
-        const Pending pending = run.queue[i];
-        execute(run, pending.path, *pending.actions);
+    std::uint64_t uid = 0;
+    if (!path.empty()) {
+        Instance* inst = instanceAt(root, path);
+        if (!inst)
+            return nullptr;
+        uid = inst->uid;
     }
-    run.queue.clear();
+    auto& clips = vm_->clips();
+    auto it = clips.find(uid);
+    avm1::ClipObject* clip = it != clips.end() ? it->second : vm_->newClip(uid);
+    clip->hostPath = path;
+    return clip;
 }
 
-void TimelineEngine::execute(Run& run, const std::vector<int>& path, const ActionList& actions)
+namespace {
+
+bool findUid(TimelineState& t, std::uint64_t uid, std::vector<int>& path)
 {
-    RootState& root = *run.root;
-    std::vector<int> target = path;
-    bool targetValid = resolve(root, path) != nullptr;
-    if (!targetValid)
-        return;
+    for (auto& [depth, inst] : t.list) {
+        if (inst.sprite.empty())
+            continue;
+        path.push_back(depth);
+        if (inst.uid == uid || findUid(inst.sprite.front(), uid, path))
+            return true;
+        path.pop_back();
+    }
+    return false;
+}
 
-    // Applies one navigation to the target timeline: the main timeline's is
-    // collected for the player, a sprite's takes effect at once.
-    auto navigate = [&](Navigation nav) {
-        if (!targetValid)
-            return;
-        TimelineState* t = resolve(root, target);
-        if (!t)
-            return;
-        if (target.empty()) {
-            if (nav.kind == Navigation::Kind::Goto)
-                nav.frame = std::clamp(nav.frame, 0, std::max(0, frameCount(*t) - 1));
-            // Only the last jump and the last stop or play after it decide
-            // where the movie ends up, so the list never holds more than two:
-            // an action loop full of jumps cannot make the player seek once
-            // per action.
-            auto& navs = root.navigation;
-            if (nav.kind == Navigation::Kind::Goto)
-                navs.clear();
-            else if (!navs.empty() && navs.back().kind != Navigation::Kind::Goto)
-                navs.pop_back();
-            navs.push_back(nav);
-            return;
-        }
-        switch (nav.kind) {
-        case Navigation::Kind::Stop:
-            t->playing = false;
-            break;
-        case Navigation::Kind::Play:
-            t->playing = true;
-            break;
-        case Navigation::Kind::Goto:
-            gotoFrame(run, *t, nav.frame, target);
-            t->playing = nav.play;
-            break;
-        }
-    };
-    auto currentFrame = [&]() {
-        TimelineState* t = targetValid ? resolve(root, target) : nullptr;
-        return t ? t->frame : 0;
-    };
-    auto labelFrame = [&](const QString& label) {
-        TimelineState* t = targetValid ? resolve(root, target) : nullptr;
-        return t && t->timeline ? findLabel(*t->timeline, label) : -1;
-    };
+} // namespace
 
-    std::size_t executed = 0;
-    for (std::size_t i = 0; i < actions.size() && executed < maxActionsPerBlock && run.work < maxWorkPerTick;
-         ++i, ++executed, ++run.work) {
-        const Action& a = actions[i];
-        switch (static_cast<ActionCode>(a.code)) {
-        case ActionCode::End:
-            return;
-        case ActionCode::Stop:
-            navigate({Navigation::Kind::Stop, 0, false});
-            break;
-        case ActionCode::Play:
-            navigate({Navigation::Kind::Play, 0, true});
-            break;
-        case ActionCode::NextFrame:
-            navigate({Navigation::Kind::Goto, currentFrame() + 1, false});
-            break;
-        case ActionCode::PreviousFrame:
-            navigate({Navigation::Kind::Goto, currentFrame() - 1, false});
-            break;
-        case ActionCode::GotoFrame:
-            if (a.frame)
-                navigate({Navigation::Kind::Goto, *a.frame, false});
-            break;
-        case ActionCode::GotoLabel: {
-            const int f = labelFrame(a.label);
-            if (f >= 0)
-                navigate({Navigation::Kind::Goto, f, false});
-            break;
-        }
-        case ActionCode::GotoFrame2: {
-            int f = -1;
-            if (a.frame)
-                f = *a.frame;
-            else if (!a.label.isEmpty())
-                f = labelFrame(a.label);
-            if (f >= 0)
-                navigate({Navigation::Kind::Goto, f, a.play});
-            break;
-        }
-        case ActionCode::SetTarget:
-            targetValid = resolveTarget(root, path, a.label, target);
-            break;
-        case ActionCode::Jump:
-            if (a.branchTarget < 0 || a.branchTarget >= static_cast<int>(actions.size()))
-                return;
-            // The loop's ++i lands on the target.
-            i = static_cast<std::size_t>(a.branchTarget) - 1;
-            break;
-        default:
-            // Conditions and everything needing a value stack are not run:
-            // execution goes straight on.
-            break;
+bool TimelineEngine::locate(avm1::ClipObject* clip, TimelineState*& timeline, std::vector<int>& path,
+                            Instance*& instance)
+{
+    if (!run_ || !clip)
+        return false;
+    RootState& root = *run_->root;
+    if (clip->uid == 0) {
+        timeline = &root.main;
+        path.clear();
+        instance = nullptr;
+        return true;
+    }
+    Instance* inst = instanceAt(root, clip->hostPath);
+    if (!inst || inst->uid != clip->uid || inst->sprite.empty()) {
+        std::vector<int> found;
+        if (!findUid(root.main, clip->uid, found))
+            return false;
+        clip->hostPath = found;
+        inst = instanceAt(root, found);
+    }
+    path = clip->hostPath;
+    instance = inst;
+    timeline = &inst->sprite.front();
+    return true;
+}
+
+avm1::ClipObject* TimelineEngine::rootClip()
+{
+    auto& clips = vm_->clips();
+    auto it = clips.find(0);
+    return it != clips.end() ? it->second : vm_->newClip(0);
+}
+
+bool TimelineEngine::isLive(avm1::ClipObject* clip)
+{
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* inst;
+    return locate(clip, t, path, inst);
+}
+
+avm1::ClipObject* TimelineEngine::parentOf(avm1::ClipObject* clip)
+{
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* inst;
+    if (!locate(clip, t, path, inst) || path.empty())
+        return nullptr;
+    path.pop_back();
+    return clipAt(*run_->root, path);
+}
+
+avm1::ClipObject* TimelineEngine::childByName(avm1::ClipObject* clip, const QString& name)
+{
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* inst;
+    if (name.isEmpty() || !locate(clip, t, path, inst))
+        return nullptr;
+    const Qt::CaseSensitivity cs = vm_->version() >= 7 ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    for (auto& [depth, child] : t->list) {
+        if (!child.sprite.empty() && child.name.compare(name, cs) == 0) {
+            path.push_back(depth);
+            return clipAt(*run_->root, path);
         }
     }
+    return nullptr;
+}
+
+void TimelineEngine::childNames(avm1::ClipObject* clip, std::vector<QString>& out)
+{
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* inst;
+    if (!locate(clip, t, path, inst))
+        return;
+    for (auto it = t->list.rbegin(); it != t->list.rend(); ++it)
+        if (!it->second.sprite.empty() && !it->second.name.isEmpty())
+            out.push_back(it->second.name);
+}
+
+bool TimelineEngine::getProperty(avm1::ClipObject* clip, const QString& rawName, avm1::Value& out)
+{
+    using avm1::Value;
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* inst;
+    if (!locate(clip, t, path, inst))
+        return false;
+    const QString name = rawName.toLower();
+    const Matrix m = inst ? inst->matrix : Matrix{};
+    if (name == u"_x")
+        out = Value::fromNumber(m.tx / 20.0);
+    else if (name == u"_y")
+        out = Value::fromNumber(m.ty / 20.0);
+    else if (name == u"_xscale")
+        out = Value::fromNumber(std::hypot(m.a, m.b) * 100);
+    else if (name == u"_yscale")
+        out = Value::fromNumber(std::hypot(m.c, m.d) * 100);
+    else if (name == u"_rotation")
+        out = Value::fromNumber(std::atan2(m.b, m.a) * 180 / M_PI);
+    else if (name == u"_alpha")
+        out = Value::fromNumber(inst ? inst->colorTransform.aMul * 100.0 / 256.0 : 100);
+    else if (name == u"_visible")
+        out = Value::fromBool(inst ? inst->visible : true);
+    else if (name == u"_currentframe")
+        out = Value::fromNumber(t->frame + 1);
+    else if (name == u"_totalframes" || name == u"_framesloaded")
+        out = Value::fromNumber(std::max(1, frameCount(*t)));
+    else if (name == u"_name")
+        out = Value::fromString(inst ? inst->name : QString());
+    else if (name == u"_target") {
+        QString p;
+        const TimelineState* at = &run_->root->main;
+        for (int depth : path) {
+            const Instance& i = at->list.at(depth);
+            p += u'/' + i.name;
+            at = &i.sprite.front();
+        }
+        out = Value::fromString(p.isEmpty() ? QStringLiteral("/") : p);
+    } else if (name == u"_url")
+        out = Value::fromString(QString());
+    else if (name == u"_droptarget")
+        out = Value::fromString(QString());
+    else if (name == u"_width" || name == u"_height")
+        out = Value::fromNumber(0);
+    else if (name == u"_quality")
+        out = Value::fromString(QStringLiteral("HIGH"));
+    else if (name == u"_highquality")
+        out = Value::fromNumber(1);
+    else if (name == u"_focusrect")
+        out = Value::fromBool(true);
+    else if (name == u"_soundbuftime")
+        out = Value::fromNumber(5);
+    else if (name == u"_xmouse" || name == u"_ymouse")
+        out = Value::fromNumber(0);
+    else
+        return false;
+    return true;
+}
+
+bool TimelineEngine::setProperty(avm1::ClipObject* clip, const QString& rawName, const avm1::Value& v)
+{
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* inst;
+    if (!locate(clip, t, path, inst))
+        return false;
+    const QString name = rawName.toLower();
+    static const QStringList known = {QStringLiteral("_x"),        QStringLiteral("_y"),
+                                      QStringLiteral("_xscale"),   QStringLiteral("_yscale"),
+                                      QStringLiteral("_rotation"), QStringLiteral("_alpha"),
+                                      QStringLiteral("_visible"),  QStringLiteral("_name"),
+                                      QStringLiteral("_width"),    QStringLiteral("_height"),
+                                      QStringLiteral("_quality"),  QStringLiteral("_highquality"),
+                                      QStringLiteral("_focusrect"), QStringLiteral("_soundbuftime")};
+    if (!known.contains(name))
+        return false;
+    if (!inst)
+        return true; // the main timeline keeps its place
+    const double n = vm_->toNumber(v);
+    Matrix& m = inst->matrix;
+    auto recompose = [&](double xs, double ys, double rotation) {
+        const double r = rotation * M_PI / 180;
+        m.a = xs * std::cos(r);
+        m.b = xs * std::sin(r);
+        m.c = -ys * std::sin(r);
+        m.d = ys * std::cos(r);
+    };
+    const double xs = std::hypot(m.a, m.b), ys = std::hypot(m.c, m.d), rot = std::atan2(m.b, m.a) * 180 / M_PI;
+    if (name == u"_x" || name == u"_y") {
+        if (!std::isfinite(n))
+            return true;
+        const Twips tw = Twips(std::clamp(std::round(n * 20), -2147483648.0, 2147483647.0));
+        (name == u"_x" ? m.tx : m.ty) = tw;
+        inst->scriptTransformed = true;
+    } else if (name == u"_xscale" && std::isfinite(n)) {
+        recompose(n / 100, ys, rot);
+        inst->scriptTransformed = true;
+    } else if (name == u"_yscale" && std::isfinite(n)) {
+        recompose(xs, n / 100, rot);
+        inst->scriptTransformed = true;
+    } else if (name == u"_rotation" && std::isfinite(n)) {
+        recompose(xs, ys, std::fmod(n, 360.0));
+        inst->scriptTransformed = true;
+    } else if (name == u"_alpha" && std::isfinite(n)) {
+        inst->colorTransform.aMul = std::int16_t(std::clamp(n * 256 / 100, -32768.0, 32767.0));
+        inst->scriptTransformed = true;
+    } else if (name == u"_visible") {
+        inst->visible = vm_->toBoolean(v);
+    } else if (name == u"_name") {
+        inst->name = vm_->toString(v);
+    }
+    return true;
+}
+
+int TimelineEngine::currentFrame(avm1::ClipObject* clip)
+{
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* inst;
+    return locate(clip, t, path, inst) ? t->frame : 0;
+}
+
+int TimelineEngine::totalFrames(avm1::ClipObject* clip)
+{
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* inst;
+    return locate(clip, t, path, inst) ? std::max(1, frameCount(*t)) : 0;
+}
+
+int TimelineEngine::findLabel(avm1::ClipObject* clip, const QString& label)
+{
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* inst;
+    if (!locate(clip, t, path, inst) || !t->timeline)
+        return -1;
+    return findLabel(*t->timeline, label);
+}
+
+void TimelineEngine::gotoFrame(avm1::ClipObject* clip, int frame, bool play)
+{
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* inst;
+    if (!locate(clip, t, path, inst))
+        return;
+    const int count = frameCount(*t);
+    if (count == 0)
+        return;
+    // A goto takes effect at once; the player learns the main timeline's
+    // play state afterwards.
+    gotoFrame(*run_, *t, std::clamp(frame, 0, count - 1), path);
+    if (path.empty()) {
+        run_->root->navigation.push_back({play ? Navigation::Kind::Play : Navigation::Kind::Stop, 0, play});
+        run_->root->jumped = true;
+    } else {
+        t->playing = play;
+    }
+}
+
+void TimelineEngine::setPlaying(avm1::ClipObject* clip, bool playing)
+{
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* inst;
+    if (!locate(clip, t, path, inst))
+        return;
+    if (path.empty()) {
+        auto& navs = run_->root->navigation;
+        // Only the last stop or play decides; the list stays short.
+        if (!navs.empty())
+            navs.pop_back();
+        navs.push_back({playing ? Navigation::Kind::Play : Navigation::Kind::Stop, 0, playing});
+    } else {
+        t->playing = playing;
+    }
+}
+
+QString TimelineEngine::targetPath(avm1::ClipObject* clip)
+{
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* inst;
+    if (!locate(clip, t, path, inst))
+        return QString();
+    QString p = QStringLiteral("_level0");
+    const TimelineState* at = &run_->root->main;
+    for (int depth : path) {
+        const Instance& i = at->list.at(depth);
+        p += u'.' + i.name;
+        at = &i.sprite.front();
+    }
+    return p;
+}
+
+void TimelineEngine::collectGarbage(const RootState& state)
+{
+    // Clip objects of clips that left the stage stay only while a script
+    // holds them.
+    std::set<std::uint64_t> live{0};
+    std::function<void(const TimelineState&)> walk = [&](const TimelineState& t) {
+        for (const auto& [depth, inst] : t.list)
+            if (!inst.sprite.empty()) {
+                live.insert(inst.uid);
+                walk(inst.sprite.front());
+            }
+    };
+    walk(state.main);
+    auto& clips = vm_->clips();
+    for (auto it = clips.begin(); it != clips.end();)
+        it = live.contains(it->first) ? std::next(it) : clips.erase(it);
+    vm_->collectGarbage();
 }
 
 } // namespace qev::swf::engine

@@ -1,52 +1,107 @@
 #pragma once
 
+#include "avm1/Host.h"
 #include "engine/State.h"
 
+#include <QByteArray>
+
 #include <cstddef>
+#include <functional>
+#include <memory>
+#include <set>
 #include <vector>
+
+namespace qev::swf::avm1 {
+class Vm;
+class ClipObject;
+} // namespace qev::swf::avm1
 
 namespace qev::swf::engine {
 
 // Runs timelines: applies a frame's control tags to a display list, moves
-// placed sprites on, and runs the simple frame actions. Frame actions run
-// after the frame's display list is built, the main timeline's before those
-// of the sprites it holds.
-class TimelineEngine {
+// placed sprites on, and hands frame scripts to the script machine. Frame
+// scripts run after the frame's display list is built, the main timeline's
+// before those of the sprites it holds. It is also the stage the script
+// machine sees (avm1::Host).
+class TimelineEngine : public avm1::Host {
 public:
     explicit TimelineEngine(const Movie& movie);
+    ~TimelineEngine() override;
 
-    // The state at the first frame: frame 0 built and its actions run.
-    RootState initial();
+    avm1::Vm& vm() { return *vm_; }
+
+    // The state at the first frame: frame 0 built and, with runScripts, its
+    // scripts run.
+    RootState initial(bool runScripts = true);
     // One tick. With moveMain the main timeline moves to its next frame
     // (the caller makes sure there is one); placed sprites that are playing
-    // move on, looping at their end; then the actions of every frame entered
-    // run. Navigation of the main timeline is left in state.navigation.
-    void step(RootState& state, bool moveMain);
+    // move on, looping at their end; then the scripts of every frame
+    // entered run, unless runScripts is false (frames passed over by a
+    // seek). Navigation of the main timeline is left in state.navigation.
+    void step(RootState& state, bool moveMain, bool runScripts = true);
+    // Runs the main timeline's scripts of the frame it is on (a frame
+    // reached through a snapshot rather than by stepping).
+    void runFrameScripts(RootState& state);
+    // Runs the intervals and timeouts that are due.
+    void runTimers(RootState& state);
 
     // The first frame of a sprite on its own (for buttons that show one).
     TimelineState spriteFirstFrame(std::uint16_t spriteId);
 
     // Runs a button's action block on the timeline at path (depths from the
-    // main timeline) as frame actions run: the main timeline's navigation
+    // main timeline) as frame scripts run: the main timeline's navigation
     // is left in state.navigation.
-    void runButtonActions(RootState& state, const std::vector<int>& path, const ActionList& actions);
+    void runButtonActions(RootState& state, const std::vector<int>& path, const QByteArray& bytecode);
+
+    // Frees script objects nothing reaches any more; state is what is on
+    // the stage.
+    void collectGarbage(const RootState& state);
 
     // Sprites inside sprites deeper than this are shown empty.
     static constexpr int maxNesting = 24;
     // Above this many instances in one movie, sprites placed are shown empty.
     static constexpr std::size_t maxInstances = 100000;
+    // Frames rebuilt by jumps, and replayed actions, in one tick: a loop
+    // that seeks a long sprite back and forth would otherwise cost actions
+    // x frames.
+    static constexpr std::size_t maxWorkPerTick = 100000;
+
+    // ---- avm1::Host ----
+    avm1::ClipObject* rootClip() override;
+    bool isLive(avm1::ClipObject* clip) override;
+    avm1::ClipObject* parentOf(avm1::ClipObject* clip) override;
+    avm1::ClipObject* childByName(avm1::ClipObject* clip, const QString& name) override;
+    void childNames(avm1::ClipObject* clip, std::vector<QString>& out) override;
+    bool getProperty(avm1::ClipObject* clip, const QString& name, avm1::Value& out) override;
+    bool setProperty(avm1::ClipObject* clip, const QString& name, const avm1::Value& v) override;
+    int currentFrame(avm1::ClipObject* clip) override;
+    int totalFrames(avm1::ClipObject* clip) override;
+    int findLabel(avm1::ClipObject* clip, const QString& label) override;
+    void gotoFrame(avm1::ClipObject* clip, int frame, bool play) override;
+    void setPlaying(avm1::ClipObject* clip, bool playing) override;
+    QString targetPath(avm1::ClipObject* clip) override;
 
 private:
     struct Pending {
         std::vector<int> path; // depths from the main timeline down to the timeline
-        const ActionList* actions = nullptr;
+        const QByteArray* bytecode = nullptr;
+        std::uint64_t uid = 0; // the clip the block belongs to (0: the main timeline)
+        const ActionList* replay = nullptr; // instead of bytecode: timeline actions a seek passes over
     };
     struct Run {
         RootState* root = nullptr;
         std::vector<Pending> queue;
         std::size_t instances = 0;
-        // Actions run and frames rebuilt by jumps in this tick (see maxWorkPerTick).
+        // Frames rebuilt by jumps in this tick (see maxWorkPerTick).
         std::size_t work = 0;
+        bool scripts = true;
+    };
+    // Makes run the tick that host calls act on, for as long as it lives.
+    struct ActiveRun {
+        TimelineEngine& engine;
+        Run* previous;
+        ActiveRun(TimelineEngine& e, Run& run) : engine(e), previous(e.run_) { e.run_ = &run; }
+        ~ActiveRun() { engine.run_ = previous; }
     };
 
     void applyFrame(Run& run, TimelineState& t, int frame, const std::vector<int>& path, bool queueActions);
@@ -56,12 +111,26 @@ private:
     void stepTimeline(Run& run, TimelineState& t, const std::vector<int>& path, bool move);
     void gotoFrame(Run& run, TimelineState& t, int frame, const std::vector<int>& path);
     void runActions(Run& run);
-    void execute(Run& run, const std::vector<int>& path, const ActionList& actions);
+    void execute(Run& run, const std::vector<int>& path, std::uint64_t uid, const QByteArray& bytecode);
+    void replayActions(Run& run, const std::vector<int>& path, const ActionList& actions);
+    bool resolveReplayTarget(RootState& root, const std::vector<int>& from, const QString& target,
+                             std::vector<int>& out);
     TimelineState* resolve(RootState& root, const std::vector<int>& path);
-    bool resolveTarget(RootState& root, const std::vector<int>& from, const QString& target, std::vector<int>& out);
+    Instance* instanceAt(RootState& root, const std::vector<int>& path);
     int findLabel(const Timeline& timeline, const QString& label) const;
 
+    // The clip object of the timeline at path (created on first use).
+    avm1::ClipObject* clipAt(RootState& root, const std::vector<int>& path);
+    // Where a clip object's clip is now: its timeline, path and instance
+    // (null for the main timeline); false once it left the stage.
+    bool locate(avm1::ClipObject* clip, TimelineState*& timeline, std::vector<int>& path, Instance*& instance);
+
     const Movie& movie_;
+    std::unique_ptr<avm1::Vm> vm_;
+    Run* run_ = nullptr;
+    std::uint64_t nextUid_ = 1;
+    std::uint64_t unnamedClips_ = 0;
+    std::set<std::uint16_t> initActionsDone_;
 };
 
 // Clears the placed-this-tick marks of a whole tree.

@@ -52,6 +52,11 @@ BlendMode toBlendMode(std::uint8_t value);
 
 // Action blocks up to their End action (or the end of r).
 ActionList readActions(BitReader& r, Context& ctx);
+// The rest of r as an action block's bytes, without moving r.
+inline QByteArray actionBytes(const BitReader& r)
+{
+    return QByteArray(reinterpret_cast<const char*>(r.data() + r.pos()), qsizetype(r.remaining()));
+}
 
 // Characters. Each reads one tag body and defines its character.
 void readDefineShape(BitReader& r, Context& ctx, int version);

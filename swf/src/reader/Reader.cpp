@@ -24,6 +24,7 @@ enum TagCode : int {
     TagDefineFont = 10,
     TagDefineText = 11,
     TagDoAction = 12,
+    TagDoInitAction = 59,
     TagDefineFontInfo = 13,
     TagDefineBitsLossless = 20,
     TagDefineBitsJpeg2 = 21,
@@ -136,6 +137,7 @@ void readDefineButton(BitReader& r, Context& ctx, int version)
         button.records = readButtonRecords(r, 1);
         ButtonCondAction click;
         click.conditions = ButtonCondAction::OverDownToOverUp;
+        click.bytecode = actionBytes(r);
         click.actions = readActions(r, ctx);
         if (!click.actions.empty())
             button.actions.push_back(std::move(click));
@@ -154,6 +156,7 @@ void readDefineButton(BitReader& r, Context& ctx, int version)
                 const std::uint8_t c2 = a.u8();
                 cond.conditions = std::uint16_t((c1 << 8) | (c2 & 0x01));
                 cond.keyPress = std::uint8_t(c2 >> 1);
+                cond.bytecode = actionBytes(a);
                 cond.actions = readActions(a, ctx);
                 button.actions.push_back(std::move(cond));
                 if (size == 0)
@@ -237,9 +240,18 @@ void readTag(int code, BitReader& body, Context& ctx, Frame& frame, std::uint32_
         frame.tags.emplace_back(SetBackgroundColor{c});
         break;
     }
-    case TagDoAction:
-        frame.tags.emplace_back(DoAction{readActions(body, ctx)});
+    case TagDoAction: {
+        QByteArray bytecode = actionBytes(body);
+        frame.tags.emplace_back(DoAction{readActions(body, ctx), std::move(bytecode)});
         break;
+    }
+    case TagDoInitAction: {
+        DoInitAction init;
+        init.spriteId = body.u16();
+        init.bytecode = actionBytes(body);
+        frame.tags.emplace_back(std::move(init));
+        break;
+    }
     case TagFrameLabel:
         frame.labels.push_back(body.string(ctx.version));
         break;

@@ -137,6 +137,17 @@ void TimelineBuilder::label(const QString& name)
 
 void TimelineBuilder::actions(const ActionList& list) { rawTag(TagDoAction, encodeActions(list)); }
 
+void TimelineBuilder::script(const QByteArray& bytecode) { rawTag(TagDoAction, bytecode); }
+
+void TimelineBuilder::initScript(std::uint16_t spriteId, const QByteArray& bytecode)
+{
+    QByteArray body;
+    body.append(char(spriteId & 0xFF));
+    body.append(char(spriteId >> 8));
+    body.append(bytecode);
+    rawTag(59, body);
+}
+
 void TimelineBuilder::showFrame()
 {
     rawTag(TagShowFrame, {});

@@ -8,6 +8,7 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QPainter;
@@ -74,6 +75,16 @@ public:
     // kept and centred; the rest of target is filled with the background.
     void render(QPainter& painter, const QRect& target) const;
     QImage renderImage(const QSize& size) const;
+
+    // Script output: trace() lines, and warnings of the reader and the
+    // scripts (stopped scripts, bad actions). Set before load() to see the
+    // first frame's output.
+    void setTraceHandler(std::function<void(const QString&)> handler);
+    void setWarningHandler(std::function<void(const QString&)> handler);
+    // Scripts see a clock that moves exactly one frame's time per
+    // advance(), from a fixed date (ms since 1970) in a fixed time zone
+    // (minutes east of UTC); otherwise the real clock. Set before load().
+    void setVirtualClock(double epochMs, int timeZoneMinutes);
 
     // How many frames apart the seek snapshots are kept.
     static constexpr int snapshotInterval = 16;

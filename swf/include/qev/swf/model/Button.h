@@ -31,6 +31,7 @@ struct ButtonCondAction {
     std::uint16_t conditions = 0;
     std::uint8_t keyPress = 0;
     ActionList actions;
+    QByteArray bytecode; // the block as stored, for the script machine
 
     static constexpr std::uint16_t IdleToOverDown = 0x8000;
     static constexpr std::uint16_t OutDownToIdle = 0x4000;

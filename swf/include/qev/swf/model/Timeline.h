@@ -5,6 +5,7 @@
 #include <qev/swf/model/Actions.h>
 #include <qev/swf/model/Filters.h>
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
@@ -54,11 +55,20 @@ struct SetBackgroundColor {
 
 struct DoAction {
     ActionList actions;
+    // The block as stored: the bytecode the script machine runs.
+    QByteArray bytecode;
+};
+
+// DoInitAction: run once, before the first frame that holds it, for the
+// sprite it names (class definitions of exported symbols live here).
+struct DoInitAction {
+    std::uint16_t spriteId = 0;
+    QByteArray bytecode;
 };
 
 // In the order the tags appear within the frame. Frame labels are not here
 // but on Frame::labels.
-using ControlTag = std::variant<PlaceObject, RemoveObject, SetBackgroundColor, DoAction>;
+using ControlTag = std::variant<PlaceObject, RemoveObject, SetBackgroundColor, DoAction, DoInitAction>;
 
 struct Frame {
     std::vector<ControlTag> tags;

@@ -188,6 +188,9 @@ public:
     void remove(std::uint16_t characterId, std::uint16_t depth); // RemoveObject
     void label(const QString& name);
     void actions(const ActionList& actions); // DoAction
+    void script(const QByteArray& bytecode); // DoAction with bytecode as given (see ActionAssembler)
+    // DoInitAction for a sprite (main timeline only).
+    void initScript(std::uint16_t spriteId, const QByteArray& bytecode);
     void showFrame();
     // Any tag, as given (for tags the builder has no method for, or broken ones).
     void rawTag(int code, const QByteArray& body, bool forceLong = false);

@@ -1,0 +1,42 @@
+#include "avm1/ClipObject.h"
+
+#include "avm1/Host.h"
+#include "avm1/Vm.h"
+
+namespace qev::swf::avm1 {
+
+bool ClipObject::getSpecial(Vm& vm, const QString& name, Value& out)
+{
+    Host* host = vm.host();
+    if (!host || !host->isLive(this))
+        return false;
+    if (ClipObject* child = host->childByName(this, name)) {
+        out = Value::fromObject(child);
+        return true;
+    }
+    if (name.startsWith(u'_'))
+        return host->getProperty(this, name, out);
+    return false;
+}
+
+bool ClipObject::setSpecial(Vm& vm, const QString& name, const Value& v)
+{
+    Host* host = vm.host();
+    if (!host || !name.startsWith(u'_') || !host->isLive(this))
+        return false;
+    return host->setProperty(this, name, v);
+}
+
+bool ClipObject::hasSpecial(Vm& vm, const QString& name)
+{
+    Value ignored;
+    return getSpecial(vm, name, ignored);
+}
+
+void ClipObject::specialNames(Vm& vm, std::vector<QString>& out)
+{
+    if (Host* host = vm.host(); host && host->isLive(this))
+        host->childNames(this, out);
+}
+
+} // namespace qev::swf::avm1

@@ -1,0 +1,30 @@
+#pragma once
+
+// The script object of a movie clip on the stage (the main timeline or a
+// sprite instance). It stands for the clip by id: once the clip leaves the
+// stage, the object stays valid but its display properties read undefined.
+
+#include "avm1/Object.h"
+
+#include <cstdint>
+
+namespace qev::swf::avm1 {
+
+class ClipObject : public Object {
+public:
+    ClipObject(Heap& heap, Object* proto, std::uint64_t uid)
+        : Object(heap, proto, ObjectKind::Clip), uid(uid)
+    {
+    }
+
+    const std::uint64_t uid;
+    // Where the host last found the clip (its own cache, e.g. a depth path).
+    std::vector<int> hostPath;
+
+    bool getSpecial(Vm& vm, const QString& name, Value& out) override;
+    bool setSpecial(Vm& vm, const QString& name, const Value& v) override;
+    bool hasSpecial(Vm& vm, const QString& name) override;
+    void specialNames(Vm& vm, std::vector<QString>& out) override;
+};
+
+} // namespace qev::swf::avm1

@@ -1,0 +1,57 @@
+#pragma once
+
+// What the machine asks of the stage. The engine implements it; the
+// machine never sees display objects, only the clip objects that stand for
+// them (ClipObject), which stay valid handles after their clip is gone.
+
+#include "avm1/Value.h"
+
+#include <QString>
+
+#include <vector>
+
+namespace qev::swf::avm1 {
+
+class Object;
+class ClipObject;
+
+class Host {
+public:
+    virtual ~Host() = default;
+
+    // _level0, the main timeline.
+    virtual ClipObject* rootClip() = 0;
+    // Whether the clip is still on the stage.
+    virtual bool isLive(ClipObject* clip) = 0;
+    virtual ClipObject* parentOf(ClipObject* clip) = 0;
+    // A child clip by instance name (case-insensitive below SWF 7).
+    virtual ClipObject* childByName(ClipObject* clip, const QString& name) = 0;
+    virtual void childNames(ClipObject* clip, std::vector<QString>& out) = 0;
+
+    // Display properties ("_x", "_alpha", ...). Return false for names that
+    // are not such properties.
+    virtual bool getProperty(ClipObject* clip, const QString& name, Value& out) = 0;
+    virtual bool setProperty(ClipObject* clip, const QString& name, const Value& v) = 0;
+
+    // Timeline control of a clip; frames are 0-based here.
+    virtual int currentFrame(ClipObject* clip) = 0;
+    virtual int totalFrames(ClipObject* clip) = 0;
+    virtual int framesLoaded(ClipObject* clip) { return totalFrames(clip); }
+    virtual int findLabel(ClipObject* clip, const QString& label) = 0;
+    virtual void gotoFrame(ClipObject* clip, int frame, bool play) = 0;
+    virtual void setPlaying(ClipObject* clip, bool playing) = 0;
+
+    // The dot path of a clip: "_level0.menu.button".
+    virtual QString targetPath(ClipObject* clip) = 0;
+
+    // getURL and friends; the host decides what a movie may open.
+    virtual void getUrl(const QString& url, const QString& target, int method)
+    {
+        (void)url;
+        (void)target;
+        (void)method;
+    }
+    virtual void stopSounds() {}
+};
+
+} // namespace qev::swf::avm1

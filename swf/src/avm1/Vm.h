@@ -1,0 +1,235 @@
+#pragma once
+
+// The machine that runs one movie's ActionScript 1 and 2: the heap, the
+// global object and built-in classes, conversions, member access, calls and
+// the bytecode interpreter. It runs on the GUI thread, one script at a time.
+
+#include "avm1/Function.h"
+#include "avm1/Host.h"
+#include "avm1/Object.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <map>
+#include <memory>
+#include <random>
+#include <vector>
+
+namespace qev::swf::avm1 {
+
+class ArrayObject;
+class ClipObject;
+
+// A value thrown by `throw` (or by a built-in raising an error) on its way
+// to the nearest try block.
+struct ThrownValue {
+    Value value;
+};
+
+// A script that ran past a limit: the whole run is abandoned (the movie
+// plays on).
+struct ScriptAborted {
+    QString reason;
+};
+
+// The registers a block sees. A function's own registers come first; past
+// them (and for DefineFunction's functions, which have none) reads and
+// writes reach the registers of the code that called it.
+struct Registers {
+    std::vector<Value> local;
+    Registers* outer = nullptr;
+
+    Value get(std::size_t i) const
+    {
+        const Registers* r = this;
+        for (int hops = 0; r && hops < 1024; ++hops, r = r->outer)
+            if (i < r->local.size())
+                return r->local[i];
+        return {};
+    }
+    void set(std::size_t i, const Value& v)
+    {
+        Registers* r = this;
+        for (int hops = 0; r && hops < 1024; ++hops, r = r->outer)
+            if (i < r->local.size()) {
+                r->local[i] = v;
+                return;
+            }
+    }
+};
+
+struct Limits {
+    // Actions one run of scripts may execute (one frame's queue, one event);
+    // a loop that never ends is stopped here, well under a second.
+    std::size_t maxActionsPerRun = 4'000'000;
+    // Wall-clock budget of one run, in milliseconds; the player gave 15 s,
+    // a window stays answering only with far less.
+    int maxRunMilliseconds = 2000;
+    int maxCallDepth = 256;
+    std::size_t maxStack = 1u << 20;
+    int maxStringLength = 1 << 26;     // characters
+    std::size_t maxArrayLength = 1u << 24; // elements
+};
+
+class Vm {
+public:
+    // version: the movie's SWF version (case sensitivity and conversions
+    // change at 6 and 7). host may be null: clips then do not exist.
+    Vm(int version, Host* host);
+    ~Vm();
+    Vm(const Vm&) = delete;
+    Vm& operator=(const Vm&) = delete;
+
+    int version() const { return version_; }
+    Heap& heap() { return heap_; }
+    Host* host() const { return host_; }
+    Limits& limits() { return limits_; }
+
+    // ---- output -------------------------------------------------------
+    std::function<void(const QString&)> onTrace;
+    std::function<void(const QString&)> onWarning;
+    void warn(const QString& message);
+
+    // ---- clock: getTimer, Date and intervals -----------------------------
+    // Milliseconds since the movie started; the host advances it.
+    double timer() const { return timerMs_; }
+    void advanceClock(double ms);
+    // The Date clock's origin (ms since 1970, UTC) and the local offset in
+    // minutes east of UTC; the real clock and zone by default.
+    double epochAtStart = 0;
+    int timeZoneMinutes = 0;
+    double nowEpochMs() const { return epochAtStart + timerMs_; }
+    // Runs the intervals and timeouts that are due.
+    void runTimers();
+    int addTimer(const Value& target, const Value& function, const QString& method, double ms, Args args, bool repeat);
+    void clearTimer(int id);
+
+    std::mt19937& random() { return random_; }
+
+    // ---- built-ins -------------------------------------------------------
+    Object* global() const { return global_; }
+    Object* objectPrototype = nullptr;
+    Object* functionPrototype = nullptr;
+    Object* arrayPrototype = nullptr;
+    Object* stringPrototype = nullptr;
+    Object* numberPrototype = nullptr;
+    Object* booleanPrototype = nullptr;
+    Object* datePrototype = nullptr;
+    Object* errorPrototype = nullptr;
+    Object* clipPrototype = nullptr;
+
+    Object* newObject();
+    ArrayObject* newArray(std::vector<Value> elements = {});
+    FunctionObject* newNative(NativeFunction fn, NativeFunction constructor = {});
+    // A class: a constructor function whose prototype object is proto.
+    FunctionObject* newClass(const QString& name, Object* proto, NativeFunction fn, NativeFunction constructor = {});
+    ClipObject* newClip(std::uint64_t uid);
+    // Raises an Error object with the message as a script exception.
+    [[noreturn]] void throwError(const QString& message);
+
+    // ---- conversions -------------------------------------------------------
+    double toNumber(const Value& v);
+    QString toString(const Value& v);
+    bool toBoolean(const Value& v);
+    // valueOf then toString (hint number) or toString then valueOf (hint string).
+    Value toPrimitive(const Value& v, bool hintString = false);
+    Object* toObject(const Value& v);
+    QString typeOf(const Value& v);
+    double toInteger(const Value& v);
+
+    // ---- members -------------------------------------------------------
+    Value getMember(const Value& target, const QString& name);
+    Value getMember(Object* o, const QString& name);
+    void setMember(const Value& target, const QString& name, const Value& v);
+    void setMember(Object* o, const QString& name, const Value& v);
+    bool deleteMember(Object* o, const QString& name);
+    bool hasProperty(Object* o, const QString& name);
+    // Enumerable names, own first then inherited, in the player's order.
+    std::vector<QString> enumerate(Object* o);
+    // Array-like helpers for built-ins.
+    std::uint32_t lengthOf(Object* o);
+
+    // ---- calls -------------------------------------------------------------
+    Value call(const Value& function, const Value& thisValue, Args& args);
+    Value callMethod(const Value& target, const QString& name, Args args = {});
+    Value construct(const Value& constructor, Args& args);
+    bool instanceOf(const Value& v, const Value& constructor);
+
+    // ---- running code --------------------------------------------------------
+    // Runs an action block (a frame script, an event handler's body) on a
+    // clip. Uncaught throws and aborted scripts end the block with a warning.
+    void runBlock(const std::shared_ptr<const QByteArray>& block, ClipObject* clip);
+    // Runs an action block on the given scope with this; returns what a
+    // Return action gave (undefined otherwise). Used by runBlock and calls.
+    Value execute(const std::shared_ptr<const QByteArray>& block, std::uint32_t start, std::uint32_t end,
+                  const ScopePtr& scope, const Value& thisValue, ClipObject* target,
+                  std::shared_ptr<const std::vector<QString>> constants, Registers* registers,
+                  int depth);
+    int callDepth() const { return depth_; }
+
+    // Resolves a target path ("/a/b", "_root.a", "_parent", "a.b") from a clip.
+    ClipObject* resolveTarget(ClipObject* from, const QString& path);
+    ClipObject* clipFromValue(ClipObject* from, const Value& v);
+
+    // ---- memory -------------------------------------------------------------
+    // Collects unreachable objects; call only between runs. extraRoots
+    // marks what the host holds (clip objects on the stage).
+    void collectGarbage(const std::function<void(Marker&)>& extraRoots = {});
+    // Objects the host keeps alive by id (clip objects).
+    std::map<std::uint64_t, ClipObject*>& clips() { return clips_; }
+
+    // For the limits: start of a run, and the check made while it goes on.
+    void beginRun();
+    void countAction();
+
+private:
+    friend class Interpreter;
+    void installBuiltins();
+    Value callScript(FunctionObject* f, const Value& thisValue, Args& args, Object* superObject);
+
+    int version_;
+    Host* host_;
+    Heap heap_;
+    Limits limits_;
+    Object* global_ = nullptr;
+    double timerMs_ = 0;
+    std::mt19937 random_{0x5eed};
+    int depth_ = 0;
+    Registers* currentRegisters_ = nullptr; // of the block running now
+    std::size_t actionsThisRun_ = 0;
+    std::int64_t runStartedMs_ = 0;
+    bool running_ = false;
+
+    struct Timer {
+        Value target;
+        Value function;
+        QString method;
+        double interval = 0;
+        double due = 0;
+        Args args;
+        bool repeat = true;
+    };
+    std::map<int, Timer> timers_;
+    int nextTimerId_ = 1;
+    std::map<std::uint64_t, ClipObject*> clips_;
+};
+
+// The built-in classes, each installed on the global object.
+void installObjectClass(Vm& vm);
+void installFunctionClass(Vm& vm);
+void installArrayClass(Vm& vm);
+void installStringClass(Vm& vm);
+void installNumberAndBooleanClasses(Vm& vm);
+void installMathObject(Vm& vm);
+void installDateClass(Vm& vm);
+void installErrorClass(Vm& vm);
+void installBroadcaster(Vm& vm);
+void installGlobalFunctions(Vm& vm);
+void installClipClass(Vm& vm);
+void installPlaceholders(Vm& vm);
+void installTimersAndFlags(Vm& vm);
+
+} // namespace qev::swf::avm1

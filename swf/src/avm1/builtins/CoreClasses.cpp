@@ -1,0 +1,438 @@
+// Object, Function, Error, AsBroadcaster, the timers and ASSetPropFlags:
+// the classes the rest of the language is built on.
+
+#include "avm1/ArrayObject.h"
+#include "avm1/ClipObject.h"
+#include "avm1/Vm.h"
+
+#include <cmath>
+
+namespace qev::swf::avm1 {
+
+namespace {
+
+Value arg(const Args& args, std::size_t i)
+{
+    return i < args.size() ? args[i] : Value();
+}
+
+Object* thisObject(const Value& thisValue)
+{
+    return thisValue.isObject() ? thisValue.object : nullptr;
+}
+
+// The names ASSetPropFlags and friends take: null for all, "a,b" or an array.
+std::vector<QString> nameList(Vm& vm, Object* o, const Value& names)
+{
+    std::vector<QString> out;
+    if (names.isNull()) {
+        for (const Property& p : o->ownProperties())
+            out.push_back(p.name);
+        return out;
+    }
+    if (names.isObject() && names.object->kind() == ObjectKind::Array) {
+        for (const Value& v : static_cast<ArrayObject*>(names.object)->elements)
+            out.push_back(vm.toString(v));
+        return out;
+    }
+    if (names.isString()) {
+        for (const QString& s : names.string.split(u','))
+            out.push_back(s);
+    }
+    return out;
+}
+
+} // namespace
+
+void installObjectClass(Vm& vm)
+{
+    Object* proto = vm.objectPrototype;
+    FunctionObject* ctor = vm.newClass(
+        QStringLiteral("Object"), proto,
+        [](Vm& vm, const Value&, Args& args) -> Value {
+            const Value v = arg(args, 0);
+            if (v.isNullish())
+                return Value::fromObject(vm.newObject());
+            return Value::fromObject(vm.toObject(v));
+        },
+        [](Vm& vm, const Value& thisValue, Args& args) -> Value {
+            const Value v = arg(args, 0);
+            if (v.isNullish())
+                return thisValue;
+            return Value::fromObject(vm.toObject(v));
+        });
+    proto->defineMethod(vm, QStringLiteral("toString"), [](Vm&, const Value& thisValue, Args&) -> Value {
+        if (thisValue.isObject() && thisValue.object->kind() == ObjectKind::Function)
+            return Value::fromString(QStringLiteral("[type Function]"));
+        return Value::fromString(QStringLiteral("[object Object]"));
+    });
+    proto->defineMethod(vm, QStringLiteral("toLocaleString"), [](Vm& vm, const Value& thisValue, Args&) -> Value {
+        return vm.callMethod(thisValue, QStringLiteral("toString"));
+    });
+    proto->defineMethod(vm, QStringLiteral("valueOf"), [](Vm&, const Value& thisValue, Args&) -> Value {
+        return thisValue;
+    });
+    proto->defineMethod(vm, QStringLiteral("hasOwnProperty"), [](Vm& vm, const Value& thisValue, Args& args) -> Value {
+        Object* o = thisObject(thisValue);
+        if (!o || args.empty())
+            return Value::fromBool(false);
+        const QString name = vm.toString(args[0]);
+        const Property* p = o->findOwn(name);
+        return Value::fromBool((p && p->hiddenBelowVersion <= vm.version()) || o->hasSpecial(vm, name));
+    });
+    proto->defineMethod(vm, QStringLiteral("isPropertyEnumerable"), [](Vm& vm, const Value& thisValue, Args& args) -> Value {
+        Object* o = thisObject(thisValue);
+        if (!o || args.empty())
+            return Value::fromBool(false);
+        const Property* p = o->findOwn(vm.toString(args[0]));
+        return Value::fromBool(p && !(p->flags & DontEnum));
+    });
+    proto->defineMethod(vm, QStringLiteral("isPrototypeOf"), [](Vm&, const Value& thisValue, Args& args) -> Value {
+        Object* o = thisObject(thisValue);
+        const Value v = arg(args, 0);
+        if (!o || !v.isObject())
+            return Value::fromBool(false);
+        Object* p = v.object->proto();
+        for (int i = 0; p && i < 256; ++i, p = p->proto())
+            if (p == o)
+                return Value::fromBool(true);
+        return Value::fromBool(false);
+    });
+    proto->defineMethod(vm, QStringLiteral("addProperty"), [](Vm& vm, const Value& thisValue, Args& args) -> Value {
+        Object* o = thisObject(thisValue);
+        const QString name = args.empty() ? QString() : vm.toString(args[0]);
+        const Value getter = arg(args, 1);
+        const Value setter = arg(args, 2);
+        if (!o || name.isEmpty() || !getter.isObject() || getter.object->kind() != ObjectKind::Function)
+            return Value::fromBool(false);
+        if (!setter.isNull() && !(setter.isObject() && setter.object->kind() == ObjectKind::Function))
+            return Value::fromBool(false);
+        std::uint8_t flags = 0;
+        if (Property* existing = o->findOwn(name))
+            flags = existing->flags;
+        o->define(name, Value(), flags);
+        Property* p = o->findOwn(name);
+        p->getter = getter.object;
+        p->setter = setter.isObject() ? setter.object : nullptr;
+        return Value::fromBool(true);
+    });
+    proto->defineMethod(vm, QStringLiteral("watch"), [](Vm& vm, const Value& thisValue, Args& args) -> Value {
+        Object* o = thisObject(thisValue);
+        const Value callback = arg(args, 1);
+        if (!o || args.empty() || !callback.isObject() || callback.object->kind() != ObjectKind::Function)
+            return Value::fromBool(false);
+        if (!o->watchers)
+            o->watchers = std::make_unique<QHash<QString, Object::Watcher>>();
+        (*o->watchers)[o->key(vm.toString(args[0]))] = Object::Watcher{callback, arg(args, 2), false};
+        return Value::fromBool(true);
+    });
+    proto->defineMethod(vm, QStringLiteral("unwatch"), [](Vm& vm, const Value& thisValue, Args& args) -> Value {
+        Object* o = thisObject(thisValue);
+        if (!o || args.empty() || !o->watchers)
+            return Value::fromBool(false);
+        return Value::fromBool(o->watchers->remove(o->key(vm.toString(args[0]))) > 0);
+    });
+    ctor->defineMethod(vm, QStringLiteral("registerClass"), [](Vm& vm, const Value&, Args& args) -> Value {
+        if (args.size() < 2)
+            return Value::fromBool(false);
+        // Linkage names to classes, for clips attached from the library.
+        Value table = vm.getMember(vm.global(), QStringLiteral("__registeredClasses"));
+        if (!table.isObject()) {
+            table = Value::fromObject(vm.newObject());
+            vm.global()->define(QStringLiteral("__registeredClasses"), table, DontEnum);
+        }
+        vm.setMember(table.object, vm.toString(args[0]), args[1]);
+        return Value::fromBool(true);
+    });
+}
+
+void installFunctionClass(Vm& vm)
+{
+    Object* proto = vm.functionPrototype;
+    vm.newClass(QStringLiteral("Function"), proto, [](Vm&, const Value&, Args& args) -> Value {
+        return arg(args, 0);
+    });
+    proto->defineMethod(vm, QStringLiteral("call"), [](Vm& vm, const Value& thisValue, Args& args) -> Value {
+        Value self = args.empty() ? Value() : args[0];
+        Args rest(args.size() > 1 ? args.begin() + 1 : args.end(), args.end());
+        if (self.isNullish())
+            self = Value::fromObject(vm.global());
+        return vm.call(thisValue, self, rest);
+    });
+    proto->defineMethod(vm, QStringLiteral("apply"), [](Vm& vm, const Value& thisValue, Args& args) -> Value {
+        Value self = arg(args, 0);
+        if (self.isNullish())
+            self = Value::fromObject(vm.global());
+        Args list;
+        const Value a = arg(args, 1);
+        if (a.isObject()) {
+            const std::uint32_t n = vm.lengthOf(a.object);
+            for (std::uint32_t i = 0; i < n; ++i)
+                list.push_back(vm.getMember(a.object, QString::number(i)));
+        }
+        return vm.call(thisValue, self, list);
+    });
+}
+
+void installErrorClass(Vm& vm)
+{
+    Object* proto = vm.newObject();
+    vm.errorPrototype = proto;
+    proto->define(QStringLiteral("message"), Value::fromString(QStringLiteral("Error")), DontEnum);
+    proto->define(QStringLiteral("name"), Value::fromString(QStringLiteral("Error")), DontEnum);
+    vm.newClass(QStringLiteral("Error"), proto, [](Vm& vm, const Value& thisValue, Args& args) -> Value {
+        Object* o = thisObject(thisValue);
+        if (!o || o == vm.global()) {
+            o = vm.heap().make<Object>(vm.errorPrototype, ObjectKind::Error);
+        }
+        if (!args.empty() && !args[0].isUndefined())
+            vm.setMember(o, QStringLiteral("message"), args[0]);
+        return Value::fromObject(o);
+    });
+    proto->defineMethod(vm, QStringLiteral("toString"), [](Vm& vm, const Value& thisValue, Args&) -> Value {
+        return Value::fromString(vm.toString(vm.getMember(thisValue, QStringLiteral("message"))));
+    });
+}
+
+void installBroadcaster(Vm& vm)
+{
+    Object* broadcaster = vm.newObject();
+    vm.global()->define(QStringLiteral("AsBroadcaster"), Value::fromObject(broadcaster), DontEnum);
+    FunctionObject* addListener = vm.newNative([](Vm& vm, const Value& thisValue, Args& args) -> Value {
+        const Value list = vm.getMember(thisValue, QStringLiteral("_listeners"));
+        if (!list.isObject() || list.object->kind() != ObjectKind::Array)
+            return Value::fromBool(true);
+        auto& elements = static_cast<ArrayObject*>(list.object)->elements;
+        const Value listener = arg(args, 0);
+        for (const Value& l : elements)
+            if (l.isObject() && listener.isObject() && l.object == listener.object)
+                return Value::fromBool(true);
+        elements.push_back(listener);
+        return Value::fromBool(true);
+    });
+    FunctionObject* removeListener = vm.newNative([](Vm& vm, const Value& thisValue, Args& args) -> Value {
+        const Value list = vm.getMember(thisValue, QStringLiteral("_listeners"));
+        if (!list.isObject() || list.object->kind() != ObjectKind::Array)
+            return Value::fromBool(false);
+        auto& elements = static_cast<ArrayObject*>(list.object)->elements;
+        const Value listener = arg(args, 0);
+        for (auto it = elements.begin(); it != elements.end(); ++it) {
+            if (it->isObject() && listener.isObject() && it->object == listener.object) {
+                elements.erase(it);
+                return Value::fromBool(true);
+            }
+        }
+        return Value::fromBool(false);
+    });
+    FunctionObject* broadcast = vm.newNative([](Vm& vm, const Value& thisValue, Args& args) -> Value {
+        const Value list = vm.getMember(thisValue, QStringLiteral("_listeners"));
+        if (args.empty() || !list.isObject() || list.object->kind() != ObjectKind::Array)
+            return Value();
+        const QString name = vm.toString(args[0]);
+        Args rest(args.begin() + 1, args.end());
+        // Listeners added or removed by a handler take effect next time.
+        const std::vector<Value> listeners = static_cast<ArrayObject*>(list.object)->elements;
+        for (const Value& l : listeners)
+            vm.callMethod(l, name, rest);
+        return Value::fromBool(!listeners.empty());
+    });
+    broadcaster->define(QStringLiteral("addListener"), Value::fromObject(addListener), DontEnum);
+    broadcaster->define(QStringLiteral("removeListener"), Value::fromObject(removeListener), DontEnum);
+    broadcaster->define(QStringLiteral("broadcastMessage"), Value::fromObject(broadcast), DontEnum);
+    broadcaster->defineMethod(vm, QStringLiteral("initialize"), [=](Vm& vm, const Value&, Args& args) -> Value {
+        const Value target = arg(args, 0);
+        if (!target.isObject())
+            return Value();
+        Object* o = target.object;
+        o->define(QStringLiteral("_listeners"), Value::fromObject(vm.newArray()), DontEnum);
+        o->define(QStringLiteral("addListener"), Value::fromObject(addListener), DontEnum);
+        o->define(QStringLiteral("removeListener"), Value::fromObject(removeListener), DontEnum);
+        o->define(QStringLiteral("broadcastMessage"), Value::fromObject(broadcast), DontEnum);
+        return Value();
+    });
+}
+
+void installTimersAndFlags(Vm& vm)
+{
+    Object* g = vm.global();
+    g->define(QStringLiteral("NaN"), Value::fromNumber(std::nan("")), DontEnum | DontDelete);
+    g->define(QStringLiteral("Infinity"), Value::fromNumber(INFINITY), DontEnum | DontDelete);
+    auto addTimer = [](bool repeat) {
+        return [repeat](Vm& vm, const Value&, Args& args) -> Value {
+            const Value first = arg(args, 0);
+            if (!first.isObject())
+                return Value();
+            if (first.object->kind() == ObjectKind::Function) {
+                if (args.size() < 2 || args[1].isUndefined())
+                    return Value();
+                Args rest(args.begin() + 2, args.end());
+                return Value::fromNumber(vm.addTimer(Value(), first, QString(), vm.toNumber(args[1]), rest, repeat));
+            }
+            if (args.size() < 3 || args[2].isUndefined())
+                return Value();
+            Args rest(args.begin() + 3, args.end());
+            QString method = vm.toString(args[1]);
+            if (method.isNull())
+                method = QStringLiteral("");
+            return Value::fromNumber(vm.addTimer(first, Value(), method, vm.toNumber(args[2]), rest, repeat));
+        };
+    };
+    g->defineMethod(vm, QStringLiteral("setInterval"), addTimer(true));
+    g->defineMethod(vm, QStringLiteral("setTimeout"), addTimer(false));
+    auto clear = [](Vm& vm, const Value&, Args& args) -> Value {
+        if (!args.empty())
+            vm.clearTimer(int(vm.toNumber(args[0])));
+        return Value();
+    };
+    g->defineMethod(vm, QStringLiteral("clearInterval"), clear);
+    g->defineMethod(vm, QStringLiteral("clearTimeout"), clear);
+    g->defineMethod(vm, QStringLiteral("getTimer"), [](Vm& vm, const Value&, Args&) -> Value {
+        return Value::fromNumber(std::floor(vm.timer()));
+    });
+    g->defineMethod(vm, QStringLiteral("updateAfterEvent"), [](Vm&, const Value&, Args&) -> Value { return Value(); });
+    g->defineMethod(vm, QStringLiteral("ASSetPropFlags"), [](Vm& vm, const Value&, Args& args) -> Value {
+        const Value target = arg(args, 0);
+        if (!target.isObject())
+            return Value();
+        Object* o = target.object;
+        const std::vector<QString> names = nameList(vm, o, arg(args, 1));
+        const std::uint32_t set = toUint32(vm.toNumber(arg(args, 2)));
+        const std::uint32_t clear = args.size() > 3 ? toUint32(vm.toNumber(args[3])) : 0;
+        for (const QString& name : names) {
+            Property* p = o->findOwn(name);
+            if (!p)
+                continue;
+            p->flags = std::uint8_t((p->flags & ~clear & 7) | (set & 7));
+            // Higher bits hide a property from movies below a version.
+            const std::uint32_t bits = (p->hiddenBelowVersion ? 0 : 0) | set;
+            std::uint8_t hidden = 0;
+            if (bits & (1u << 14))
+                hidden = 10;
+            else if (bits & (1u << 13))
+                hidden = 9;
+            else if (bits & (1u << 12))
+                hidden = 8;
+            else if (bits & (1u << 10))
+                hidden = 7;
+            else if (bits & (1u << 7))
+                hidden = 6;
+            if (clear & ((1u << 7) | (1u << 10) | (1u << 12) | (1u << 13) | (1u << 14)))
+                p->hiddenBelowVersion = 0;
+            if (hidden)
+                p->hiddenBelowVersion = hidden;
+        }
+        return Value();
+    });
+}
+
+void installClipClass(Vm& vm)
+{
+    Object* proto = vm.newObject();
+    vm.clipPrototype = proto;
+    vm.newClass(QStringLiteral("MovieClip"), proto, [](Vm&, const Value&, Args&) -> Value { return Value(); });
+    auto clipOf = [](Vm& vm, const Value& thisValue) -> ClipObject* {
+        if (!thisValue.isObject() || thisValue.object->kind() != ObjectKind::Clip || !vm.host())
+            return nullptr;
+        auto* c = static_cast<ClipObject*>(thisValue.object);
+        return vm.host()->isLive(c) ? c : nullptr;
+    };
+    auto gotoArg = [](Vm& vm, ClipObject* c, const Value& frame, bool play) {
+        if (frame.isString()) {
+            const double n = stringToNumber(frame.string);
+            if (std::isnan(n)) {
+                const int f = vm.host()->findLabel(c, frame.string);
+                if (f >= 0)
+                    vm.host()->gotoFrame(c, f, play);
+                return;
+            }
+            vm.host()->gotoFrame(c, int(n) - 1, play);
+            return;
+        }
+        const double n = vm.toNumber(frame);
+        if (std::isfinite(n))
+            vm.host()->gotoFrame(c, int(std::clamp(n, -1e9, 1e9)) - 1, play);
+    };
+    proto->defineMethod(vm, QStringLiteral("play"), [=](Vm& vm, const Value& t, Args&) -> Value {
+        if (ClipObject* c = clipOf(vm, t))
+            vm.host()->setPlaying(c, true);
+        return Value();
+    });
+    proto->defineMethod(vm, QStringLiteral("stop"), [=](Vm& vm, const Value& t, Args&) -> Value {
+        if (ClipObject* c = clipOf(vm, t))
+            vm.host()->setPlaying(c, false);
+        return Value();
+    });
+    proto->defineMethod(vm, QStringLiteral("gotoAndPlay"), [=](Vm& vm, const Value& t, Args& args) -> Value {
+        if (ClipObject* c = clipOf(vm, t))
+            gotoArg(vm, c, arg(args, args.size() > 1 ? 1 : 0), true);
+        return Value();
+    });
+    proto->defineMethod(vm, QStringLiteral("gotoAndStop"), [=](Vm& vm, const Value& t, Args& args) -> Value {
+        if (ClipObject* c = clipOf(vm, t))
+            gotoArg(vm, c, arg(args, args.size() > 1 ? 1 : 0), false);
+        return Value();
+    });
+    proto->defineMethod(vm, QStringLiteral("nextFrame"), [=](Vm& vm, const Value& t, Args&) -> Value {
+        if (ClipObject* c = clipOf(vm, t))
+            vm.host()->gotoFrame(c, vm.host()->currentFrame(c) + 1, false);
+        return Value();
+    });
+    proto->defineMethod(vm, QStringLiteral("prevFrame"), [=](Vm& vm, const Value& t, Args&) -> Value {
+        if (ClipObject* c = clipOf(vm, t))
+            vm.host()->gotoFrame(c, vm.host()->currentFrame(c) - 1, false);
+        return Value();
+    });
+    proto->defineMethod(vm, QStringLiteral("getBytesLoaded"), [=](Vm& vm, const Value& t, Args&) -> Value {
+        return clipOf(vm, t) ? Value::fromNumber(1) : Value();
+    });
+    proto->defineMethod(vm, QStringLiteral("getBytesTotal"), [=](Vm& vm, const Value& t, Args&) -> Value {
+        return clipOf(vm, t) ? Value::fromNumber(1) : Value();
+    });
+    proto->defineMethod(vm, QStringLiteral("toString"), [](Vm& vm, const Value& t, Args&) -> Value {
+        if (t.isObject() && t.object->kind() == ObjectKind::Clip && vm.host())
+            return Value::fromString(vm.host()->targetPath(static_cast<ClipObject*>(t.object)));
+        return Value::fromString(QStringLiteral("[object Object]"));
+    });
+}
+
+void installPlaceholders(Vm& vm)
+{
+    // Classes a later stage fills in exist already, so scripts that touch
+    // them go on.
+    const char* const classes[] = {"Sound",      "Color",        "TextField",    "TextFormat",  "XML",
+                                   "XMLNode",    "LoadVars",     "NetConnection", "NetStream", "Video",
+                                   "Camera",     "Microphone",   "SharedObject", "LocalConnection",
+                                   "ContextMenu", "ContextMenuItem", "Button",    "XMLSocket",  "PrintJob",
+                                   "TextSnapshot", "MovieClipLoader", "LoadVars"};
+    for (const char* name : classes) {
+        const QString n = QString::fromLatin1(name);
+        if (vm.global()->findOwn(n))
+            continue;
+        Object* proto = vm.newObject();
+        vm.newClass(n, proto, [](Vm&, const Value&, Args&) -> Value { return Value(); });
+    }
+    const char* const objects[] = {"Key", "Mouse", "Stage", "Selection", "System", "Accessibility", "CustomActions"};
+    for (const char* name : objects) {
+        const QString n = QString::fromLatin1(name);
+        if (!vm.global()->findOwn(n))
+            vm.global()->define(n, Value::fromObject(vm.newObject()), DontEnum);
+    }
+    Object* key = vm.getMember(vm.global(), QStringLiteral("Key")).object;
+    const std::pair<const char*, int> keys[] = {
+        {"BACKSPACE", 8}, {"CAPSLOCK", 20}, {"CONTROL", 17}, {"DELETEKEY", 46}, {"DOWN", 40}, {"END", 35},
+        {"ENTER", 13},    {"ESCAPE", 27},   {"HOME", 36},    {"INSERT", 45},    {"LEFT", 37}, {"PGDN", 34},
+        {"PGUP", 33},     {"RIGHT", 39},    {"SHIFT", 16},   {"SPACE", 32},     {"TAB", 9},   {"UP", 38},
+    };
+    for (const auto& [name, code] : keys)
+        key->define(QString::fromLatin1(name), Value::fromNumber(code), DontEnum | DontDelete | ReadOnly);
+    Object* system = vm.getMember(vm.global(), QStringLiteral("System")).object;
+    system->define(QStringLiteral("capabilities"), Value::fromObject(vm.newObject()), DontEnum);
+    if (vm.version() >= 8) {
+        Object* flash = vm.newObject();
+        vm.global()->define(QStringLiteral("flash"), Value::fromObject(flash), DontEnum);
+        for (const char* package : {"geom", "filters", "display", "external", "net", "text"})
+            flash->define(QString::fromLatin1(package), Value::fromObject(vm.newObject()), DontEnum);
+    }
+}
+
+} // namespace qev::swf::avm1
