@@ -123,7 +123,16 @@ private:
         if (name.isEmpty() || (name[0] != u'_' && name[0] != u't' && name[0] != u'T'))
             return false;
         if (same(name, u"this")) {
-            out = this_;
+            // A variable named this (a function's own, or one a script set)
+            // comes first; a function body has no other this by name.
+            for (const Scope* s = scope_.get(); s; s = s->parent.get()) {
+                Object* o = scopeObject(s);
+                if (o && s->kind != Scope::Kind::Global && o->findOwn(name)) {
+                    out = vm_.getMember(o, name);
+                    return true;
+                }
+            }
+            out = depth_ > 0 ? Value() : this_;
             return true;
         }
         if (name[0] != u'_')
@@ -168,9 +177,12 @@ private:
     }
 
     // A variable name that holds a path: "/a/b:c", "a:c", "_root.a.c", "a.b".
-    bool isPath(const QString& name) const
+    static bool isPath(const QString& name)
     {
-        return name.contains(u':') || name.contains(u'/') || name.contains(u'.');
+        for (QChar c : name)
+            if (c == u':' || c == u'/' || c == u'.')
+                return true;
+        return false;
     }
 
     // The object a dot path ("a.b", "_root.menu") or slash path names.
@@ -1050,8 +1062,9 @@ void Interpreter::step(const DecodedAction& a, std::uint32_t& pc, std::uint32_t 
     }
     case 0x41: { // DefineLocal2
         const QString name = popString();
+        // Declares without a value; a name already there (inherited too) stays.
         Object* o = localObject();
-        if (o && !o->findOwn(name))
+        if (o && !vm_.hasProperty(o, name))
             vm_.setMember(o, name, Value());
         break;
     }
@@ -1073,7 +1086,8 @@ void Interpreter::step(const DecodedAction& a, std::uint32_t& pc, std::uint32_t 
             break;
         }
         (void)home;
-        // A plain call has no this.
+        // A plain call runs with the calling timeline as this.
+        thisValue = target_ ? Value::fromObject(target_) : this_;
         push(callWithHome(f, thisValue, args, nullptr));
         break;
     }
@@ -1169,7 +1183,12 @@ void Interpreter::step(const DecodedAction& a, std::uint32_t& pc, std::uint32_t 
     }
     case 0x43: { // InitObject
         const double n = popNumber();
-        const std::size_t count = n > 0 ? std::size_t(std::min(n, double(stack_.size() / 2 + 1))) : 0;
+        // A count the stack cannot hold makes no object and takes nothing.
+        if (!(n >= 0) || n * 2 > double(stack_.size())) {
+            push({});
+            break;
+        }
+        const std::size_t count = std::size_t(n);
         Object* o = vm_.newObject();
         for (std::size_t i = 0; i < count; ++i) {
             const Value v = pop();
@@ -1415,6 +1434,8 @@ Value Vm::callScript(FunctionObject* f, const Value& thisValue, Args& args, Obje
         const std::uint16_t flags = code.flags;
         if (flags & PreloadThis)
             setRegister(r++, thisValue);
+        else if (!(flags & SuppressThis))
+            activation->define(QStringLiteral("this"), thisValue);
         if (flags & PreloadArguments)
             setRegister(r++, Value::fromObject(arguments));
         else if (!(flags & SuppressArguments))
@@ -1432,6 +1453,7 @@ Value Vm::callScript(FunctionObject* f, const Value& thisValue, Args& args, Obje
         if (flags & PreloadGlobal)
             setRegister(r++, Value::fromObject(global_));
     } else {
+        activation->define(QStringLiteral("this"), thisValue);
         activation->define(QStringLiteral("arguments"), Value::fromObject(arguments));
         activation->define(QStringLiteral("super"), superValue);
     }

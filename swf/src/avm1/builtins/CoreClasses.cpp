@@ -153,16 +153,12 @@ void installFunctionClass(Vm& vm)
         return arg(args, 0);
     });
     proto->defineMethod(vm, QStringLiteral("call"), [](Vm& vm, const Value& thisValue, Args& args) -> Value {
-        Value self = args.empty() ? Value() : args[0];
+        const Value self = args.empty() ? Value() : args[0];
         Args rest(args.size() > 1 ? args.begin() + 1 : args.end(), args.end());
-        if (self.isNullish())
-            self = Value::fromObject(vm.global());
         return vm.call(thisValue, self, rest);
     });
     proto->defineMethod(vm, QStringLiteral("apply"), [](Vm& vm, const Value& thisValue, Args& args) -> Value {
-        Value self = arg(args, 0);
-        if (self.isNullish())
-            self = Value::fromObject(vm.global());
+        const Value self = arg(args, 0);
         Args list;
         const Value a = arg(args, 1);
         if (a.isObject()) {
@@ -417,6 +413,18 @@ void installPlaceholders(Vm& vm)
         if (!vm.global()->findOwn(n))
             vm.global()->define(n, Value::fromObject(vm.newObject()), DontEnum);
     }
+    // The objects that tell listeners of events share AsBroadcaster's methods.
+    const Value broadcaster = vm.getMember(vm.global(), QStringLiteral("AsBroadcaster"));
+    auto makeBroadcaster = [&](Object* o) {
+        vm.callMethod(broadcaster, QStringLiteral("initialize"), {Value::fromObject(o)});
+    };
+    for (const char* name : {"Key", "Mouse", "Stage", "Selection"})
+        makeBroadcaster(vm.getMember(vm.global(), QString::fromLatin1(name)).object);
+    Object* ime = vm.newObject();
+    makeBroadcaster(ime);
+    vm.getMember(vm.global(), QStringLiteral("System")).object->define(QStringLiteral("IME"), Value::fromObject(ime), DontEnum);
+    makeBroadcaster(vm.getMember(vm.getMember(vm.global(), QStringLiteral("MovieClipLoader")), QStringLiteral("prototype")).object);
+
     Object* key = vm.getMember(vm.global(), QStringLiteral("Key")).object;
     const std::pair<const char*, int> keys[] = {
         {"BACKSPACE", 8}, {"CAPSLOCK", 20}, {"CONTROL", 17}, {"DELETEKEY", 46}, {"DOWN", 40}, {"END", 35},
