@@ -79,6 +79,15 @@ private:
     }
     void pushBool(bool b) { push(Value::fromBool(b)); }
     double popNumber() { return vm_.toNumber(pop()); }
+    // The two operands of a SWF 4 operator, converted in the order they
+    // were pushed (valueOf of the left one runs first).
+    std::pair<double, double> popNumberPair()
+    {
+        const Value right = pop();
+        const Value left = pop();
+        const double l = vm_.toNumber(left);
+        return {l, vm_.toNumber(right)};
+    }
     QString popString() { return vm_.toString(pop()); }
     // A count popped from the stack, bounded by what is on the stack.
     std::size_t popCount()
@@ -722,7 +731,8 @@ void Interpreter::step(const DecodedAction& a, std::uint32_t& pc, std::uint32_t 
         PayloadReader p(block_, a.payload, a.length);
         const int frame = p.u16();
         const int skip = p.u8();
-        if (!target_ || !host() || frame >= host()->framesLoaded(target_)) {
+        (void)frame;
+        if (!target_) {
             DecodedAction s;
             for (int i = 0; i < skip && decodeAction(block_, pc, end, s); ++i)
                 pc = s.next;
@@ -756,26 +766,22 @@ void Interpreter::step(const DecodedAction& a, std::uint32_t& pc, std::uint32_t 
         pop();
         break;
     case 0x0A: { // Add
-        const double x = popNumber();
-        const double y = popNumber();
+        const auto [y, x] = popNumberPair();
         push(Value::fromNumber(y + x));
         break;
     }
     case 0x0B: { // Subtract
-        const double x = popNumber();
-        const double y = popNumber();
+        const auto [y, x] = popNumberPair();
         push(Value::fromNumber(y - x));
         break;
     }
     case 0x0C: { // Multiply
-        const double x = popNumber();
-        const double y = popNumber();
+        const auto [y, x] = popNumberPair();
         push(Value::fromNumber(y * x));
         break;
     }
     case 0x0D: { // Divide
-        const double x = popNumber();
-        const double y = popNumber();
+        const auto [y, x] = popNumberPair();
         if (x == 0 && version < 5)
             push(Value::fromString(QStringLiteral("#ERROR#")));
         else
@@ -783,14 +789,12 @@ void Interpreter::step(const DecodedAction& a, std::uint32_t& pc, std::uint32_t 
         break;
     }
     case 0x0E: { // Equals
-        const double x = popNumber();
-        const double y = popNumber();
+        const auto [y, x] = popNumberPair();
         pushBool(x == y);
         break;
     }
     case 0x0F: { // Less
-        const double x = popNumber();
-        const double y = popNumber();
+        const auto [y, x] = popNumberPair();
         pushBool(y < x);
         break;
     }
@@ -1013,11 +1017,10 @@ void Interpreter::step(const DecodedAction& a, std::uint32_t& pc, std::uint32_t 
         PayloadReader p(block_, a.payload, a.length);
         const int skip = p.u8();
         const Value frame = pop();
-        bool loaded = false;
-        if (target_ && host()) {
-            const double n = vm_.toNumber(frame);
-            loaded = std::isfinite(n) && n - 1 < host()->framesLoaded(target_);
-        }
+        // The whole movie is loaded before it plays: every frame a movie can
+        // have (up to 16,000) counts as loaded.
+        const double n = vm_.toNumber(frame);
+        const bool loaded = target_ != nullptr && !(n > 16000);
         if (!loaded) {
             DecodedAction s;
             for (int i = 0; i < skip && decodeAction(block_, pc, end, s); ++i)
@@ -1428,7 +1431,11 @@ Value Vm::callScript(FunctionObject* f, const Value& thisValue, Args& args, Obje
     } else if (!currentRegisters_) {
         registers.local.resize(4);
     }
-    auto setRegister = [&](std::size_t r, const Value& v) { registers.set(r, v); };
+    // Preloads and parameters go only to the function's own registers.
+    auto setRegister = [&](std::size_t r, const Value& v) {
+        if (r < registers.local.size())
+            registers.local[r] = v;
+    };
     if (code.v2) {
         std::size_t r = 1;
         const std::uint16_t flags = code.flags;

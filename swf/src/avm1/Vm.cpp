@@ -17,6 +17,42 @@ namespace {
 
 constexpr int maxProtoChain = 256;
 
+// SWF 4 reads the longest decimal number the string starts with ("150a"
+// is 150, "0x96" is 0), and 0 when there is none.
+double swf4StringToNumber(const QString& s)
+{
+    const QByteArray latin = s.trimmed().toLatin1();
+    const char* begin = latin.constData();
+    int i = 0;
+    if (begin[i] == '+' || begin[i] == '-')
+        ++i;
+    int digits = 0;
+    while (begin[i] >= '0' && begin[i] <= '9') {
+        ++i;
+        ++digits;
+    }
+    if (begin[i] == '.') {
+        ++i;
+        while (begin[i] >= '0' && begin[i] <= '9') {
+            ++i;
+            ++digits;
+        }
+    }
+    if (digits == 0)
+        return 0;
+    if (begin[i] == 'e' || begin[i] == 'E') {
+        int j = i + 1;
+        if (begin[j] == '+' || begin[j] == '-')
+            ++j;
+        if (begin[j] >= '0' && begin[j] <= '9') {
+            while (begin[j] >= '0' && begin[j] <= '9')
+                ++j;
+            i = j;
+        }
+    }
+    return std::strtod(QByteArray(begin, i).constData(), nullptr);
+}
+
 std::int64_t steadyMs()
 {
     static QElapsedTimer clock = [] {
@@ -126,11 +162,10 @@ double Vm::toNumber(const Value& v)
         return v.boolean ? 1 : 0;
     case Value::Type::Number:
         return v.number;
-    case Value::Type::String: {
-        const double n = stringToNumber(v.string, version_ < 7);
-        // SWF 4 reads what is not a number as 0.
-        return version_ < 5 && std::isnan(n) ? 0.0 : n;
-    }
+    case Value::Type::String:
+        if (version_ < 5)
+            return swf4StringToNumber(v.string);
+        return stringToNumber(v.string, version_ < 7);
     case Value::Type::Object: {
         const Value p = toPrimitive(v);
         if (p.isObject())
