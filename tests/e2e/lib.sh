@@ -73,11 +73,16 @@ start_display() {
 }
 
 # Waits up to $2 seconds for a visible window whose whole title is $1; prints its id.
+# Each look is a search of its own: a search that meets a window being
+# destroyed (a dialog closing) ends with an X error, and the next one
+# starts over instead of giving up.
 wait_for_window() {
-  local title=$1 seconds=$2 id=""
-  id=$(timeout "$seconds" xdotool search --sync --onlyvisible --name "^${title}\$" 2>/dev/null | head -n 1) || true
-  [[ -n $id ]] || return 1
-  echo "$id"
+  local title=$1 seconds=$2 found=""
+  window_found() {
+    found=$(xdotool search --onlyvisible --name "^${title}\$" 2>/dev/null | head -n 1) && [[ -n $found ]]
+  }
+  wait_until "$seconds" window_found || return 1
+  echo "$found"
 }
 
 # As wait_for_window with 15 seconds, and the script fails without the window.
