@@ -46,14 +46,19 @@ TEST(EngineBadInput, TruncatedMoviePlaysWhatIsThere)
     for (int i = 0; i < 20; ++i)
         m.showFrame();
     QByteArray bytes = m.finish();
+    // The End tag and the last three ShowFrame tags (two bytes each) go.
     bytes.chop(8);
     Player player;
     ASSERT_TRUE(player.loadBytes(bytes).isEmpty());
+    EXPECT_EQ(player.frameCount(), 18);
     EXPECT_TRUE(colorNear(frameImage(player).pixel(25, 25), 0xffff0000));
+    // Playing on loops round the frames that are there.
     for (int i = 0; i < 40; ++i)
         player.advance();
+    EXPECT_EQ(player.currentFrame(), 40 % 18);
     player.gotoFrame(1000);
-    EXPECT_LT(player.currentFrame(), 21);
+    EXPECT_EQ(player.currentFrame(), 17);
+    EXPECT_TRUE(colorNear(frameImage(player).pixel(25, 25), 0xffff0000));
 }
 
 TEST(EngineBadInput, ASpriteThatPlacesItselfIsBounded)
@@ -156,10 +161,18 @@ TEST(EngineBadInput, ActionsThatJumpForEverDoNotHang)
     for (int i = 0; i < 10; ++i)
         player.advance();
     player.gotoFrame(2);
+    EXPECT_EQ(player.currentFrame(), 2);
     player.setPlaying(true);
     player.advance();
-    EXPECT_GE(player.currentFrame(), 0);
-    EXPECT_LT(player.currentFrame(), 3);
+    // Where the endless jumps leave the playhead depends on when a goto takes
+    // effect; what must hold is that the calls came back and the player
+    // still does what it is told.
+    player.setPlaying(false);
+    player.gotoFrame(2);
+    EXPECT_EQ(player.currentFrame(), 2);
+    EXPECT_FALSE(player.isPlaying());
+    player.advance();
+    EXPECT_EQ(player.currentFrame(), 2);
 }
 
 TEST(EngineBadInput, UnknownCharactersAndDepthsAreSkipped)
