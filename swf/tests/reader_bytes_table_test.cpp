@@ -291,4 +291,200 @@ TEST(ReaderBytesTable, Filters)
     }
 }
 
+
+// ---- shapes: shape records, fill and line styles ---------------------------
+
+Edge edge(Point from, Point to, std::uint16_t fill0, std::uint16_t fill1, std::uint16_t line)
+{
+    Edge e;
+    e.from = from, e.to = to, e.fill0 = fill0, e.fill1 = fill1, e.line = line;
+    return e;
+}
+
+Edge curve(Point from, Point control, Point to, std::uint16_t fill0, std::uint16_t fill1, std::uint16_t line)
+{
+    Edge e = edge(from, to, fill0, fill1, line);
+    e.control = control;
+    e.curved = true;
+    return e;
+}
+
+FillStyle solidFill(Rgba color)
+{
+    FillStyle f;
+    f.color = color;
+    return f;
+}
+
+LineStyle line(std::uint16_t width, Rgba color)
+{
+    LineStyle l;
+    l.width = width;
+    l.color = color;
+    return l;
+}
+
+struct ShapeCase {
+    const char* name;
+    int tagCode;
+    const char* body;
+    Shape model;
+};
+
+std::vector<ShapeCase> shapeCases()
+{
+    std::vector<ShapeCase> cases;
+    {
+        // DefineShape: ShapeId=1, ShapeBounds Nbits=9/5 Xmin=0 Xmax=200 Ymin=0 Ymax=200;
+        // FillStyleCount=1: type 0x00 solid RGB FF 00 00; LineStyleCount=1: Width=20 RGB 00 00 FF;
+        // NumFillBits=1/4 NumLineBits=1/4, then the records:
+        //   style change TypeFlag=0 NewStyles=0 LineStyle=1 FillStyle1=1 FillStyle0=0 MoveTo=1
+        //     MoveBits=6/5 MoveDeltaX=20/6 MoveDeltaY=20/6 FillStyle1=1/1 LineStyle=1/1
+        //   straight TypeFlag=1 StraightFlag=1 NumBits=6/4 GeneralLine=0 VertLine=0 DeltaX=100/8
+        //   curved TypeFlag=1 StraightFlag=0 NumBits=5/4 Control=(50,50) Anchor=(-50,50) /7 each
+        //   straight TypeFlag=1 StraightFlag=1 NumBits=6/4 GeneralLine=1 DeltaX=-100/8 DeltaY=-100/8
+        //   end TypeFlag=0 and five zero flags
+        Shape s;
+        s.version = 1;
+        s.bounds = s.edgeBounds = Rect{0, 200, 0, 200};
+        ShapeLayer layer;
+        layer.fills = {solidFill(rgba(0xFF, 0, 0))};
+        layer.lines = {line(20, rgba(0, 0, 0xFF))};
+        layer.edges = {edge({20, 20}, {120, 20}, 0, 1, 1), curve({120, 20}, {170, 70}, {120, 120}, 0, 1, 1),
+                       edge({120, 120}, {20, 20}, 0, 1, 1)};
+        s.layers = {layer};
+        cases.push_back({"solid fill, line, straight and curved edges", 2,
+                         "01 00  48 01 90 00 64 00  01 00 FF 00 00  01 14 00 00 00 FF  "
+                         "11 34 CA 29 EC 32 4A C9 94 E6 5B 67 27 00",
+                         s});
+    }
+    {
+        // DefineShape3: ShapeId=1, ShapeBounds Nbits=10/5 0 400 0 400;
+        // FillStyleCount=2:
+        //   0x10 linear gradient: matrix HasScale=1 NScaleBits=17/5 0.5 0.5 HasRotate=0
+        //     NTranslateBits=0; SpreadMode=1/2 (reflect) InterpolationMode=1/2 (linear)
+        //     NumGradients=2/4; ratio 0x00 RGBA FF 00 00 FF, ratio 0xFF RGBA 00 00 FF 80
+        //   0x41 clipped smoothed bitmap: BitmapId=5, matrix HasScale=1 NScaleBits=22/5
+        //     20.0 20.0 HasRotate=0 NTranslateBits=0
+        // LineStyleCount=0; NumFillBits=2/4 NumLineBits=0/4, then the records:
+        //   style change FillStyle0=1 MoveTo=1: MoveBits=5 (10, 10), FillStyle0=2/2
+        //   straight NumBits=3/4 GeneralLine=0 VertLine=1 DeltaY=10/5
+        //   style change NewStyles=1 (nothing else), then byte-aligned:
+        //     FillStyleCount=1: 0x00 RGBA 00 FF 00 80; LineStyleCount=1: Width=40 RGBA 00 00 00 FF
+        //     NumFillBits=1/4 NumLineBits=1/4
+        //   style change LineStyle=1 FillStyle1=1: FillStyle1=1/1 LineStyle=1/1
+        //   straight NumBits=3/4 GeneralLine=0 VertLine=0 DeltaX=10/5
+        //   end
+        // The pen keeps its place across the new styles; the new styles make a second layer.
+        Shape s;
+        s.version = 3;
+        s.bounds = s.edgeBounds = Rect{0, 400, 0, 400};
+        FillStyle linear;
+        linear.kind = FillStyle::Kind::LinearGradient;
+        linear.matrix = matrix(0.5, 0, 0, 0.5, 0, 0);
+        linear.gradient.spread = SpreadMode::Reflect;
+        linear.gradient.interpolation = InterpolationMode::Linear;
+        linear.gradient.records = {GradientRecord{0x00, rgba(0xFF, 0, 0, 0xFF)},
+                                   GradientRecord{0xFF, rgba(0, 0, 0xFF, 0x80)}};
+        FillStyle bitmap;
+        bitmap.kind = FillStyle::Kind::Bitmap;
+        bitmap.bitmapId = 5;
+        bitmap.matrix = matrix(20, 0, 0, 20, 0, 0);
+        bitmap.repeating = false;
+        bitmap.smoothed = true;
+        ShapeLayer first;
+        first.fills = {linear, bitmap};
+        first.edges = {edge({10, 10}, {10, 20}, 2, 0, 0)};
+        ShapeLayer second;
+        second.fills = {solidFill(rgba(0, 0xFF, 0, 0x80))};
+        second.lines = {line(40, rgba(0, 0, 0, 0xFF))};
+        second.edges = {edge({10, 20}, {20, 20}, 0, 1, 1)};
+        s.layers = {first, second};
+        cases.push_back({"gradient and bitmap fills, new styles", 32,
+                         "01 00  50 00 C8 00 0C 80  "
+                         "02  10 C5 00 00 80 00 00 52 00 FF 00 00 FF FF 00 00 FF 80  41 05 00 D9 40 00 05 00 00 00  "
+                         "00  20 0C AA 55 9A A4 00  01 00 00 FF 00 80  01 28 00 00 00 00 FF  11 33 CC 50 00",
+                         s});
+    }
+    {
+        // DefineShape4: ShapeId=1, ShapeBounds and EdgeBounds Nbits=0 (one byte each),
+        // Reserved=0/5 UsesFillWindingRule=1 UsesNonScalingStrokes=0 UsesScalingStrokes=1;
+        // FillStyleCount=1: 0x13 focal gradient, identity matrix, SpreadMode=0 Interpolation=0
+        //   NumGradients=1, ratio 0x80 RGBA 11 22 33 44, FocalPoint=-0.5 (8.8: FF80);
+        // LineStyleCount=2 (LINESTYLE2):
+        //   Width=60 StartCap=2/2 Join=2/2 HasFill=0 NoHScale=1 NoVScale=0 PixelHinting=1
+        //     Reserved=0/5 NoClose=1 EndCap=1/2 MiterLimit=2.5 (8.8) RGBA AA BB CC DD
+        //   Width=0 StartCap=0 Join=1 HasFill=1 NoHScale=0 NoVScale=1 PixelHinting=0
+        //     Reserved=0/5 NoClose=0 EndCap=0, fill 0x00 RGBA 01 02 03 04
+        // NumFillBits=1/4 NumLineBits=2/4, then the records:
+        //   style change LineStyle=1 FillStyle0=1: FillStyle0=1/1 LineStyle=2/2
+        //   straight NumBits=1/4 GeneralLine=1 DeltaX=3/3 DeltaY=-4/3
+        //   end
+        Shape s;
+        s.version = 4;
+        s.nonZeroWinding = true;
+        s.usesNonScalingStrokes = false;
+        s.usesScalingStrokes = true;
+        FillStyle focal;
+        focal.kind = FillStyle::Kind::FocalRadialGradient;
+        focal.gradient.records = {GradientRecord{0x80, rgba(0x11, 0x22, 0x33, 0x44)}};
+        focal.gradient.focalPoint = -0.5;
+        LineStyle square = line(60, rgba(0xAA, 0xBB, 0xCC, 0xDD));
+        square.startCap = CapStyle::Square;
+        square.endCap = CapStyle::None;
+        square.join = JoinStyle::Miter;
+        square.miterLimit = 2.5;
+        square.noHScale = true;
+        square.pixelHinting = true;
+        square.noClose = true;
+        LineStyle filled = line(0, Rgba{});
+        filled.join = JoinStyle::Bevel;
+        filled.noVScale = true;
+        filled.fill = solidFill(rgba(1, 2, 3, 4));
+        ShapeLayer layer;
+        layer.fills = {focal};
+        layer.lines = {square, filled};
+        layer.edges = {edge({0, 0}, {3, -4}, 1, 0, 2)};
+        s.layers = {layer};
+        cases.push_back({"winding rule, focal gradient, caps, joins and a filled line", 83,
+                         "01 00  00  00  05  "
+                         "01  13 00 01 80 11 22 33 44 80 FF  "
+                         "02  3C 00 A5 05 80 02 AA BB CC DD  00 00 1A 00 00 01 02 03 04  "
+                         "12 2B 63 70 00",
+                         s});
+    }
+    return cases;
+}
+
+TEST(ReaderBytesTable, ShapesWithTheirStyles)
+{
+    for (const ShapeCase& c : shapeCases()) {
+        SCOPED_TRACE(c.name);
+        const std::optional<Shape> shape = characterOf<Shape>(c.tagCode, hex(c.body), 1);
+        ASSERT_TRUE(shape);
+        EXPECT_EQ(shape->version, c.model.version);
+        EXPECT_EQ(shape->bounds, c.model.bounds);
+        EXPECT_EQ(shape->edgeBounds, c.model.edgeBounds);
+        EXPECT_EQ(shape->nonZeroWinding, c.model.nonZeroWinding);
+        EXPECT_EQ(shape->usesNonScalingStrokes, c.model.usesNonScalingStrokes);
+        EXPECT_EQ(shape->usesScalingStrokes, c.model.usesScalingStrokes);
+        ASSERT_EQ(shape->layers.size(), c.model.layers.size());
+        for (std::size_t i = 0; i < c.model.layers.size(); ++i) {
+            SCOPED_TRACE("layer " + std::to_string(i));
+            const ShapeLayer& got = shape->layers[i];
+            const ShapeLayer& want = c.model.layers[i];
+            ASSERT_EQ(got.fills.size(), want.fills.size());
+            for (std::size_t f = 0; f < want.fills.size(); ++f)
+                EXPECT_TRUE(got.fills[f] == want.fills[f]) << "fill " << f + 1;
+            ASSERT_EQ(got.lines.size(), want.lines.size());
+            for (std::size_t l = 0; l < want.lines.size(); ++l)
+                EXPECT_TRUE(got.lines[l] == want.lines[l]) << "line " << l + 1;
+            ASSERT_EQ(got.edges.size(), want.edges.size());
+            for (std::size_t e = 0; e < want.edges.size(); ++e)
+                EXPECT_TRUE(got.edges[e] == want.edges[e]) << "edge " << e;
+        }
+        EXPECT_TRUE(*shape == c.model);
+    }
+}
+
 } // namespace
