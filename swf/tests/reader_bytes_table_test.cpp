@@ -487,4 +487,246 @@ TEST(ReaderBytesTable, ShapesWithTheirStyles)
     }
 }
 
+// ---- text records ----------------------------------------------------------
+
+struct TextCase {
+    const char* name;
+    int tagCode;
+    const char* body;
+    Text model;
+};
+
+TextRecord textRecord(std::uint16_t fontId, Rgba color, Twips x, Twips y, std::uint16_t height,
+                      std::vector<GlyphEntry> glyphs)
+{
+    TextRecord r;
+    r.fontId = fontId, r.color = color, r.x = x, r.y = y, r.height = height, r.glyphs = std::move(glyphs);
+    return r;
+}
+
+std::vector<TextCase> textCases()
+{
+    std::vector<TextCase> cases;
+    {
+        // DefineText: CharacterId=2, TextBounds Nbits=0, identity TextMatrix,
+        // GlyphBits=3 AdvanceBits=8, then the records:
+        //   TextRecordType=1 Reserved=0/3 HasFont=1 HasColor=1 HasYOffset=1 HasXOffset=1,
+        //     FontID=1, RGB 10 20 30, XOffset=100 YOffset=200 (SI16), TextHeight=240,
+        //     GlyphCount=2: index 3/3 advance 100/8, index 5/3 advance -20/8, padding
+        //   TextRecordType=1 HasYOffset=1 only, YOffset=400, GlyphCount=1: index 1/3 advance 50/8
+        //   EndOfRecordsFlag=0
+        // The second record keeps the font, colour and height and starts where
+        // the first one's advances end: x = 100 + 100 - 20.
+        Text t;
+        t.version = 1;
+        t.records = {textRecord(1, rgba(0x10, 0x20, 0x30), 100, 200, 240, {{3, 100}, {5, -20}}),
+                     textRecord(1, rgba(0x10, 0x20, 0x30), 180, 400, 240, {{1, 50}})};
+        cases.push_back({"carried-over state", 11,
+                         "02 00  00  00  03 08  "
+                         "8F 01 00 10 20 30 64 00 C8 00 F0 00 02 6C 97 B0  "
+                         "82 90 01 01 26 40  "
+                         "00",
+                         t});
+    }
+    {
+        // DefineText2: CharacterId=2, TextBounds Nbits=0, identity TextMatrix,
+        // GlyphBits=1 AdvanceBits=0 (every advance is 0), then:
+        //   TextRecordType=1 HasFont=1 HasColor=1, FontID=7, RGBA 01 02 03 80,
+        //     TextHeight=20, GlyphCount=2: index 1/1, index 0/1, padding
+        //   EndOfRecordsFlag=0
+        Text t;
+        t.version = 2;
+        t.records = {textRecord(7, rgba(1, 2, 3, 0x80), 0, 0, 20, {{1, 0}, {0, 0}})};
+        cases.push_back({"colour with alpha, advances of no bits", 33, "02 00  00  00  01 00  8C 07 00 01 02 03 80 14 00 02 80  00", t});
+    }
+    return cases;
+}
+
+TEST(ReaderBytesTable, TextRecords)
+{
+    for (const TextCase& c : textCases()) {
+        SCOPED_TRACE(c.name);
+        const std::optional<Text> text = characterOf<Text>(c.tagCode, hex(c.body), 2);
+        ASSERT_TRUE(text);
+        EXPECT_EQ(text->version, c.model.version);
+        EXPECT_EQ(text->bounds, c.model.bounds);
+        EXPECT_EQ(text->matrix, c.model.matrix);
+        ASSERT_EQ(text->records.size(), c.model.records.size());
+        for (std::size_t i = 0; i < c.model.records.size(); ++i) {
+            SCOPED_TRACE("record " + std::to_string(i));
+            const TextRecord& got = text->records[i];
+            const TextRecord& want = c.model.records[i];
+            EXPECT_EQ(got.fontId, want.fontId);
+            EXPECT_EQ(got.color, want.color);
+            EXPECT_EQ(got.x, want.x);
+            EXPECT_EQ(got.y, want.y);
+            EXPECT_EQ(got.height, want.height);
+            ASSERT_EQ(got.glyphs.size(), want.glyphs.size());
+            for (std::size_t g = 0; g < want.glyphs.size(); ++g) {
+                EXPECT_EQ(got.glyphs[g].index, want.glyphs[g].index) << "glyph " << g;
+                EXPECT_EQ(got.glyphs[g].advance, want.glyphs[g].advance) << "glyph " << g;
+            }
+        }
+    }
+}
+
+// ---- button records --------------------------------------------------------
+
+struct ButtonCase {
+    const char* name;
+    int tagCode;
+    const char* body;
+    Button model;
+};
+
+std::vector<ButtonCase> buttonCases()
+{
+    std::vector<ButtonCase> cases;
+    {
+        // DefineButton2: ButtonId=3, Reserved=0/7 TrackAsMenu=1, ActionOffset=0 (no actions), then:
+        //   Reserved=0/2 HasBlendMode=0 HasFilterList=0 HitTest=1 Down=0 Over=0 Up=1,
+        //     CharacterID=1 PlaceDepth=1, identity matrix, CXFORMWITHALPHA with no terms
+        //   Reserved=0/2 HasBlendMode=1 HasFilterList=1 HitTest=0 Down=1 Over=1 Up=0,
+        //     CharacterID=2 PlaceDepth=2, the translation matrix (20, -40) and the
+        //     add-only colour transform of the tables above, a filter list of one
+        //     blur (4.0, 2.5, 2 passes), BlendMode=3 (multiply)
+        //   CharacterEndFlag=0
+        Button b;
+        b.version = 2;
+        b.trackAsMenu = true;
+        ButtonRecord plain;
+        plain.hitTest = true, plain.up = true;
+        plain.characterId = 1, plain.depth = 1;
+        ButtonRecord rich;
+        rich.down = true, rich.over = true;
+        rich.characterId = 2, rich.depth = 2;
+        rich.matrix = matrix(1, 0, 0, 1, 20, -40);
+        rich.colorTransform = cxform({256, 256, 256, 256}, {-10, 20, 0, -255});
+        BlurFilter blur;
+        blur.blurX = 4.0, blur.blurY = 2.5, blur.passes = 2;
+        rich.filters = {blur};
+        rich.blendMode = BlendMode::Multiply;
+        b.records = {plain, rich};
+        cases.push_back({"states, transforms, filters and blend mode", 34,
+                         "03 00  01  00 00  "
+                         "09 01 00 01 00 00 00  "
+                         "36 02 00 02 00 0E 52 C0 A7 EC 14 00 40 40 01 01 00 00 04 00 00 80 02 00 10 03  "
+                         "00",
+                         b});
+    }
+    {
+        // DefineButton: ButtonId=3, then:
+        //   Reserved=0/4 HitTest=1 Down=1 Over=1 Up=1, CharacterID=1 PlaceDepth=3,
+        //     matrix HasScale=0 HasRotate=0 NTranslateBits=7 (20, -40), no colour transform
+        //   CharacterEndFlag=0, an empty action list (End)
+        Button b;
+        b.version = 1;
+        ButtonRecord all;
+        all.up = all.over = all.down = all.hitTest = true;
+        all.characterId = 1, all.depth = 3;
+        all.matrix = matrix(1, 0, 0, 1, 20, -40);
+        b.records = {all};
+        cases.push_back({"first version", 7, "03 00  0F 01 00 03 00 0E 52 C0  00  00", b});
+    }
+    return cases;
+}
+
+TEST(ReaderBytesTable, ButtonRecords)
+{
+    for (const ButtonCase& c : buttonCases()) {
+        SCOPED_TRACE(c.name);
+        const std::optional<Button> button = characterOf<Button>(c.tagCode, hex(c.body), 3);
+        ASSERT_TRUE(button);
+        EXPECT_EQ(button->version, c.model.version);
+        EXPECT_EQ(button->trackAsMenu, c.model.trackAsMenu);
+        ASSERT_EQ(button->records.size(), c.model.records.size());
+        for (std::size_t i = 0; i < c.model.records.size(); ++i) {
+            SCOPED_TRACE("record " + std::to_string(i));
+            const ButtonRecord& got = button->records[i];
+            const ButtonRecord& want = c.model.records[i];
+            EXPECT_EQ(got.up, want.up);
+            EXPECT_EQ(got.over, want.over);
+            EXPECT_EQ(got.down, want.down);
+            EXPECT_EQ(got.hitTest, want.hitTest);
+            EXPECT_EQ(got.characterId, want.characterId);
+            EXPECT_EQ(got.depth, want.depth);
+            EXPECT_EQ(got.matrix, want.matrix);
+            EXPECT_EQ(got.colorTransform, want.colorTransform);
+            EXPECT_TRUE(got.filters == want.filters);
+            EXPECT_EQ(got.blendMode, want.blendMode);
+        }
+    }
+}
+
+// ---- morph records ---------------------------------------------------------
+
+struct MorphCase {
+    const char* name;
+    int tagCode;
+    const char* body;
+    MorphShape model;
+};
+
+std::vector<MorphCase> morphCases()
+{
+    std::vector<MorphCase> cases;
+    {
+        // DefineMorphShape: CharacterId=4, StartBounds and EndBounds Nbits=0,
+        // Offset=30 (fill styles 10 + line styles 13 + start edges 7 bytes);
+        // MorphFillStyleCount=1: 0x00 solid, StartColor RGBA FF 00 00 80, EndColor 00 FF 00 FF;
+        // MorphLineStyleCount=1: StartWidth=20 EndWidth=40, StartColor 00 00 00 FF, EndColor FF FF FF FF;
+        // StartEdges: NumFillBits=1/4 NumLineBits=1/4,
+        //   style change LineStyle=1 FillStyle0=1 MoveTo=1: MoveBits=5 (10, 0), FillStyle0=1/1 LineStyle=1/1
+        //   straight NumBits=3/4 GeneralLine=0 VertLine=1 DeltaY=10/5
+        //   end
+        // EndEdges: NumFillBits=0/4 NumLineBits=0/4,
+        //   style change MoveTo=1: MoveBits=6 (20, 0)
+        //   curved NumBits=3/4 Control=(10,10) Anchor=(-10,10) /5 each
+        //   end
+        // The straight start edge pairs with a curved end edge, so it becomes a
+        // curve through its midpoint; the end edge takes the start edge's styles.
+        MorphShape m;
+        m.version = 1;
+        m.fills = {MorphFillStyle{solidFill(rgba(0xFF, 0, 0, 0x80)), solidFill(rgba(0, 0xFF, 0, 0xFF))}};
+        m.lines = {MorphLineStyle{line(20, rgba(0, 0, 0, 0xFF)), line(40, rgba(0xFF, 0xFF, 0xFF, 0xFF))}};
+        m.startEdges = {curve({10, 0}, {10, 5}, {10, 10}, 1, 0, 1)};
+        m.endEdges = {curve({20, 0}, {30, 10}, {20, 20}, 1, 0, 1)};
+        cases.push_back({"solid fill and line, straight edge against a curve", 46,
+                         "04 00  00  00  1E 00 00 00  "
+                         "01 00 FF 00 00 80 00 FF 00 FF  "
+                         "01 14 00 28 00 00 00 00 FF FF FF FF FF  "
+                         "11 2C AA 07 9A A0 00  "
+                         "00 04 CA 01 1A 95 65 00",
+                         m});
+    }
+    return cases;
+}
+
+TEST(ReaderBytesTable, MorphRecords)
+{
+    for (const MorphCase& c : morphCases()) {
+        SCOPED_TRACE(c.name);
+        const std::optional<MorphShape> morph = characterOf<MorphShape>(c.tagCode, hex(c.body), 4);
+        ASSERT_TRUE(morph);
+        EXPECT_EQ(morph->version, c.model.version);
+        EXPECT_EQ(morph->startBounds, c.model.startBounds);
+        EXPECT_EQ(morph->endBounds, c.model.endBounds);
+        EXPECT_EQ(morph->startEdgeBounds, c.model.startEdgeBounds);
+        EXPECT_EQ(morph->endEdgeBounds, c.model.endEdgeBounds);
+        ASSERT_EQ(morph->fills.size(), c.model.fills.size());
+        for (std::size_t i = 0; i < c.model.fills.size(); ++i)
+            EXPECT_TRUE(morph->fills[i] == c.model.fills[i]) << "fill " << i + 1;
+        ASSERT_EQ(morph->lines.size(), c.model.lines.size());
+        for (std::size_t i = 0; i < c.model.lines.size(); ++i)
+            EXPECT_TRUE(morph->lines[i] == c.model.lines[i]) << "line " << i + 1;
+        ASSERT_EQ(morph->startEdges.size(), c.model.startEdges.size());
+        ASSERT_EQ(morph->endEdges.size(), c.model.endEdges.size());
+        for (std::size_t i = 0; i < c.model.startEdges.size(); ++i) {
+            EXPECT_TRUE(morph->startEdges[i] == c.model.startEdges[i]) << "start edge " << i;
+            EXPECT_TRUE(morph->endEdges[i] == c.model.endEdges[i]) << "end edge " << i;
+        }
+        EXPECT_TRUE(*morph == c.model);
+    }
+}
+
 } // namespace
