@@ -107,6 +107,9 @@ const std::vector<MatrixCase> kMatrices = {
     // HasScale=0 HasRotate=1 NRotateBits=18/5 RotateSkew0=1.0/18 RotateSkew1=-1.0/18
     // NTranslateBits=2/5 TranslateX=1/2 TranslateY=0/2
     {"rotation and skew", "64 80 00 60 00 02 40", matrix(1, 1, -1, 1, 1, 0)},
+    // HasScale=1 NScaleBits=17/5 ScaleX=0.5/17 ScaleY=-0.5/17 HasRotate=1 NRotateBits=16/5
+    // RotateSkew0=0.25/16 RotateSkew1=-0.25/16 NTranslateBits=11/5 TranslateX=-1/11 TranslateY=1000/11
+    {"all three parts", "C5 00 01 80 00 C1 00 03 00 01 7F FD F4 00", matrix(0.5, 0.25, -0.25, -0.5, -1, 1000)},
 };
 
 TEST(ReaderBytesTable, Matrices)
@@ -153,6 +156,8 @@ const std::vector<ColorTransformCase> kColorTransforms = {
     // CXFORMWITHALPHA: HasAddTerms=1 HasMultTerms=1 Nbits=10/4, multipliers
     // 256 128 64 32 then additions 1 -1 2 -2 (10 bits each).
     {"both, with alpha", "E9 00 20 04 00 80 01 FF C0 2F F8", true, cxform({256, 128, 64, 32}, {1, -1, 2, -2})},
+    // CXFORMWITHALPHA: HasAddTerms=0 HasMultTerms=1 Nbits=10/4 Red=-256 Green=0 Blue=511 Alpha=1
+    {"negative and large multipliers", "6B 00 00 1F F0 04", true, cxform({-256, 0, 511, 1}, {0, 0, 0, 0})},
     // CXFORM with neither term: HasAddTerms=0 HasMultTerms=0 Nbits=0/4.
     {"empty", "00", false, ColorTransform{}},
 };
@@ -453,6 +458,42 @@ std::vector<ShapeCase> shapeCases()
                          "12 2B 63 70 00",
                          s});
     }
+    {
+        // DefineShape2: ShapeId=1, ShapeBounds Nbits=0;
+        // FillStyleCount=0xFF then 2 (UI16, the extended count):
+        //   0x12 radial gradient: matrix HasScale=0 HasRotate=0 NTranslateBits=8 (100, 100);
+        //     SpreadMode=2/2 (repeat) InterpolationMode=0/2 NumGradients=1/4; ratio 0xFF RGB 12 34 56
+        //   0x43 clipped unsmoothed bitmap: BitmapId=0xFFFF (none), identity matrix
+        // LineStyleCount=0xFF then 1: Width=1 RGB 01 02 03;
+        // NumFillBits=2/4 NumLineBits=1/4, then the records:
+        //   style change LineStyle=1 FillStyle1=1 FillStyle0=1 (no move): FillStyle0=1/2
+        //     FillStyle1=2/2 LineStyle=1/1
+        //   straight NumBits=2/4 GeneralLine=1 DeltaX=-5/4 DeltaY=7/4
+        //   style change FillStyle1=1 MoveTo=1: MoveBits=4/5 (-8, -8), FillStyle1=0/2
+        //   straight NumBits=1/4 GeneralLine=0 VertLine=1 DeltaY=-3/3
+        //   end
+        Shape s;
+        s.version = 2;
+        FillStyle radial;
+        radial.kind = FillStyle::Kind::RadialGradient;
+        radial.matrix = matrix(1, 0, 0, 1, 100, 100);
+        radial.gradient.spread = SpreadMode::Repeat;
+        radial.gradient.records = {GradientRecord{0xFF, rgba(0x12, 0x34, 0x56)}};
+        FillStyle none;
+        none.kind = FillStyle::Kind::Bitmap;
+        none.bitmapId = 0xFFFF;
+        none.repeating = false;
+        none.smoothed = false;
+        ShapeLayer layer;
+        layer.fills = {radial, none};
+        layer.lines = {line(1, rgba(1, 2, 3))};
+        layer.edges = {edge({0, 0}, {-5, 7}, 1, 2, 1), edge({-8, -8}, {-8, -11}, 1, 0, 1)};
+        s.layers = {layer};
+        cases.push_back({"extended style counts, radial gradient, a move and a cleared fill", 22,
+                         "01 00  00  FF 02 00  12 10 C8 C8 81 FF 12 34 56  43 FF FF 00  FF 01 00 01 00 01 02 03  "
+                         "21 39 B9 6D C5 24 41 8B 40",
+                         s});
+    }
     return cases;
 }
 
@@ -697,6 +738,51 @@ std::vector<MorphCase> morphCases()
                          "01 14 00 28 00 00 00 00 FF FF FF FF FF  "
                          "11 2C AA 07 9A A0 00  "
                          "00 04 CA 01 1A 95 65 00",
+                         m});
+    }
+    {
+        // DefineMorphShape2: CharacterId=4, StartBounds Nbits=0, EndBounds Nbits=9 0 200 0 200,
+        // StartEdgeBounds and EndEdgeBounds Nbits=0, Reserved=0/6 UsesNonScalingStrokes=1
+        // UsesScalingStrokes=0, Offset=39 (17 + 17 + 5 bytes);
+        // MorphFillStyleCount=1: 0x10 linear, StartGradientMatrix identity, EndGradientMatrix
+        //   (20, -40), NumGradients=1: StartRatio 0x00 RGBA FF 00 00 FF, EndRatio 0xFF RGBA 00 00 FF FF;
+        // MorphLineStyleCount=1 (MORPHLINESTYLE2): StartWidth=10 EndWidth=30 StartCap=1/2 Join=2/2
+        //   HasFill=0 NoHScale=0 NoVScale=1 PixelHinting=1 Reserved=0/5 NoClose=0 EndCap=2/2
+        //   MiterLimit=3.0, StartColor 11 22 33 44, EndColor 55 66 77 88;
+        // StartEdges: NumFillBits=1/4 NumLineBits=1/4, style change LineStyle=1 FillStyle1=1:
+        //   FillStyle1=1/1 LineStyle=1/1, straight NumBits=3/4 GeneralLine=0 VertLine=0 DeltaX=10/5, end
+        // EndEdges: NumFillBits=0/4 NumLineBits=0/4, straight NumBits=4/4 GeneralLine=0 VertLine=0
+        //   DeltaX=20/6, end
+        MorphShape m;
+        m.version = 2;
+        m.endBounds = Rect{0, 200, 0, 200};
+        m.usesNonScalingStrokes = true;
+        FillStyle start;
+        start.kind = FillStyle::Kind::LinearGradient;
+        start.gradient.records = {GradientRecord{0x00, rgba(0xFF, 0, 0, 0xFF)}};
+        FillStyle end = start;
+        end.matrix = matrix(1, 0, 0, 1, 20, -40);
+        end.gradient.records = {GradientRecord{0xFF, rgba(0, 0, 0xFF, 0xFF)}};
+        m.fills = {MorphFillStyle{start, end}};
+        LineStyle startLine = line(10, rgba(0x11, 0x22, 0x33, 0x44));
+        startLine.startCap = CapStyle::None;
+        startLine.endCap = CapStyle::Square;
+        startLine.join = JoinStyle::Miter;
+        startLine.miterLimit = 3.0;
+        startLine.noVScale = true;
+        startLine.pixelHinting = true;
+        LineStyle endLine = startLine;
+        endLine.width = 30;
+        endLine.color = rgba(0x55, 0x66, 0x77, 0x88);
+        m.lines = {MorphLineStyle{startLine, endLine}};
+        m.startEdges = {edge({0, 0}, {10, 0}, 0, 1, 1)};
+        m.endEdges = {edge({0, 0}, {20, 0}, 0, 1, 1)};
+        cases.push_back({"gradient fill, caps and joins, edge bounds", 84,
+                         "04 00  00  48 01 90 00 64 00  00  00  02  27 00 00 00  "
+                         "01 10 00 0E 52 C0 01 00 FF 00 00 FF FF 00 00 FF FF  "
+                         "01 0A 00 1E 00 63 02 00 03 11 22 33 44 55 66 77 88  "
+                         "11 33 CC 50 00  "
+                         "00 D0 50 00",
                          m});
     }
     return cases;
