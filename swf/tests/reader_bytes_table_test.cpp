@@ -38,13 +38,12 @@ detail::BitReader over(const QByteArray& bytes)
     return detail::BitReader(reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size()));
 }
 
-// A version 8 movie of one frame holding one tag with the body given, put
-// together by hand as well: "FWS", version, file length, an empty stage
-// rectangle (Nbits=0), 12 frames per second, 1 frame, the tag, ShowFrame, End.
-QByteArray movieWith(int code, const QByteArray& body)
+// A tag: its code and length in the short form (RECORDHEADER) when the body
+// is shorter than 63 bytes, else the long form, then the body.
+QByteArray tagOf(int code, const QByteArray& body)
 {
-    QByteArray tags;
-    auto u16 = [&tags](int v) { tags.append(char(v & 0xFF)).append(char((v >> 8) & 0xFF)); };
+    QByteArray tag;
+    auto u16 = [&tag](int v) { tag.append(char(v & 0xFF)).append(char((v >> 8) & 0xFF)); };
     if (body.size() < 0x3F) {
         u16(code << 6 | int(body.size()));
     } else {
@@ -52,7 +51,16 @@ QByteArray movieWith(int code, const QByteArray& body)
         u16(int(body.size() & 0xFFFF));
         u16(int(body.size() >> 16));
     }
-    tags += body;
+    return tag + body;
+}
+
+// A version 8 movie of one frame holding the tag with the body given (and
+// the tags that follow it), put together by hand as well: "FWS", version,
+// file length, an empty stage rectangle (Nbits=0), 12 frames per second,
+// 1 frame, the tags, ShowFrame, End.
+QByteArray movieWith(int code, const QByteArray& body, const QByteArray& moreTags = {})
+{
+    QByteArray tags = tagOf(code, body) + moreTags;
     tags += hex("40 00 00 00"); // ShowFrame, End
     QByteArray file = hex("46 57 53 08 00 00 00 00 00 00 0C 01 00");
     const qsizetype length = file.size() + tags.size();
@@ -63,9 +71,9 @@ QByteArray movieWith(int code, const QByteArray& body)
 
 // Reads the one character of a movieWith() file; fails the test without it.
 template <typename T>
-std::optional<T> characterOf(int code, const QByteArray& body, std::uint16_t id)
+std::optional<T> characterOf(int code, const QByteArray& body, std::uint16_t id, const QByteArray& moreTags = {})
 {
-    const Movie movie = readOk(movieWith(code, body));
+    const Movie movie = readOk(movieWith(code, body, moreTags));
     EXPECT_TRUE(movie.warnings.empty()) << movie.warnings.front().message.toStdString();
     const T* found = movie.find<T>(id);
     if (!found) {
@@ -528,6 +536,38 @@ TEST(ReaderBytesTable, ShapesWithTheirStyles)
     }
 }
 
+// ---- glyph outlines --------------------------------------------------------
+
+TEST(ReaderBytesTable, GlyphShapeRecords)
+{
+    // DefineFont: FontID=1, OffsetTable of one entry (2: the first shape
+    // follows the table, so there is one glyph), then the glyph's SHAPE:
+    //   NumFillBits=1/4 NumLineBits=0/4
+    //   style change FillStyle1=1 MoveTo=1: MoveBits=8/5 (0, -100), FillStyle1=1/1
+    //   straight NumBits=6/4 GeneralLine=0 VertLine=0 DeltaX=100/8
+    //   straight NumBits=6/4 GeneralLine=0 VertLine=1 DeltaY=100/8
+    //   straight NumBits=6/4 GeneralLine=1 DeltaX=-100/8 DeltaY=-100/8
+    //   end
+    // A glyph has no style arrays: fill 1 marks the inside.
+    const std::optional<Font> font =
+        characterOf<Font>(10, hex("01 00  02 00  10 15 00 13 9D 86 4D 96 4D B3 93 80 00"), 1);
+    ASSERT_TRUE(font);
+    EXPECT_EQ(font->version, 1);
+    EXPECT_FALSE(font->hasLayout);
+    ASSERT_EQ(font->glyphs.size(), 1u);
+    const Glyph& glyph = font->glyphs[0];
+    EXPECT_EQ(glyph.code, 0);
+    EXPECT_FALSE(glyph.advance);
+    EXPECT_EQ(glyph.outline.version, 0);
+    ASSERT_EQ(glyph.outline.layers.size(), 1u);
+    const ShapeLayer& layer = glyph.outline.layers[0];
+    EXPECT_TRUE(layer.fills.empty());
+    EXPECT_TRUE(layer.lines.empty());
+    const std::vector<Edge> edges = {edge({0, -100}, {100, -100}, 0, 1, 0), edge({100, -100}, {100, 0}, 0, 1, 0),
+                                     edge({100, 0}, {0, -100}, 0, 1, 0)};
+    EXPECT_TRUE(layer.edges == edges);
+}
+
 // ---- text records ----------------------------------------------------------
 
 struct TextCase {
@@ -618,6 +658,7 @@ struct ButtonCase {
     int tagCode;
     const char* body;
     Button model;
+    QByteArray moreTags = {};
 };
 
 std::vector<ButtonCase> buttonCases()
@@ -660,14 +701,19 @@ std::vector<ButtonCase> buttonCases()
         //   Reserved=0/4 HitTest=1 Down=1 Over=1 Up=1, CharacterID=1 PlaceDepth=3,
         //     matrix HasScale=0 HasRotate=0 NTranslateBits=7 (20, -40), no colour transform
         //   CharacterEndFlag=0, an empty action list (End)
+        // then DefineButtonCxform (tag 23): ButtonId=3 and the multiply-only CXFORM
+        // of the tables above, which the record takes as its colour transform.
         Button b;
         b.version = 1;
         ButtonRecord all;
         all.up = all.over = all.down = all.hitTest = true;
         all.characterId = 1, all.depth = 3;
         all.matrix = matrix(1, 0, 0, 1, 20, -40);
+        all.colorTransform = cxform({128, 256, 0, 256}, {0, 0, 0, 0});
         b.records = {all};
-        cases.push_back({"first version", 7, "03 00  0F 01 00 03 00 0E 52 C0  00  00", b});
+        cases.push_back(
+            {"first version with its colour transform", 7, "03 00  0F 01 00 03 00 0E 52 C0  00  00", b,
+             tagOf(23, hex("03 00  68 80 40 00 00"))});
     }
     return cases;
 }
@@ -676,7 +722,7 @@ TEST(ReaderBytesTable, ButtonRecords)
 {
     for (const ButtonCase& c : buttonCases()) {
         SCOPED_TRACE(c.name);
-        const std::optional<Button> button = characterOf<Button>(c.tagCode, hex(c.body), 3);
+        const std::optional<Button> button = characterOf<Button>(c.tagCode, hex(c.body), 3, c.moreTags);
         ASSERT_TRUE(button);
         EXPECT_EQ(button->version, c.model.version);
         EXPECT_EQ(button->trackAsMenu, c.model.trackAsMenu);
