@@ -3,6 +3,7 @@
 #include "qev/CodePage.h"
 #include "qev/Playlist.h"
 #include "qev/swf/Writer.h"
+#include "qev/swf/testsupport/MovieParts.h"
 
 #include <QImage>
 
@@ -68,6 +69,11 @@ namespace {
 
 using namespace swf;
 using namespace swf::writer;
+using swf::testsupport::ButtonStates;
+using swf::testsupport::buttonRecord;
+using swf::testsupport::defineButtonSpriteCycle;
+using swf::testsupport::defineSelfPlacingSprite;
+using swf::testsupport::solidRect;
 
 std::vector<GradientRecord> stops()
 {
@@ -242,7 +248,7 @@ QByteArray morphMovie()
 QByteArray spritesMovie(Compression compression)
 {
     MovieBuilder m(60, 60, 20);
-    const auto square = m.defineShape(ShapeBuilder().fill(solid(rgb(0x00ff00))).rect(0, 0, 10, 10));
+    const auto square = solidRect(m, 0x00ff00, 0, 0, 10, 10);
     const auto circle = m.defineShape(ShapeBuilder().fill(solid(rgba(255, 0, 255, 160))).ellipse(5, 5, 5, 5));
 
     SpriteBuilder inner;
@@ -274,18 +280,9 @@ QByteArray spritesMovie(Compression compression)
 
     Button button;
     button.version = 2;
-    ButtonRecord up;
-    up.up = true;
-    up.over = true;
-    up.hitTest = true;
-    up.characterId = square;
-    up.depth = 1;
+    ButtonRecord up = buttonRecord(square, 1, ButtonStates{true, true, false, true});
     up.blendMode = BlendMode::Multiply;
-    ButtonRecord down;
-    down.down = true;
-    down.characterId = outerId;
-    down.depth = 2;
-    button.records = {up, down};
+    button.records = {up, buttonRecord(outerId, 2, ButtonStates{false, false, true, false})};
     button.actions = {ButtonCondAction{ButtonCondAction::OverDownToOverUp, 0, {act::nextFrame()}}};
     const auto buttonId = m.defineButton(button);
 
@@ -384,7 +381,7 @@ Action setTarget(const char* name)
 QByteArray seekLoopMovie()
 {
     MovieBuilder m(20, 20, 12);
-    const auto shape = m.defineShape(ShapeBuilder().fill(solid(rgb(0xff0000))).rect(0, 0, 5, 5));
+    const auto shape = solidRect(m, 0xff0000, 0, 0, 5, 5);
     const int frames = 400;
     // GotoFrame and Jump are 5 bytes each: -15 lands on the first GotoFrame.
     const ActionList loop = {act::gotoFrame(frames - 1), act::gotoFrame(0), act::jump(-15)};
@@ -413,14 +410,8 @@ QByteArray seekLoopMovie()
 QByteArray selfPlacingMovie()
 {
     MovieBuilder m(20, 20, 12);
-    const auto shape = m.defineShape(ShapeBuilder().fill(solid(rgb(0x00ff00))).rect(0, 0, 2, 2));
-    SpriteBuilder s;
-    s.place(shape, 1);
-    const std::uint16_t self = std::uint16_t(shape + 1);
-    s.place(self, 2, translatePx(1, 0));
-    s.place(self, 3, translatePx(0, 1));
-    s.showFrame();
-    m.defineSprite(s);
+    const auto shape = solidRect(m, 0x00ff00, 0, 0, 2, 2);
+    const auto self = defineSelfPlacingSprite(m, shape, {translatePx(1, 0), translatePx(0, 1)});
     m.place(self, 1);
     for (int f = 0; f < 3000; ++f)
         m.showFrame();
@@ -431,32 +422,16 @@ QByteArray selfPlacingMovie()
 QByteArray buttonCycleMovie()
 {
     MovieBuilder m(20, 20, 12);
-    const auto shape = m.defineShape(ShapeBuilder().fill(solid(rgb(0x0000ff))).rect(0, 0, 2, 2));
-    const std::uint16_t buttonId = std::uint16_t(shape + 1);
-    const std::uint16_t spriteId = std::uint16_t(shape + 2);
-    Button button;
-    button.version = 2;
-    for (std::uint16_t d = 1; d <= 2; ++d) {
-        ButtonRecord r;
-        r.up = r.over = r.down = r.hitTest = true;
-        r.characterId = d == 1 ? spriteId : shape;
-        r.depth = d;
-        button.records.push_back(r);
-    }
-    m.defineButton(button);
-    SpriteBuilder s;
-    s.place(buttonId, 1);
-    s.place(buttonId, 2, translatePx(1, 1));
-    s.showFrame();
-    m.defineSprite(s);
+    const auto shape = solidRect(m, 0x0000ff, 0, 0, 2, 2);
+    const auto cycle = defineButtonSpriteCycle(m, ButtonStates::all(), 2, translatePx(1, 1), shape);
     // The same as a mask: clipping paths are built by their own walk.
     PlaceObject mask;
     mask.depth = 1;
-    mask.characterId = buttonId;
+    mask.characterId = cycle.button;
     mask.clipDepth = 3;
     m.place(mask);
-    m.place(buttonId, 2);
-    m.place(spriteId, 3);
+    m.place(cycle.button, 2);
+    m.place(cycle.sprite, 3);
     m.showFrame();
     return m.finish();
 }

@@ -6,6 +6,7 @@
 #include "qev/swf/FlashControl.h"
 #include "qev/swf/Player.h"
 #include "qev/swf/Writer.h"
+#include "qev/swf/testsupport/MovieParts.h"
 
 #include <gtest/gtest.h>
 
@@ -24,17 +25,10 @@ constexpr QRgb kGreen = 0xFF00FF00;
 constexpr QRgb kBlue = 0xFF0000FF;
 constexpr QRgb kWhite = 0xFFFFFFFF;
 
+// A record at depth 1, its picture at (20, 20).
 ButtonRecord record(std::uint16_t id, bool up, bool over, bool down, bool hit)
 {
-    ButtonRecord r;
-    r.characterId = id;
-    r.depth = 1;
-    r.up = up;
-    r.over = over;
-    r.down = down;
-    r.hitTest = hit;
-    r.matrix = translatePx(20, 20);
-    return r;
+    return testsupport::buttonRecord(id, 1, testsupport::ButtonStates{up, over, down, hit}, translatePx(20, 20));
 }
 
 // A 100 x 100 stage. Frame 0 stops and shows a 40 x 40 button at (20, 20):
@@ -218,20 +212,12 @@ TEST_F(ButtonPlayer, HitAreasThatNestWithoutEndStayUsable)
     plain.records[1].depth = 2;
     const auto plainId = m.defineButton(plain);
 
-    const std::uint16_t cycleId = m.nextId();
-    const std::uint16_t cycleSpriteId = cycleId + 1;
-    Button cycle;
-    cycle.version = 2;
-    cycle.records = {record(cycleSpriteId, false, false, false, true)};
-    cycle.records[0].matrix = {};
-    EXPECT_EQ(m.defineButton(cycle), cycleId);
-    SpriteBuilder cycleSprite;
-    // The copies lie away from the shape, so only the outermost shape is under the pointer.
-    for (std::uint16_t depth = 1; depth <= 4; ++depth)
-        cycleSprite.place(cycleId, depth, translatePx(200, 200));
-    cycleSprite.place(small, 5);
-    cycleSprite.showFrame();
-    EXPECT_EQ(m.defineSprite(cycleSprite), cycleSpriteId);
+    // A button whose hit area holds itself four times; the copies lie away
+    // from the shape, so only the outermost shape is under the pointer.
+    const std::uint16_t cycleId =
+        testsupport::defineButtonSpriteCycle(m, testsupport::ButtonStates{false, false, false, true}, 4,
+                                             translatePx(200, 200), small)
+            .button;
 
     SpriteBuilder empty;
     empty.showFrame();

@@ -7,14 +7,12 @@
 
 #include <QAction>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QMenu>
 #include <QPluginLoader>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <functional>
-#include <set>
+#include <vector>
 
 namespace qev::swf {
 namespace {
@@ -35,20 +33,6 @@ QByteArray countingMovie(int frames)
         m.showFrame();
     }
     return m.finish(Compression::Zlib);
-}
-
-// Lets the event loop run until the condition holds (or a generous time
-// passes, so a broken control fails instead of hanging).
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 10000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QTest::qWait(5);
-    }
-    return true;
 }
 
 class ControlTest : public ::testing::Test {
@@ -91,26 +75,40 @@ TEST_F(ControlTest, LoadingPlaysFromFrameZeroAndLoops)
     EXPECT_EQ(control.FrameNum(), 0);
     EXPECT_TRUE(control.isRunning());
     EXPECT_TRUE(control.loops());
-    // At 50 frames per second the 4 frames come round again.
-    std::set<int> seen;
-    EXPECT_TRUE(waitUntil([&] {
-        seen.insert(control.FrameNum());
-        return seen.size() == 4 && control.FrameNum() == 0;
-    }));
+    // The clock beats once per frame at the movie's 50 frames per second.
+    EXPECT_EQ(control.tickInterval(), 20);
+    // Beat by beat, the 4 frames come round again to the first.
+    std::vector<int> seen;
+    for (int i = 0; i < 5; ++i) {
+        control.tick();
+        seen.push_back(control.FrameNum());
+    }
+    EXPECT_EQ(seen, (std::vector<int>{1, 2, 3, 0, 1}));
 }
 
 TEST_F(ControlTest, StopKeepsTheFrameAndPlayRunsOn)
 {
     FlashControl control(&parent);
+    control.resize(100, 100);
     control.Movie(write(QStringLiteral("count.swf"), countingMovie(400)));
-    ASSERT_TRUE(waitUntil([&] { return control.FrameNum() >= 2; }));
+    control.tick();
+    control.tick();
+    ASSERT_EQ(control.FrameNum(), 2);
     control.Stop();
-    const int stoppedAt = control.FrameNum();
     EXPECT_FALSE(control.isRunning());
-    QTest::qWait(100);
-    EXPECT_EQ(control.FrameNum(), stoppedAt);
+    EXPECT_FALSE(control.player().isPlaying());
+    // A beat that was already on its way when Stop came moves nothing.
+    control.tick();
+    EXPECT_EQ(control.FrameNum(), 2);
+    // Frame 2 stays on screen: a bar 3 pixels long.
+    const QImage shown = control.grab().toImage();
+    EXPECT_TRUE(testing::colorNear(shown.pixel(2, 5), 0xffff0000));
+    EXPECT_TRUE(testing::colorNear(shown.pixel(4, 5), 0xffffffff));
     control.Play();
-    EXPECT_TRUE(waitUntil([&] { return control.FrameNum() > stoppedAt; }));
+    EXPECT_TRUE(control.isRunning());
+    EXPECT_EQ(control.FrameNum(), 2);
+    control.tick();
+    EXPECT_EQ(control.FrameNum(), 3);
 }
 
 TEST_F(ControlTest, SettingTheFrameShowsItWithoutPlayingAndClamps)

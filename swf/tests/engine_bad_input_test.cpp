@@ -8,6 +8,10 @@ namespace qev::swf {
 namespace {
 
 using namespace writer;
+using testsupport::ButtonStates;
+using testsupport::defineButtonSpriteCycle;
+using testsupport::defineSelfPlacingSprite;
+using testsupport::solidRect;
 using testing::colorNear;
 using testing::frameImage;
 
@@ -42,29 +46,27 @@ TEST(EngineBadInput, TruncatedMoviePlaysWhatIsThere)
     for (int i = 0; i < 20; ++i)
         m.showFrame();
     QByteArray bytes = m.finish();
+    // The End tag and the last three ShowFrame tags (two bytes each) go.
     bytes.chop(8);
     Player player;
     ASSERT_TRUE(player.loadBytes(bytes).isEmpty());
+    EXPECT_EQ(player.frameCount(), 18);
     EXPECT_TRUE(colorNear(frameImage(player).pixel(25, 25), 0xffff0000));
+    // Playing on loops round the frames that are there.
     for (int i = 0; i < 40; ++i)
         player.advance();
+    EXPECT_EQ(player.currentFrame(), 40 % 18);
     player.gotoFrame(1000);
-    EXPECT_LT(player.currentFrame(), 21);
+    EXPECT_EQ(player.currentFrame(), 17);
+    EXPECT_TRUE(colorNear(frameImage(player).pixel(25, 25), 0xffff0000));
 }
 
 TEST(EngineBadInput, ASpriteThatPlacesItselfIsBounded)
 {
     // Sprite 2 places sprite 2: without a bound this nests for ever.
     MovieBuilder m(50, 50, 12);
-    const auto shape = m.defineShape(ShapeBuilder().fill(solid(rgb(0x00ff00))).rect(0, 0, 5, 5));
-    SpriteBuilder s;
-    s.place(shape, 1);
-    s.place(std::uint16_t(shape + 1), 2, translatePx(1, 1));
-    s.place(std::uint16_t(shape + 1), 3, translatePx(2, 1));
-    s.showFrame();
-    s.showFrame();
-    const auto sprite = m.defineSprite(s);
-    ASSERT_EQ(sprite, shape + 1);
+    const auto shape = solidRect(m, 0x00ff00, 0, 0, 5, 5);
+    const auto sprite = defineSelfPlacingSprite(m, shape, {translatePx(1, 1), translatePx(2, 1)}, 2);
     m.place(sprite, 1);
     m.showFrame();
     m.showFrame();
@@ -82,13 +84,8 @@ TEST(EngineBadInput, ACopyOfASpriteInsideItselfStaysEmpty)
     // copy shows, the inner one would nest without end and is left empty.
     MovieBuilder m(50, 50, 12);
     m.setBackgroundColor(rgb(0xffffff));
-    const auto shape = m.defineShape(ShapeBuilder().fill(solid(rgb(0x00ff00))).rect(0, 0, 10, 10));
-    SpriteBuilder s;
-    s.place(shape, 1);
-    s.place(std::uint16_t(shape + 1), 2, translatePx(20, 20));
-    s.showFrame();
-    const auto sprite = m.defineSprite(s);
-    ASSERT_EQ(sprite, shape + 1);
+    const auto shape = solidRect(m, 0x00ff00, 0, 0, 10, 10);
+    const auto sprite = defineSelfPlacingSprite(m, shape, {translatePx(20, 20)});
     m.place(sprite, 1);
     m.showFrame();
     Player player;
@@ -105,24 +102,10 @@ TEST(EngineBadInput, AMaskHoldingItselfStillClipsToItsOwnShape)
     // end; the inner copies add nothing, and the square still clips.
     MovieBuilder m(50, 50, 12);
     m.setBackgroundColor(rgb(0xffffff));
-    const auto square = m.defineShape(ShapeBuilder().fill(solid(rgb(0x000000))).rect(0, 0, 10, 10));
-    const auto red = m.defineShape(ShapeBuilder().fill(solid(rgb(0xff0000))).rect(0, 0, 50, 50));
-    const std::uint16_t buttonId = m.nextId();
-    Button button;
-    button.version = 2;
-    ButtonRecord record;
-    record.up = true;
-    record.hitTest = true;
-    record.characterId = std::uint16_t(buttonId + 1);
-    record.depth = 1;
-    button.records = {record};
-    ASSERT_EQ(m.defineButton(button), buttonId);
-    SpriteBuilder s;
-    for (std::uint16_t depth = 1; depth <= 4; ++depth)
-        s.place(buttonId, depth, translatePx(20, 20));
-    s.place(square, 5);
-    s.showFrame();
-    ASSERT_EQ(m.defineSprite(s), buttonId + 1);
+    const auto square = solidRect(m, 0x000000, 0, 0, 10, 10);
+    const auto red = solidRect(m, 0xff0000, 0, 0, 50, 50);
+    const std::uint16_t buttonId =
+        defineButtonSpriteCycle(m, ButtonStates{true, false, false, true}, 4, translatePx(20, 20), square).button;
 
     PlaceObject mask;
     mask.version = 2;
@@ -178,10 +161,18 @@ TEST(EngineBadInput, ActionsThatJumpForEverDoNotHang)
     for (int i = 0; i < 10; ++i)
         player.advance();
     player.gotoFrame(2);
+    EXPECT_EQ(player.currentFrame(), 2);
     player.setPlaying(true);
     player.advance();
-    EXPECT_GE(player.currentFrame(), 0);
-    EXPECT_LT(player.currentFrame(), 3);
+    // Where the endless jumps leave the playhead depends on when a goto takes
+    // effect; what must hold is that the calls came back and the player
+    // still does what it is told.
+    player.setPlaying(false);
+    player.gotoFrame(2);
+    EXPECT_EQ(player.currentFrame(), 2);
+    EXPECT_FALSE(player.isPlaying());
+    player.advance();
+    EXPECT_EQ(player.currentFrame(), 2);
 }
 
 TEST(EngineBadInput, UnknownCharactersAndDepthsAreSkipped)

@@ -5,6 +5,7 @@
 
 #include "qev/swf/Player.h"
 #include "qev/swf/Writer.h"
+#include "qev/swf/testsupport/MovieParts.h"
 
 #include <gtest/gtest.h>
 

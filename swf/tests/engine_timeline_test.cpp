@@ -16,7 +16,7 @@ using testing::loadOrFail;
 
 std::uint16_t square(MovieBuilder& m, std::uint32_t colour, double size = 10)
 {
-    return m.defineShape(ShapeBuilder().fill(solid(rgb(colour))).rect(0, 0, size, size));
+    return testsupport::solidRect(m, colour, 0, 0, size, size);
 }
 
 // Runs a movie through the engine alone, to look at its display lists.

@@ -63,6 +63,10 @@ public:
     // True when every character of text has a code, so encode() loses nothing.
     bool canEncode(QStringView text) const;
 
+    // Whether this and other use the same tables in memory (every CodePage of
+    // one number does, whichever thread made it first).
+    bool sharesTablesWith(const CodePage& other) const { return tables_ == other.tables_; }
+
     struct Tables;
 
 private:

@@ -74,12 +74,14 @@ Inflated unlzmaCapped(const std::uint8_t* props, const std::uint8_t* data, std::
     maxOut = std::min<std::uint64_t>(maxOut, std::uint64_t(INT_MAX) - 1);
     // Rebuild the header of the "alone" format: properties, dictionary size,
     // 64-bit uncompressed size. The dictionary never needs to be larger than
-    // the output we keep, so a hostile dictionary size costs no memory.
+    // the output we keep (the declared size, at most maxOut), so a hostile
+    // dictionary size costs no memory.
     std::uint8_t header[13];
     header[0] = props[0];
     std::uint32_t dict = std::uint32_t(props[1]) | (std::uint32_t(props[2]) << 8) | (std::uint32_t(props[3]) << 16)
         | (std::uint32_t(props[4]) << 24);
-    dict = std::uint32_t(std::clamp<std::uint64_t>(dict, 4096, std::max<std::uint64_t>(4096, maxOut)));
+    const std::uint64_t outputBound = std::min(maxOut, declaredSize);
+    dict = std::uint32_t(std::clamp<std::uint64_t>(dict, 4096, std::max<std::uint64_t>(4096, outputBound)));
     for (int i = 0; i < 4; ++i)
         header[1 + i] = std::uint8_t(dict >> (8 * i));
     for (int i = 0; i < 8; ++i)
@@ -123,6 +125,7 @@ Inflated unlzmaCapped(const std::uint8_t* props, const std::uint8_t* data, std::
                 break; // this part is used up
         }
     }
+    result.decoderMemory = lzma_memusage(&ls);
     lzma_end(&ls);
     result.data.resize(qsizetype(used));
     return result;

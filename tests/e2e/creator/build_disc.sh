@@ -68,16 +68,14 @@ add_movie() {
 }
 add_movie "$work/movies/intro.swf" "Intro"
 add_movie "$work/movies/credits.swf" "The credits"
-sleep 0.3
-import -window root -crop 583x307+0+0 "$shots/creator-two-items.png"
+shoot "$shots/creator-two-items.png" 583x307+0+0
 
 # Make autorun CD into $work/discs.
 xdotool mousemove --window "$main" 524 260 click 1
 picker=$(wait_window "Please select a folder to save your project.")
 type_path_into "$picker" "$work/discs"
 done_box=$(wait_window "Ravlen")
-sleep 0.3
-import -window root "$shots/creator-build-done.png"
+shoot "$shots/creator-build-done.png"
 keys_to "$done_box" Return
 wait_gone "Ravlen"
 

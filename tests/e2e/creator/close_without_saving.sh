@@ -26,9 +26,7 @@ app_pid=$!
 
 main=$(wait_window "QEV CD Menu Creator - Untitled")
 [[ $(xdotool getwindowname "$main") == "QEV CD Menu Creator - Untitled" ]] || fail "wrong caption"
-sleep 0.5
-import -window root -crop 583x307+0+0 "$shots/creator-window.png" 2>/dev/null \
-  || import -window root "$shots/creator-window.png"
+shoot "$shots/creator-window.png" 583x307+0+0
 
 # New project (the big button at the top right): the unsaved empty project
 # brings the save question first; No leads on to the name prompt.
@@ -36,8 +34,7 @@ xdotool mousemove --window "$main" 524 40 click 1
 question=$(wait_window "Warning")
 keys_to "$question" n
 prompt=$(wait_window "QEV Menu Creator")
-sleep 0.3
-import -window root "$shots/creator-name-prompt.png"
+shoot "$shots/creator-name-prompt.png"
 keys_to "$prompt" Escape
 wait_gone "QEV Menu Creator"
 [[ $(xdotool getwindowname "$main") == "QEV CD Menu Creator - Untitled" ]] \
@@ -47,20 +44,19 @@ wait_gone "QEV Menu Creator"
 # no name prompt follows.
 xdotool mousemove --window "$main" 500 148 click 1
 opened=$(wait_window "Select a file")
-sleep 0.3
-import -window root "$shots/creator-open-dialog.png"
+shoot "$shots/creator-open-dialog.png"
 keys_to "$opened" Escape
-sleep 0.5
-window_shown "QEV Menu Creator" && fail "the name prompt opened after a cancelled open dialog"
+wait_gone "Select a file"
 
 # Make autorun CD: the folder picker shows the prompt; Esc cancels it and
-# nothing is written.
+# nothing is written. The click reaches the window only after the Add
+# handler has finished, so a name prompt it opened would be up by now.
 xdotool mousemove --window "$main" 524 260 click 1
 picker=$(wait_window "Please select a folder to save your project.")
-sleep 0.3
-import -window root "$shots/creator-folder-picker.png"
+window_shown "QEV Menu Creator" && fail "the name prompt opened after a cancelled open dialog"
+shoot "$shots/creator-folder-picker.png"
 keys_to "$picker" Escape
-sleep 0.5
+wait_gone "Please select a folder to save your project."
 
 # Close the window as the window's close box would, and answer No.
 close_window "$main"

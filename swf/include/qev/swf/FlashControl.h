@@ -31,6 +31,12 @@ public:
 
     // Whether the control's clock runs (Play) or is halted (Stop).
     bool isRunning() const { return timer_.isActive(); }
+    // Milliseconds between two beats of the clock: one frame at the movie's rate.
+    int tickInterval() const { return timer_.interval(); }
+    // One beat of the clock: the movie moves on one tick and is drawn again.
+    // The clock calls it while running; tests call it to step the movie
+    // without waiting for real time to pass.
+    void tick();
     bool loops() const { return player_.loops(); }
     void setLoops(bool loop);
     // The reason the last movie could not be loaded, empty when it loaded.
@@ -51,7 +57,6 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
-    void tick();
     void rewind();
     void forward();
     void back();
