@@ -2,6 +2,7 @@
 
 #include "qev/CodePage.h"
 #include "qev/Playlist.h"
+#include "qev/swf/ActionAssembler.h"
 #include "qev/swf/Writer.h"
 #include "qev/swf/testsupport/MovieParts.h"
 
@@ -438,6 +439,68 @@ QByteArray buttonCycleMovie()
 
 } // namespace
 
+// Scripts that reach most of the script machine: functions of both kinds,
+// objects and prototypes, arrays, strings, try/catch, with, loops, a timer,
+// and a sprite's properties and timeline, over two frames.
+QByteArray scriptsMovie()
+{
+    namespace op = writer::op;
+    using writer::ActionAssembler;
+    MovieBuilder m(100, 100, 12, 8);
+    SpriteBuilder s;
+    ActionAssembler inside;
+    inside.push("_x").push("_x").op(op::GetVariable).push(1).op(op::Add2).op(op::SetVariable).op(op::Stop);
+    s.script(inside.bytes());
+    s.showFrame();
+    s.showFrame();
+    const std::uint16_t sprite = m.defineSprite(s);
+
+    ActionAssembler a;
+    a.constantPool({QStringLiteral("clip"), QStringLiteral("list"), QStringLiteral("push")});
+    ActionAssembler square;
+    square.push("n").op(op::GetVariable).push("n").op(op::GetVariable).op(op::Multiply).op(op::Return);
+    a.function("square", {"n"}, square);
+    ActionAssembler two;
+    two.pushRegister(1).push("v").op(op::GetMember).pushRegister(2).op(op::Add2).op(op::Return);
+    a.function2("method", {{"x", 2}}, 3, 0x0001, two);
+    a.push("o").push("v").push(3).push(1).op(op::InitObject).op(op::SetVariable);
+    a.pushConstant(1).push(1).push(2).push("three").push(3).op(op::InitArray).op(op::SetVariable);
+    a.push(4).push(1).pushConstant(1).op(op::GetVariable).pushConstant(2).op(op::CallMethod).op(op::Pop);
+    a.push("i").push(0).op(op::SetVariable);
+    a.label("loop");
+    a.push("i").op(op::GetVariable).push(1).push("square").op(op::CallFunction).op(op::Trace);
+    a.push("i").push("i").op(op::GetVariable).op(op::Increment).op(op::SetVariable);
+    a.push("i").op(op::GetVariable).push(5).op(op::Less2).ifTrue("loop");
+    ActionAssembler risky;
+    risky.push("thrown").op(op::Throw);
+    ActionAssembler handler;
+    handler.pushRegister(0).op(op::Trace);
+    a.tryBlock(risky, ActionAssembler::Catch{{}, 0}, handler, std::nullopt);
+    ActionAssembler within;
+    within.push("v").op(op::GetVariable).op(op::Trace);
+    a.push("o").op(op::GetVariable).with(within);
+    a.push("clip").op(op::GetVariable).push("_y").push(7).op(op::SetMember);
+    a.push("/clip:_x").op(op::GetVariable).op(op::Trace);
+    a.push("abc").push(1).push(1).op(op::StringExtract).op(op::Trace);
+    ActionAssembler tick;
+    tick.push(0).push("getTimer").op(op::CallFunction).op(op::Trace);
+    a.function("tick", {}, tick);
+    a.push(100).push("tick").op(op::GetVariable).push(2).push("setInterval").op(op::CallFunction).op(op::Pop);
+    PlaceObject clip;
+    clip.depth = 1;
+    clip.characterId = sprite;
+    clip.matrix = Matrix::translate(200, 200);
+    clip.name = QStringLiteral("clip");
+    m.place(clip);
+    m.script(a.bytes());
+    m.showFrame();
+    ActionAssembler second;
+    second.push(1).gotoFrame2(true);
+    m.script(second.bytes());
+    m.showFrame();
+    return m.finish();
+}
+
 std::vector<Seed> hostileSwfSeeds()
 {
     return {{QStringLiteral("hostile-seek-loop"), seekLoopMovie()},
@@ -462,6 +525,7 @@ std::vector<Seed> swfSeeds()
     seeds.push_back({QStringLiteral("sprites-zlib"), spritesMovie(Compression::Zlib)});
     seeds.push_back({QStringLiteral("sprites-lzma"), spritesMovie(Compression::Lzma)});
     seeds.push_back({QStringLiteral("looping-actions"), loopingActionsMovie()});
+    seeds.push_back({QStringLiteral("scripts"), scriptsMovie()});
     return seeds;
 }
 

@@ -62,6 +62,9 @@ int swfEngineTarget(const std::uint8_t* data, std::size_t size)
 {
     ensureGuiApplication();
     swf::Player player;
+    // A small script budget per frame: a fuzzed loop that never ends then
+    // costs 20,000 actions instead of the player's full second.
+    player.setScriptBudget(20000, 200);
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
     if (!player.loadBytes(bytes).isEmpty())
         return 0;

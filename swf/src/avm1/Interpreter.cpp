@@ -318,10 +318,19 @@ private:
     }
 
     // a < b as ECMA's comparison: undefined when a NaN is involved.
+    // What a comparison sees of an object: only what valueOf gives.
+    Value comparable(const Value& v)
+    {
+        if (!v.isObject())
+            return v;
+        const Value p = vm_.callMethod(v, QStringLiteral("valueOf"));
+        return p.isObject() ? Value::fromNumber(nan) : p;
+    }
+
     Value lessThan(const Value& a, const Value& b)
     {
-        const Value pa = vm_.toPrimitive(a);
-        const Value pb = vm_.toPrimitive(b);
+        const Value pa = comparable(a);
+        const Value pb = comparable(b);
         if (pa.isString() && pb.isString())
             return Value::fromBool(pa.string < pb.string);
         const double x = vm_.toNumber(pa);

@@ -606,14 +606,30 @@ void Vm::beginRun()
 {
     actionsThisRun_ = 0;
     runStartedMs_ = steadyMs();
+    aborted_ = false;
+}
+
+void Vm::beginTick()
+{
+    beginRun();
+    inTick_ = true;
+}
+
+void Vm::endTick()
+{
+    inTick_ = false;
 }
 
 void Vm::countAction()
 {
-    if (++actionsThisRun_ > limits_.maxActionsPerRun)
-        throw ScriptAborted{QStringLiteral("a script ran more than %1 actions").arg(limits_.maxActionsPerRun)};
-    if ((actionsThisRun_ & 0xFFF) == 0 && steadyMs() - runStartedMs_ > limits_.maxRunMilliseconds)
-        throw ScriptAborted{QStringLiteral("a script ran longer than %1 ms").arg(limits_.maxRunMilliseconds)};
+    if (++actionsThisRun_ > limits_.maxActionsPerRun) {
+        aborted_ = true;
+        throw ScriptAborted{QStringLiteral("scripts ran more than %1 actions in one frame").arg(limits_.maxActionsPerRun)};
+    }
+    if ((actionsThisRun_ & 0xFFF) == 0 && steadyMs() - runStartedMs_ > limits_.maxRunMilliseconds) {
+        aborted_ = true;
+        throw ScriptAborted{QStringLiteral("scripts ran longer than %1 ms in one frame").arg(limits_.maxRunMilliseconds)};
+    }
 }
 
 void Vm::runBlock(const std::shared_ptr<const QByteArray>& block, ClipObject* clip)
@@ -622,7 +638,10 @@ void Vm::runBlock(const std::shared_ptr<const QByteArray>& block, ClipObject* cl
         return;
     const bool outer = !running_;
     if (outer) {
-        beginRun();
+        if (!inTick_)
+            beginRun();
+        if (aborted_)
+            return;
         running_ = true;
     }
     auto scope = std::make_shared<Scope>();
@@ -707,7 +726,10 @@ void Vm::runTimers()
             f = getMember(t.target, t.method);
         }
         if (!running_) {
-            beginRun();
+            if (!inTick_)
+                beginRun();
+            if (aborted_)
+                return;
             running_ = true;
             try {
                 call(f, thisValue, t.args);

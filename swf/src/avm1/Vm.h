@@ -62,12 +62,13 @@ struct Registers {
 };
 
 struct Limits {
-    // Actions one run of scripts may execute (one frame's queue, one event);
-    // a loop that never ends is stopped here, well under a second.
+    // Actions the scripts of one tick may execute together (every frame
+    // script, event and timer of it); a loop that never ends is stopped
+    // here, and the rest of the tick's scripts do not run.
     std::size_t maxActionsPerRun = 4'000'000;
-    // Wall-clock budget of one run, in milliseconds; the player gave 15 s,
-    // a window stays answering only with far less.
-    int maxRunMilliseconds = 2000;
+    // Wall-clock budget of one tick's scripts, in milliseconds. The player
+    // gave a script 15 s; a window stays answering only with far less.
+    int maxRunMilliseconds = 1000;
     int maxCallDepth = 256;
     std::size_t maxStack = 1u << 20;
     int maxStringLength = 1 << 26;     // characters
@@ -181,8 +182,11 @@ public:
     // Objects the host keeps alive by id (clip objects).
     std::map<std::uint64_t, ClipObject*>& clips() { return clips_; }
 
-    // For the limits: start of a run, and the check made while it goes on.
-    void beginRun();
+    // For the limits: the host brackets a tick's scripts with these, so
+    // the budget covers all of them; a block run outside a tick has a
+    // budget of its own.
+    void beginTick();
+    void endTick();
     void countAction();
 
 private:
@@ -202,6 +206,9 @@ private:
     std::size_t actionsThisRun_ = 0;
     std::int64_t runStartedMs_ = 0;
     bool running_ = false;
+    bool inTick_ = false;
+    bool aborted_ = false; // the tick's budget is spent: no more scripts in it
+    void beginRun();
 
     struct Timer {
         Value target;

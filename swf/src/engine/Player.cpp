@@ -42,6 +42,8 @@ struct Player::Impl {
 
     std::function<void(const QString&)> traceHandler;
     std::function<void(const QString&)> warningHandler;
+    std::size_t scriptActions = 0; // 0: the machine's own budget
+    int scriptMilliseconds = 0;
     bool virtualClock = false;
     double virtualEpoch = 0;
     int virtualZone = 0;
@@ -56,6 +58,10 @@ struct Player::Impl {
         avm1::Vm& vm = engine->vm();
         vm.onTrace = traceHandler;
         vm.onWarning = warningHandler;
+        if (scriptActions > 0) {
+            vm.limits().maxActionsPerRun = scriptActions;
+            vm.limits().maxRunMilliseconds = scriptMilliseconds;
+        }
         if (virtualClock) {
             vm.epochAtStart = virtualEpoch;
             vm.timeZoneMinutes = virtualZone;
@@ -157,15 +163,20 @@ struct Player::Impl {
             canonical = true;
         }
         // Scripts run once, on the frame arrived at: frames passed over are
-        // only built, as a goto builds them.
-        if (state.main.frame == n) {
-            engine->runFrameScripts(state);
-        }
-        while (state.main.frame < n) {
-            engine->step(state, true, state.main.frame + 1 == n);
+        // only built, as a goto builds them. Where those scripts jump is
+        // where the seek ends.
+        while (state.main.frame < n - 1) {
+            engine->step(state, true, false);
             keepSnapshot();
         }
-        noteJumps();
+        if (state.main.frame == n - 1) {
+            engine->step(state, true, true);
+            noteJumps();
+            keepSnapshot();
+        } else {
+            engine->runFrameScripts(state);
+            noteJumps();
+        }
     }
 
     // Applies what the main timeline's actions asked for: stop, play and
@@ -391,6 +402,16 @@ void Player::setWarningHandler(std::function<void(const QString&)> handler)
     d->warningHandler = std::move(handler);
     if (d->engine)
         d->engine->vm().onWarning = d->warningHandler;
+}
+
+void Player::setScriptBudget(std::size_t actions, int milliseconds)
+{
+    d->scriptActions = std::max<std::size_t>(actions, 1);
+    d->scriptMilliseconds = std::max(milliseconds, 1);
+    if (d->engine) {
+        d->engine->vm().limits().maxActionsPerRun = d->scriptActions;
+        d->engine->vm().limits().maxRunMilliseconds = d->scriptMilliseconds;
+    }
 }
 
 void Player::setVirtualClock(double epochMs, int timeZoneMinutes)

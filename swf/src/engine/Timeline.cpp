@@ -29,6 +29,20 @@ TimelineEngine::TimelineEngine(const Movie& movie)
 
 TimelineEngine::~TimelineEngine() = default;
 
+TimelineEngine::ActiveRun::ActiveRun(TimelineEngine& e, Run& run) : engine(e), previous(e.run_)
+{
+    if (!previous)
+        e.vm_->beginTick();
+    e.run_ = &run;
+}
+
+TimelineEngine::ActiveRun::~ActiveRun()
+{
+    engine.run_ = previous;
+    if (!previous)
+        engine.vm_->endTick();
+}
+
 void clearJustPlaced(TimelineState& t)
 {
     for (auto& [depth, inst] : t.list) {

@@ -96,12 +96,13 @@ private:
         std::size_t work = 0;
         bool scripts = true;
     };
-    // Makes run the tick that host calls act on, for as long as it lives.
+    // Makes run the tick that host calls act on, for as long as it lives;
+    // the outermost one also opens the scripts' budget for the tick.
     struct ActiveRun {
         TimelineEngine& engine;
         Run* previous;
-        ActiveRun(TimelineEngine& e, Run& run) : engine(e), previous(e.run_) { e.run_ = &run; }
-        ~ActiveRun() { engine.run_ = previous; }
+        ActiveRun(TimelineEngine& e, Run& run);
+        ~ActiveRun();
     };
 
     void applyFrame(Run& run, TimelineState& t, int frame, const std::vector<int>& path, bool queueActions);

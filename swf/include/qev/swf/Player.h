@@ -86,6 +86,12 @@ public:
     // (minutes east of UTC); otherwise the real clock. Set before load().
     void setVirtualClock(double epochMs, int timeZoneMinutes);
 
+    // What the scripts of one frame may spend together: actions, and
+    // wall-clock milliseconds. Past either, the frame's remaining scripts
+    // are stopped (with a warning) and the movie plays on. By default 4
+    // million actions and one second.
+    void setScriptBudget(std::size_t actions, int milliseconds);
+
     // How many frames apart the seek snapshots are kept.
     static constexpr int snapshotInterval = 16;
 

@@ -277,10 +277,10 @@ Value slice(Vm& vm, const Value& self, Args& args)
 // where an array argument contributes its elements (one level only).
 Value concat(Vm& vm, const Value& self, Args& args)
 {
-    Elements e(vm, self);
+    // A `this` that is no array is itself the first element.
     std::vector<Value> out;
-    if (e.ok())
-        out = e.items();
+    if (ArrayObject* own = asArray(self))
+        out = own->elements;
     else if (!self.isNullish())
         out.push_back(self);
     for (const Value& a : args) {

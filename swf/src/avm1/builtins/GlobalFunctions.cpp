@@ -168,15 +168,17 @@ Value isFiniteFunction(Vm& vm, const Value&, Args& args)
     return Value::fromBool(std::isfinite(argNumber(vm, args, 0)));
 }
 
+// The player's escape keeps only ASCII letters and digits: unlike the
+// browsers' escape it also encodes @-_.*+/ ("(222) 515-1212" becomes
+// "%28222%29%20515%2D1212").
 bool keptByEscape(char16_t c)
 {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '@' || c == '-'
-        || c == '_' || c == '.' || c == '*' || c == '+' || c == '/';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
 }
 
-// escape(string): letters, digits and @-_.*+/ stay; every other character
-// becomes %XX of its bytes, UTF-8 from SWF 6 on, Latin-1 before (where a
-// character beyond Latin-1 still takes its UTF-8 bytes, losing nothing).
+// escape(string): every character but letters and digits becomes %XX of
+// its bytes, UTF-8 from SWF 6 on, Latin-1 before (where a character beyond
+// Latin-1 still takes its UTF-8 bytes, losing nothing).
 Value escape(Vm& vm, const Value&, Args& args)
 {
     const QString s = vm.toString(arg(args, 0));
