@@ -192,6 +192,10 @@ void Form1::LoadPlayList(const QString& fName, QTreeWidget& songList)
             rows.append(new QTreeWidgetItem(QStringList{std::move(item.name)}));
             paths.append(joinPath(StartFolder, item.reference));
         });
+    } catch (const PlaylistFormatError& e) {
+        addRead();
+        // Told like every other file failure: what went wrong, and the file.
+        throw FileError(fName, QString::fromUtf8(e.what()));
     } catch (...) {
         addRead();
         throw;

@@ -222,7 +222,8 @@ TEST_F(StartUp, PlaylistWithAnOddLineIsReportedAndKeepsTheCompletePairs)
         readerText = QString::fromUtf8(e.what());
     }
     ASSERT_FALSE(readerText.isEmpty());
-    EXPECT_EQ(platform_.asked()[0].text, readerText);
+    // The reader's words and the file, as every other file failure is told.
+    EXPECT_EQ(platform_.asked()[0].text, readerText + QStringLiteral(": ") + pathIn("PlayList.qev"));
     EXPECT_EQ(rowTexts(), (QStringList{"One", "Two"}));
     EXPECT_EQ(form.playList(), (QStringList{folder() + "/1.swf", folder() + "/2.swf"}));
 }
