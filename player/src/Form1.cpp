@@ -41,6 +41,22 @@ void switchOn(QTimer& timer)
         timer.start();
 }
 
+// The text of a row: the name on one line. A line feed inside a name would
+// make its row taller, and with rows of uniform height every row with it.
+QString oneLine(QString name)
+{
+    for (QChar& c : name) {
+        switch (c.unicode()) {
+        case u'\n': case u'\r': case u'\v': case u'\f': case 0x0085: case 0x2028: case 0x2029:
+            c = u' ';
+            break;
+        default:
+            break;
+        }
+    }
+    return name;
+}
+
 } // namespace
 
 Form1::Form1(Platform& platform, const MovieControlMaker& makeMovieControl, QWidget* parent)
@@ -189,7 +205,7 @@ void Form1::LoadPlayList(const QString& fName, QTreeWidget& songList)
     };
     try {
         readPlaylistFile(fName, codePage_, [&](PlaylistItem&& item) {
-            rows.append(new QTreeWidgetItem(QStringList{std::move(item.name)}));
+            rows.append(new QTreeWidgetItem(QStringList{oneLine(std::move(item.name))}));
             paths.append(joinPath(StartFolder, item.reference));
         });
     } catch (const PlaylistFormatError& e) {

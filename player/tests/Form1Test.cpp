@@ -241,6 +241,27 @@ TEST_F(StartUp, UnreadablePlaylistIsReportedWithItsPath)
     EXPECT_EQ(songList()->topLevelItemCount(), 0);
 }
 
+TEST_F(StartUp, ANameHoldingALineFeedShowsOnOneLineAndLeavesEveryRowItsHeight)
+{
+    writePlaylist({{QStringLiteral("Plain"), QStringLiteral("p.swf")}}, QStringLiteral("plain.qev"));
+    writePlaylist({{QStringLiteral("Two\nlines"), QStringLiteral("a.swf")},
+                   {QStringLiteral("Also\rbroken"), QStringLiteral("b.swf")},
+                   {QStringLiteral("Plain"), QStringLiteral("c.swf")}});
+    Form1& form = startPlayer();
+    ASSERT_TRUE(form.isVisible());
+    EXPECT_TRUE(platform_.asked().empty());
+    EXPECT_EQ(rowTexts(), (QStringList{"Two lines", "Also broken", "Plain"}));
+    QList<int> heights;
+    for (int row = 0; row < 3; ++row)
+        heights << songList()->visualItemRect(songList()->topLevelItem(row)).height();
+
+    // The height of a row in a list of one-line names only.
+    form.LoadPlayList(pathIn("plain.qev"), *songList());
+    const int plainHeight = songList()->visualItemRect(songList()->topLevelItem(0)).height();
+    ASSERT_GT(plainHeight, 0);
+    EXPECT_EQ(heights, (QList<int>{plainHeight, plainHeight, plainHeight}));
+}
+
 TEST_F(StartUp, LoadingAgainReplacesBothLists)
 {
     writePlaylist({{QStringLiteral("A"), QStringLiteral("a.swf")}, {QStringLiteral("B"), QStringLiteral("b.swf")}});
