@@ -3,8 +3,7 @@
 #include "PlayerTestSupport.h"
 
 #include <QAbstractButton>
-#include <QCoreApplication>
-#include <QFileInfo>
+#include <QApplication>
 #include <QHeaderView>
 #include <QScrollBar>
 #include <QLabel>
@@ -178,21 +177,19 @@ TEST_F(StartUp, FindsThePlaylistUnderAnotherLetterCase)
     EXPECT_EQ(rowTexts(), QStringList{"Only"});
 }
 
-TEST_F(StartUp, LooksOnlyInTheCurrentDirectoryNotBesideTheProgram)
+TEST_F(StartUp, LooksOnlyInTheCurrentDirectoryNotInAnotherFolder)
 {
-    // A playlist beside the program file, and none in the current directory.
-    const QString besideProgram = QCoreApplication::applicationDirPath() + QStringLiteral("/PlayList.qev");
-    ASSERT_FALSE(QFileInfo::exists(besideProgram));
+    // A playlist in another folder (where the program file might be), and
+    // none in the current directory. The other folder is a temporary one, so
+    // a run that crashes leaves nothing behind for later runs to trip over.
+    QTemporaryDir elsewhere;
+    ASSERT_TRUE(elsewhere.isValid());
     {
-        QFile file(besideProgram);
+        QFile file(elsewhere.filePath(QStringLiteral("PlayList.qev")));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(encodePlaylist({{QStringLiteral("Beside"), QStringLiteral("b.swf")}}, codePage()));
     }
-    struct Remove {
-        QString path;
-        ~Remove() { QFile::remove(path); }
-    } remove{besideProgram};
-    ASSERT_NE(QDir::currentPath(), QCoreApplication::applicationDirPath());
+    ASSERT_NE(QDir::currentPath(), elsewhere.path());
 
     EXPECT_FALSE(makeForm().Form_Load());
     EXPECT_EQ(platform_.messages(), std::vector<QString>{kMissingPlaylist});
