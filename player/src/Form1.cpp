@@ -95,6 +95,8 @@ void Form1::createControls(const MovieControlMaker& makeMovieControl)
     if (!Flash1 || !Flash1->widget())
         throw std::runtime_error("The movie control could not be created.");
     Flash1->widget()->setObjectName(QStringLiteral("Flash1"));
+    // Movies take keys: the movie area is reached with Tab and by a click.
+    Flash1->widget()->setFocusPolicy(Qt::StrongFocus);
 
     lstViewSongList = new QTreeWidget(this);
     lstViewSongList->setObjectName(QStringLiteral("lstViewSongList"));

@@ -121,6 +121,25 @@ TEST_F(Form1Window, StripShowsSixRaisedButtonsOnLightGrey)
     }
 }
 
+TEST_F(Form1Window, TheMovieAreaTakesTheFocusFirstAndWhenClickedAndTabLeadsToTheList)
+{
+    writePlaylist({{QStringLiteral("One"), QStringLiteral("1.swf")}});
+    Form1& form = startPlayer();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    QWidget* movie = child<QWidget>("Flash1");
+    EXPECT_TRUE(movie->focusPolicy() & Qt::TabFocus);
+    EXPECT_TRUE(movie->focusPolicy() & Qt::ClickFocus);
+    // First in the tab order: the window opens with the focus on the movie.
+    EXPECT_EQ(QApplication::focusWidget(), movie);
+
+    QTest::keyClick(movie, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), songList());
+    QTest::mouseClick(movie, Qt::LeftButton, {}, QPoint(100, 100));
+    EXPECT_EQ(QApplication::focusWidget(), movie);
+    EXPECT_TRUE(log_.calls.isEmpty());
+}
+
 class StartUp : public PlayerTest {};
 
 TEST_F(StartUp, WithoutPlaylistTellsSoAndNeverShowsTheWindow)
