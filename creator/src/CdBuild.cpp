@@ -160,7 +160,7 @@ void CdBuild::writeAutorunInf(const QString& projectFolder)
     const QByteArray content = autorunInf();
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        throw qev::FileError(path, file.errorString());
+        throw qev::FileError(path, qev::FileError::openErrorText(file, path));
     if (file.write(content) != content.size() || !file.flush()) {
         const QString text = file.errorString();
         file.cancelWriting();
