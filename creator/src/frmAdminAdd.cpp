@@ -23,6 +23,7 @@
 #include <QSessionManager>
 #include <QTreeWidget>
 
+#include <csignal>
 #include <vector>
 
 namespace {
@@ -142,6 +143,10 @@ void frmAdminAdd::connectHandlers()
 
 void frmAdminAdd::Form_Load()
 {
+    // Under a file size limit, a write that crosses it would otherwise end
+    // the program (SIGXFSZ) and lose the unsaved project; ignored, the write
+    // fails with EFBIG and is told like any other failed write.
+    std::signal(SIGXFSZ, SIG_IGN);
     StartFolder = QDir::currentPath();
     ProjectName = QStringLiteral("Untitled");
     setCaptionName(ProjectName);

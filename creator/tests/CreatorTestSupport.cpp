@@ -6,6 +6,11 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <linux/capability.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 void CreatorTest::SetUp()
 {
     // Playlists in these tests are in code page 1252.
@@ -119,4 +124,59 @@ void writeBytes(const QString& path, const QByteArray& bytes)
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+namespace {
+
+constexpr unsigned kOverrides = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER);
+
+bool capabilities(__user_cap_data_struct (&data)[2], bool set)
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    return ::syscall(set ? SYS_capset : SYS_capget, &header, data) == 0;
+}
+
+} // namespace
+
+PermissionBitsApply::PermissionBitsApply()
+{
+    __user_cap_data_struct data[2] = {};
+    if (!capabilities(data, false))
+        return;
+    effective_ = data[0].effective;
+    if ((effective_ & kOverrides) == 0) {
+        active_ = true;
+        return;
+    }
+    data[0].effective &= ~kOverrides;
+    dropped_ = capabilities(data, true);
+    active_ = dropped_;
+}
+
+PermissionBitsApply::~PermissionBitsApply()
+{
+    if (!dropped_)
+        return;
+    __user_cap_data_struct data[2] = {};
+    if (capabilities(data, false)) {
+        data[0].effective = effective_;
+        capabilities(data, true);
+    }
+}
+
+FileSizeLimit::FileSizeLimit(qint64 limit)
+{
+    rlimit old{};
+    EXPECT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    saved_[0] = qint64(old.rlim_cur);
+    saved_[1] = qint64(old.rlim_max);
+    rlimit small = old;
+    small.rlim_cur = rlim_t(limit);
+    EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    const rlimit old{rlim_t(saved_[0]), rlim_t(saved_[1])};
+    ::setrlimit(RLIMIT_FSIZE, &old);
 }

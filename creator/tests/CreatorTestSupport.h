@@ -49,6 +49,37 @@ protected:
     std::unique_ptr<frmAdminAdd> window;
 };
 
+// While alive, file permission bits stop this thread even when the tests run
+// as root: the capabilities that override them are taken out of the
+// thread's effective set, and put back when it goes.
+class PermissionBitsApply {
+public:
+    PermissionBitsApply();
+    ~PermissionBitsApply();
+    PermissionBitsApply(const PermissionBitsApply&) = delete;
+    PermissionBitsApply& operator=(const PermissionBitsApply&) = delete;
+    // False when the capabilities could not be dropped.
+    bool active() const { return active_; }
+
+private:
+    unsigned effective_ = 0;
+    bool dropped_ = false;
+    bool active_ = false;
+};
+
+// Runs with a file size limit of limit bytes, put back when it goes. The
+// signal a write past the limit raises is left as the program set it.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(qint64 limit);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    qint64 saved_[2] = {};
+};
+
 // The name prompt's script: type text (setText keeps any character) and press OK.
 std::function<void(QDialog*)> typeAndOk(const QString& text);
 // The name prompt's script: press Cancel.

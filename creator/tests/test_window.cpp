@@ -3,6 +3,7 @@
 #include "CreatorTestSupport.h"
 
 #include "PictureButton.h"
+#include "qev/FileError.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,6 +15,7 @@
 #include <QScrollBar>
 #include <QTreeWidget>
 
+#include <cerrno>
 #include <csignal>
 #include <ostream>
 #include <sys/resource.h>
@@ -787,6 +789,30 @@ TEST_F(CreatorTest, FailedSaveLeavesTheEarlierFileAndTheStateAsTheyWere)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"kept.qev"});
     EXPECT_FALSE(window->ProjectSaved);
     window->ProjectSaved = true;
+}
+
+TEST_F(CreatorTest, SavePastAFileSizeLimitIsToldAndTheProgramGoesOn)
+{
+    add("/m/a.swf", "A");
+    save(pathIn("kept.qev"));
+    const QByteArray before = readBytes(pathIn("kept.qev"));
+    add("/m/a-much-longer-path-that-will-not-fit/movie.swf", "A longer name than the limit allows");
+    platform.clearAsked();
+    {
+        // What a write past the limit does is left to the program.
+        const FileSizeLimit limit(before.size() + 4);
+        save(pathIn("kept.qev"));
+    }
+    EXPECT_EQ(platform.messages(),
+              std::vector<QString>{qev::FileError::errnoText(EFBIG) + ": " + pathIn("kept.qev")});
+    EXPECT_EQ(readBytes(pathIn("kept.qev")), before);
+    EXPECT_FALSE(window->ProjectSaved);
+
+    // The window goes on, with its work: without the limit the save succeeds.
+    save(pathIn("kept.qev"));
+    EXPECT_TRUE(window->ProjectSaved);
+    EXPECT_EQ(rows().size(), 2u);
+    EXPECT_GT(readBytes(pathIn("kept.qev")).size(), before.size());
 }
 
 TEST_F(CreatorTest, SaveIntoAReadOnlyFolderIsReported)
