@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <limits>
+
 frmItem::frmItem(qev::Platform& platform, QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
                          | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
@@ -29,6 +31,9 @@ void frmItem::createControls()
 {
     txtItemName = new QLineEdit(this);
     txtItemName->setObjectName(QStringLiteral("txtItemName"));
+    // Names have no length limit anywhere else; the box's default would cut
+    // a typed or pasted name at 32,767 characters.
+    txtItemName->setMaxLength(std::numeric_limits<int>::max());
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setDefault(true);

@@ -2,7 +2,10 @@
 // answer, and its life as one hidden dialog reused by both commands.
 #include "CreatorTestSupport.h"
 
+#include <QClipboard>
 #include <QFontMetrics>
+#include <QGuiApplication>
+#include <QWindow>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -147,6 +150,26 @@ TEST_F(CreatorTest, NamePromptIsCreatedOnFirstUseAndReusedHidden)
     const auto modals = platform.asked(qev::ScriptedPlatform::Asked::Modal);
     ASSERT_EQ(modals.size(), 2u);
     EXPECT_EQ(modals[0].caption, "QEV Menu Creator");
+    window->ProjectSaved = true;
+}
+
+TEST_F(CreatorTest, NamesLongerThan32767CharactersAreKeptWholeTypedOrPasted)
+{
+    const QString typed(40000, u't');
+    add("/m/a.swf", typed);
+    const QString pasted = QString(20000, u'p') + QString(20001, u'q');
+    QGuiApplication::clipboard()->setText(pasted);
+    platform.answerOpenFile("/m/b.swf");
+    platform.answerModal([](QDialog* dialog) {
+        auto* box = dialog->findChild<QLineEdit*>("txtItemName");
+        box->paste();
+        QTest::mouseClick(dialog->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+    });
+    window->cmdAdd->click();
+    EXPECT_TRUE(platform.messages().empty());
+    ASSERT_EQ(rows().size(), 2u);
+    EXPECT_EQ(rows()[0].first, typed);
+    EXPECT_EQ(rows()[1].first, pasted);
     window->ProjectSaved = true;
 }
 
