@@ -5,6 +5,7 @@
 
 #include <QGuiApplication>
 #include <QFontMetrics>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -19,6 +20,9 @@ frmItem::frmItem(qev::Platform& platform, QWidget* owner)
 {
     setObjectName(QStringLiteral("frmItem"));
     setWindowTitle(QStringLiteral("QEV Menu Creator"));
+    // A prompt shows no icon of its own; set empty, it does not take the
+    // main window's.
+    setWindowIcon(QIcon());
     // Hidden between uses, it must never be what keeps the program running.
     setAttribute(Qt::WA_QuitOnClose, false);
     setModal(true);

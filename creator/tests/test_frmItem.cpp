@@ -153,6 +153,22 @@ TEST_F(CreatorTest, NamePromptIsCreatedOnFirstUseAndReusedHidden)
     window->ProjectSaved = true;
 }
 
+TEST_F(CreatorTest, TheNamePromptShowsNoIcon)
+{
+    ASSERT_FALSE(window->windowIcon().isNull());
+    bool shown = false;
+    platform.answerOpenFile("/m/a.swf");
+    platform.answerModal([&](QDialog* dialog) {
+        shown = true;
+        EXPECT_TRUE(dialog->windowIcon().isNull());
+        ASSERT_NE(dialog->windowHandle(), nullptr);
+        EXPECT_TRUE(dialog->windowHandle()->icon().isNull());
+        QTest::mouseClick(dialog->findChild<QPushButton*>("cmdCancel"), Qt::LeftButton);
+    });
+    window->cmdAdd->click();
+    EXPECT_TRUE(shown);
+}
+
 TEST_F(CreatorTest, NamesLongerThan32767CharactersAreKeptWholeTypedOrPasted)
 {
     const QString typed(40000, u't');
