@@ -62,6 +62,36 @@ bool isRegularFile(const QString& path)
     return QFileInfo(path).isFile();
 }
 
+// Why path cannot be opened for reading, in the system's words; "" when it
+// can. Opening is the test, so permission bits, access lists and the like
+// all count as the copy will meet them.
+QString readProblem(const QString& path)
+{
+    const int fd = ::open(nativePath(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return qev::FileError::errnoText(errno);
+    ::close(fd);
+    return {};
+}
+
+// Removes a partly written copy when the copy leaves early.
+class PartialFile {
+public:
+    explicit PartialFile(QByteArray path) : path_(std::move(path)) {}
+    ~PartialFile()
+    {
+        if (!path_.isEmpty())
+            ::unlink(path_.constData());
+    }
+    PartialFile(const PartialFile&) = delete;
+    PartialFile& operator=(const PartialFile&) = delete;
+    // The copy is complete and has its own name now.
+    void keep() { path_.clear(); }
+
+private:
+    QByteArray path_;
+};
+
 } // namespace
 
 const QStringList& CdBuild::fixedFiles()
@@ -97,6 +127,12 @@ QStringList CdBuild::problems() const
             reported.insert(path);
             continue;
         }
+        if (const QString why = readProblem(path); !why.isEmpty()) {
+            if (!reported.contains(path))
+                problems << QStringLiteral("The movie file cannot be read (%1): %2").arg(why, path);
+            reported.insert(path);
+            continue;
+        }
         const QString name = qev::fileNameOf(path);
         const QString key = name.toCaseFolded();
         if (reserved.contains(name, Qt::CaseInsensitive)) {
@@ -125,6 +161,9 @@ QStringList CdBuild::problems() const
         const QString path = qev::joinPath(startFolder_, name);
         if (!isRegularFile(path))
             problems << QStringLiteral("The start folder lacks the file %1: %2").arg(name, path);
+        else if (const QString why = readProblem(path); !why.isEmpty())
+            problems << QStringLiteral("The file %1 of the start folder cannot be read (%2): %3")
+                            .arg(name, why, path);
     }
     return problems;
 }

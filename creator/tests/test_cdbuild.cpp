@@ -3,6 +3,7 @@
 // and the failures.
 #include "CdBuild.h"
 #include "CreatorTestSupport.h"
+#include "qev/FileError.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,6 +15,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+
+#include <cerrno>
 
 namespace {
 
@@ -287,6 +290,31 @@ TEST_F(CdBuildTest, ProgressIsShownWithoutACancelButton)
     EXPECT_EQ(readBytes(pathIn("discs/Untitled/big.swf")), readBytes(big));
     EXPECT_EQ(platform.messages(), std::vector<QString>{"Project was created successfully"});
     EXPECT_EQ(window->findChild<QProgressDialog*>("buildProgress"), nullptr);
+}
+
+TEST_F(CdBuildTest, UnreadableMoviesAndFixedFilesAreFoundBeforeAnythingIsWritten)
+{
+    add(movieA, "Intro");
+    add(movieB, "Credits");
+    ASSERT_TRUE(QFile::setPermissions(movieB, {}));
+    ASSERT_TRUE(QFile::setPermissions(pathIn("start/COMDLG32.OCX"), {}));
+    platform.clearAsked();
+    {
+        const PermissionBitsApply permissions;
+        ASSERT_TRUE(permissions.active());
+        QFile probe(movieB);
+        ASSERT_FALSE(probe.open(QIODevice::ReadOnly));
+        build(pathIn("discs"));
+    }
+    const auto shown = platform.messages();
+    ASSERT_EQ(shown.size(), 1u);
+    const QString denied = qev::FileError::errnoText(EACCES);
+    EXPECT_TRUE(shown[0].contains(movieB)) << shown[0].toStdString();
+    EXPECT_TRUE(shown[0].contains(pathIn("start/COMDLG32.OCX")));
+    EXPECT_EQ(shown[0].count(denied), 2);
+    EXPECT_FALSE(shown[0].contains(movieA));
+    EXPECT_TRUE(QDir(pathIn("discs")).isEmpty());
+    window->ProjectSaved = true;
 }
 
 } // namespace
