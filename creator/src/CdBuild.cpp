@@ -209,7 +209,8 @@ void CdBuild::writeAutorunInf(const QString& projectFolder)
         throw qev::FileError(path, file.errorString());
 }
 
-void CdBuild::copyFiles(const QString& projectFolder, const Progress& progress) const
+void CdBuild::copyFiles(const QString& projectFolder, const Progress& progress,
+                        QStringList& written) const
 {
     const qint64 total = bytesToCopy();
     qint64 done = 0;
@@ -222,15 +223,18 @@ void CdBuild::copyFiles(const QString& projectFolder, const Progress& progress) 
             done += QFileInfo(source).size();
             continue;
         }
-        copyReplacing(source, target, done, total, progress);
+        if (copyReplacing(source, target, done, total, progress))
+            written << target;
         copied.insert(key);
     }
-    for (const QString& name : fixedFiles())
-        copyReplacing(qev::joinPath(startFolder_, name), qev::joinPath(projectFolder, name), done,
-                      total, progress);
+    for (const QString& name : fixedFiles()) {
+        const QString target = qev::joinPath(projectFolder, name);
+        if (copyReplacing(qev::joinPath(startFolder_, name), target, done, total, progress))
+            written << target;
+    }
 }
 
-void copyReplacing(const QString& source, const QString& target, qint64& done, qint64 total,
+bool copyReplacing(const QString& source, const QString& target, qint64& done, qint64 total,
                    const CdBuild::Progress& progress)
 {
     const QString name = qev::fileNameOf(target);
@@ -248,13 +252,19 @@ void copyReplacing(const QString& source, const QString& target, qint64& done, q
         done += from.st_size;
         if (progress)
             progress(name, done, total);
-        return;
+        return false;
     }
 
-    Descriptor out(::open(nativePath(target).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
-                          0600));
+    // The copy is written under a temporary name beside the target and takes
+    // the target's name only when complete: a failed copy (disk full) never
+    // leaves a truncated file that looks whole, nor spoils an earlier one.
+    const qsizetype slash = target.lastIndexOf(u'/');
+    QByteArray temporary =
+        nativePath(target.left(slash + 1) + u'.' + name + QStringLiteral(".XXXXXX"));
+    Descriptor out(::mkostemp(temporary.data(), O_CLOEXEC));
     if (out.get() < 0)
         raise(target, errno);
+    PartialFile partial(temporary);
     if (progress)
         progress(name, done, total);
 
@@ -305,6 +315,10 @@ void copyReplacing(const QString& source, const QString& target, qint64& done, q
         raise(target, errno);
     if (out.close() != 0)
         raise(target, errno);
+    if (::rename(temporary.constData(), nativePath(target).constData()) != 0)
+        raise(target, errno);
+    partial.keep();
+    return true;
 }
 
 } // namespace creator

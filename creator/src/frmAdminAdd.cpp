@@ -437,15 +437,35 @@ void frmAdminAdd::cmdSave_Click()
     }
 
     const QString project = creator::CdBuild::makeProjectFolder(folder, ProjectName);
-    SavePlayList(qev::joinPath(project, QStringLiteral("PlayList.qev")), true);
-    creator::CdBuild::writeAutorunInf(project);
-    {
+    // Every file that is complete in the project folder, for the message
+    // should the build fail part-way.
+    QStringList written;
+    try {
+        const QString playlist = qev::joinPath(project, QStringLiteral("PlayList.qev"));
+        SavePlayList(playlist, true);
+        written << playlist;
+        creator::CdBuild::writeAutorunInf(project);
+        written << qev::joinPath(project, QStringLiteral("autorun.inf"));
         BuildProgress progress(this, buildProgressDelayMs_);
-        build.copyFiles(project, [&progress](const QString& fileName, qint64 done, qint64 total) {
-            progress.update(fileName, done, total);
-        });
+        build.copyFiles(
+            project,
+            [&progress](const QString& fileName, qint64 done, qint64 total) {
+                progress.update(fileName, done, total);
+            },
+            written);
+    } catch (const qev::FileError& e) {
+        showError(e.message() + QStringLiteral("\n\n") + writtenBeforeFailure(written));
+        return;
     }
     platform_.message(this, creator::AppTitle, QStringLiteral("Project was created successfully"));
+}
+
+QString frmAdminAdd::writtenBeforeFailure(const QStringList& written)
+{
+    if (written.isEmpty())
+        return QStringLiteral("The autorun CD was not made; no file was written.");
+    return QStringLiteral("The autorun CD was not made. These files were written before the failure:\n")
+        + written.join(u'\n');
 }
 
 // ---- Playlist operations ----------------------------------------------------

@@ -111,6 +111,8 @@ private:
     void selectRow(int row, bool scrollIntoView);
     QTreeWidgetItem* makeRow(const QString& name, const QString& path) const;
     void moveSelectedRow(int step);
+    // The part of a failed build's message that tells which files it wrote.
+    static QString writtenBeforeFailure(const QStringList& written);
 
     qev::Platform& platform_;
     qev::CodePage codePage_;

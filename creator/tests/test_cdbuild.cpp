@@ -317,4 +317,46 @@ TEST_F(CdBuildTest, UnreadableMoviesAndFixedFilesAreFoundBeforeAnythingIsWritten
     window->ProjectSaved = true;
 }
 
+TEST_F(CdBuildTest, ACopyThatFailsLeavesNoPartFileKeepsTheEarlierOneAndTellsWhatWasWritten)
+{
+    add(movieA, "Intro");
+    add(movieB, "Credits");
+    const QString disc = pathIn("discs/Untitled");
+    const QStringList written = {disc + "/PlayList.qev", disc + "/autorun.inf", disc + "/intro.swf"};
+    const auto expectFailedCopy = [&] {
+        const auto shown = platform.messages();
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_TRUE(shown[0].startsWith(qev::FileError::errnoText(EFBIG) + ": " + disc + "/Credits.swf\n"))
+            << shown[0].toStdString();
+        for (const QString& path : written)
+            EXPECT_TRUE(shown[0].contains(path + (path == written.last() ? "" : "\n"))) << path.toStdString();
+        EXPECT_FALSE(shown[0].contains("autorun.exe"));
+        platform.clearAsked();
+    };
+
+    // A movie larger than the file size limit lets through, into a new folder.
+    {
+        const FileSizeLimit limit(40000);
+        build(pathIn("discs"));
+    }
+    expectFailedCopy();
+    EXPECT_EQ(filesIn("discs/Untitled"), (QStringList{"PlayList.qev", "autorun.inf", "intro.swf"}));
+
+    // A whole disc, then the movie grown past the limit: the copy on the
+    // disc stays the earlier, complete one.
+    build(pathIn("discs"));
+    ASSERT_EQ(platform.messages(), std::vector<QString>{"Project was created successfully"});
+    platform.clearAsked();
+    const QByteArray earlier = readBytes(disc + "/Credits.swf");
+    const QStringList earlierFiles = filesIn("discs/Untitled");
+    makeMovie("other/Credits.swf", 90000);
+    {
+        const FileSizeLimit limit(80000);
+        build(pathIn("discs"));
+    }
+    expectFailedCopy();
+    EXPECT_EQ(readBytes(disc + "/Credits.swf"), earlier);
+    EXPECT_EQ(filesIn("discs/Untitled"), earlierFiles);
+}
+
 } // namespace
