@@ -1,4 +1,4 @@
-#include "Form1.h"
+#include "PlayerWindow.h"
 
 #include "ClickArea.h"
 #include "FrameStep.h"
@@ -59,7 +59,7 @@ QString oneLine(QString name)
 
 } // namespace
 
-Form1::Form1(Platform& platform, const MovieControlMaker& makeMovieControl, QWidget* parent)
+PlayerWindow::PlayerWindow(Platform& platform, const MovieControlMaker& makeMovieControl, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
                           | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
     , platform_(platform)
@@ -75,63 +75,63 @@ Form1::Form1(Platform& platform, const MovieControlMaker& makeMovieControl, QWid
     connectHandlers();
 }
 
-Form1::~Form1() = default;
+PlayerWindow::~PlayerWindow() = default;
 
-void Form1::createControls(const MovieControlMaker& makeMovieControl)
+void PlayerWindow::createControls(const MovieControlMaker& makeMovieControl)
 {
     // Pictures first: the movie area and the list lie above them where they meet.
-    Image1 = new QLabel(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setPixmap(toolbarStripPicture());
+    toolbarStrip_ = new QLabel(this);
+    toolbarStrip_->setObjectName(QStringLiteral("Image1"));
+    toolbarStrip_->setPixmap(toolbarStripPicture());
 
-    ClickArea** areas[] = {&Image2, &Image3, &Image4, &Image5, &Image6, &Image7};
+    ClickArea** areas[] = {&playButton_, &pauseButton_, &stopButton_, &rewindButton_, &fastForwardButton_, &restartButton_};
     int number = 2;
     for (ClickArea** area : areas) {
         *area = new ClickArea(this);
         (*area)->setObjectName(QStringLiteral("Image%1").arg(number++));
     }
 
-    Flash1 = makeMovieControl(this);
-    if (!Flash1 || !Flash1->widget())
+    movie_ = makeMovieControl(this);
+    if (!movie_ || !movie_->widget())
         throw std::runtime_error("The movie control could not be created.");
-    Flash1->widget()->setObjectName(QStringLiteral("Flash1"));
+    movie_->widget()->setObjectName(QStringLiteral("Flash1"));
     // Movies take keys: the movie area is reached with Tab and by a click.
-    Flash1->widget()->setFocusPolicy(Qt::StrongFocus);
+    movie_->widget()->setFocusPolicy(Qt::StrongFocus);
 
-    lstViewSongList = new QTreeWidget(this);
-    lstViewSongList->setObjectName(QStringLiteral("lstViewSongList"));
-    lstViewSongList->setColumnCount(1);
-    lstViewSongList->setHeaderLabels({QStringLiteral("Item")});
-    lstViewSongList->setRootIsDecorated(false);
-    lstViewSongList->setItemsExpandable(false);
-    lstViewSongList->setSortingEnabled(false);
-    lstViewSongList->setUniformRowHeights(true);
-    lstViewSongList->setSelectionMode(QAbstractItemView::SingleSelection);
-    lstViewSongList->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lstViewSongList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    movieList_ = new QTreeWidget(this);
+    movieList_->setObjectName(QStringLiteral("lstViewSongList"));
+    movieList_->setColumnCount(1);
+    movieList_->setHeaderLabels({QStringLiteral("Item")});
+    movieList_->setRootIsDecorated(false);
+    movieList_->setItemsExpandable(false);
+    movieList_->setSortingEnabled(false);
+    movieList_->setUniformRowHeights(true);
+    movieList_->setSelectionMode(QAbstractItemView::SingleSelection);
+    movieList_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    movieList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // The one column spans the list's visible width, so no sideways scroll
     // bar appears; names too long for it are cut short with an ellipsis.
-    lstViewSongList->header()->setStretchLastSection(true);
-    lstViewSongList->header()->setSectionsMovable(false);
+    movieList_->header()->setStretchLastSection(true);
+    movieList_->header()->setSectionsMovable(false);
     // Verdana where it is installed; the toolkit picks the nearest font elsewhere.
     QFont font(QStringLiteral("Verdana"));
     font.setPointSizeF(9.75);
     font.setWeight(QFont::Normal);
-    lstViewSongList->setFont(font);
+    movieList_->setFont(font);
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer2 = new QTimer(this);
-    Timer2->setObjectName(QStringLiteral("Timer2"));
-    for (QTimer* timer : {Timer1, Timer2})
+    rewindTimer_ = new QTimer(this);
+    rewindTimer_->setObjectName(QStringLiteral("Timer1"));
+    fastForwardTimer_ = new QTimer(this);
+    fastForwardTimer_->setObjectName(QStringLiteral("Timer2"));
+    for (QTimer* timer : {rewindTimer_, fastForwardTimer_})
         timer->setInterval(10);
 }
 
-void Form1::placeControls()
+void PlayerWindow::placeControls()
 {
-    Flash1->widget()->setGeometry(0, 0, px(7620), px(6975));
-    lstViewSongList->setGeometry(px(7620), 0, px(2950), px(6975));
-    Image1->setGeometry(0, px(6960), px(10590), px(690));
+    movie_->widget()->setGeometry(0, 0, px(7620), px(6975));
+    movieList_->setGeometry(px(7620), 0, px(2950), px(6975));
+    toolbarStrip_->setGeometry(0, px(6960), px(10590), px(690));
 
     struct Place {
         ClickArea* area;
@@ -139,31 +139,31 @@ void Form1::placeControls()
         int width;
     };
     const Place places[] = {
-        {Image2, 105, 540}, {Image3, 735, 540}, {Image4, 1365, 540},
-        {Image5, 1995, 645}, {Image6, 2730, 540}, {Image7, 3360, 540},
+        {playButton_, 105, 540}, {pauseButton_, 735, 540}, {stopButton_, 1365, 540},
+        {rewindButton_, 1995, 645}, {fastForwardButton_, 2730, 540}, {restartButton_, 3360, 540},
     };
     for (const Place& place : places)
         place.area->setGeometry(px(place.left), px(6960), px(place.width), px(645));
 
-    setTabOrder(Flash1->widget(), lstViewSongList);
+    setTabOrder(movie_->widget(), movieList_);
 }
 
-void Form1::connectHandlers()
+void PlayerWindow::connectHandlers()
 {
     // The list reacts to a mouse click on a row, after the click has moved
     // the selection; keys and clicks on empty space have no handler.
-    connect(lstViewSongList, &QTreeWidget::itemClicked, this, &Form1::lstViewSongList_Click);
-    connect(Image2, &ClickArea::clicked, this, &Form1::Image2_Click);
-    connect(Image3, &ClickArea::clicked, this, &Form1::Image3_Click);
-    connect(Image4, &ClickArea::clicked, this, &Form1::Image4_Click);
-    connect(Image5, &ClickArea::clicked, this, &Form1::Image5_Click);
-    connect(Image6, &ClickArea::clicked, this, &Form1::Image6_Click);
-    connect(Image7, &ClickArea::clicked, this, &Form1::Image7_Click);
-    connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
-    connect(Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
+    connect(movieList_, &QTreeWidget::itemClicked, this, &PlayerWindow::movieListClicked);
+    connect(playButton_, &ClickArea::clicked, this, &PlayerWindow::playClicked);
+    connect(pauseButton_, &ClickArea::clicked, this, &PlayerWindow::pauseClicked);
+    connect(stopButton_, &ClickArea::clicked, this, &PlayerWindow::stopClicked);
+    connect(rewindButton_, &ClickArea::clicked, this, &PlayerWindow::rewindClicked);
+    connect(fastForwardButton_, &ClickArea::clicked, this, &PlayerWindow::fastForwardClicked);
+    connect(restartButton_, &ClickArea::clicked, this, &PlayerWindow::restartClicked);
+    connect(rewindTimer_, &QTimer::timeout, this, &PlayerWindow::rewindTick);
+    connect(fastForwardTimer_, &QTimer::timeout, this, &PlayerWindow::fastForwardTick);
 }
 
-void Form1::runHandler(QWidget* owner, const std::function<void()>& handler)
+void PlayerWindow::runHandler(QWidget* owner, const std::function<void()>& handler)
 {
     QString failure;
     try {
@@ -177,10 +177,10 @@ void Form1::runHandler(QWidget* owner, const std::function<void()>& handler)
     platform_.message(owner, kProgramTitle, failure);
 }
 
-bool Form1::Form_Load()
+bool PlayerWindow::loadStartFolder()
 {
-    StartFolder = QDir::currentPath();
-    const std::optional<QString> playlist = findRegularFile(joinPath(StartFolder, u"PlayList.qev"));
+    startFolder_ = QDir::currentPath();
+    const std::optional<QString> playlist = findRegularFile(joinPath(startFolder_, u"PlayList.qev"));
     if (!playlist) {
         platform_.message(nullptr, kProgramTitle,
                           QStringLiteral("QEV Project incorrect: PlayList file is not found."));
@@ -188,14 +188,14 @@ bool Form1::Form_Load()
     }
     // A playlist that fails part-way is reported; the window still opens
     // with the items read before the failure.
-    runHandler(nullptr, [&] { LoadPlayList(*playlist, *lstViewSongList); });
+    runHandler(nullptr, [&] { loadPlaylist(*playlist, *movieList_); });
     return true;
 }
 
-void Form1::LoadPlayList(const QString& fName, QTreeWidget& songList)
+void PlayerWindow::loadPlaylist(const QString& fName, QTreeWidget& songList)
 {
     songList.clear();
-    PlayList.clear();
+    moviePaths_.clear();
     // The rows go into the list in one insertion, which lays the list out
     // once instead of once per row; the pairs read before a failure are
     // still added before the failure is passed on.
@@ -203,12 +203,12 @@ void Form1::LoadPlayList(const QString& fName, QTreeWidget& songList)
     QStringList paths;
     const auto addRead = [&] {
         songList.addTopLevelItems(std::exchange(rows, {}));
-        PlayList.append(std::exchange(paths, {}));
+        moviePaths_.append(std::exchange(paths, {}));
     };
     try {
         readPlaylistFile(fName, codePage_, [&](PlaylistItem&& item) {
             rows.append(new QTreeWidgetItem(QStringList{oneLine(std::move(item.name))}));
-            paths.append(joinPath(StartFolder, item.reference));
+            paths.append(joinPath(startFolder_, item.reference));
         });
     } catch (const PlaylistFormatError& e) {
         addRead();
@@ -221,91 +221,91 @@ void Form1::LoadPlayList(const QString& fName, QTreeWidget& songList)
     addRead();
 }
 
-void Form1::lstViewSongList_Click()
+void PlayerWindow::movieListClicked()
 {
     runHandler(this, [this] {
-        if (lstViewSongList->topLevelItemCount() == 0)
+        if (movieList_->topLevelItemCount() == 0)
             return;
-        const QModelIndexList selected = lstViewSongList->selectionModel()->selectedRows();
+        const QModelIndexList selected = movieList_->selectionModel()->selectedRows();
         if (selected.isEmpty())
             return;
         const qsizetype row = selected.constFirst().row();
-        if (row >= PlayList.size())
+        if (row >= moviePaths_.size())
             return; // a row without a movie path cannot be played
-        Flash1->Stop();
-        const QString path = PlayList.at(row);
+        movie_->Stop();
+        const QString path = moviePaths_.at(row);
         const std::optional<QString> movie = findRegularFile(path);
         if (!movie) {
             platform_.message(this, kProgramTitle, QStringLiteral("File ") + path + QStringLiteral(" not found."));
             return;
         }
-        Flash1->Movie(*movie);
-        Flash1->Play();
+        movie_->Movie(*movie);
+        movie_->Play();
     });
 }
 
-void Form1::Image2_Click()
+void PlayerWindow::playClicked()
 {
     runHandler(this, [this] {
-        Timer1->stop();
-        Timer2->stop();
-        Flash1->Play();
+        rewindTimer_->stop();
+        fastForwardTimer_->stop();
+        movie_->Play();
     });
 }
 
-void Form1::Image3_Click()
+void PlayerWindow::pauseClicked()
 {
-    runHandler(this, [this] { Flash1->Stop(); });
+    runHandler(this, [this] { movie_->Stop(); });
 }
 
-void Form1::Image4_Click()
+void PlayerWindow::stopClicked()
 {
     runHandler(this, [this] {
-        Flash1->Stop();
-        Flash1->FrameNum(0);
+        movie_->Stop();
+        movie_->FrameNum(0);
     });
 }
 
-void Form1::Image5_Click()
+void PlayerWindow::rewindClicked()
 {
     runHandler(this, [this] {
-        Flash1->Stop();
-        switchOn(*Timer1);
+        movie_->Stop();
+        switchOn(*rewindTimer_);
     });
 }
 
-void Form1::Image6_Click()
+void PlayerWindow::fastForwardClicked()
 {
     runHandler(this, [this] {
-        Flash1->Stop();
-        switchOn(*Timer2);
+        movie_->Stop();
+        switchOn(*fastForwardTimer_);
     });
 }
 
-void Form1::Image7_Click()
+void PlayerWindow::restartClicked()
 {
     runHandler(this, [this] {
-        Flash1->Stop();
-        Flash1->FrameNum(0);
-        Flash1->Play();
+        movie_->Stop();
+        movie_->FrameNum(0);
+        movie_->Play();
     });
 }
 
-void Form1::Timer1_Timer()
+void PlayerWindow::rewindTick()
 {
-    stepFrames(*Timer1, -2);
+    stepFrames(*rewindTimer_, -2);
 }
 
-void Form1::Timer2_Timer()
+void PlayerWindow::fastForwardTick()
 {
-    stepFrames(*Timer2, +2);
+    stepFrames(*fastForwardTimer_, +2);
 }
 
-void Form1::stepFrames(QTimer& timer, int step)
+void PlayerWindow::stepFrames(QTimer& timer, int step)
 {
     runHandler(this, [&] {
         try {
-            Flash1->FrameNum(steppedFrame(Flash1->FrameNum(), step));
+            movie_->FrameNum(steppedFrame(movie_->FrameNum(), step));
         } catch (...) {
             // One report, not one every 10 ms.
             timer.stop();
