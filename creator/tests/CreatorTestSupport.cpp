@@ -16,7 +16,7 @@ void CreatorTest::SetUp()
     // Playlists in these tests are in code page 1252.
     qputenv("LC_ALL", "C.UTF-8");
     ASSERT_TRUE(dir.isValid());
-    window = std::make_unique<frmAdminAdd>(platform);
+    window = std::make_unique<CreatorWindow>(platform);
     window->show();
 }
 
@@ -30,19 +30,19 @@ void CreatorTest::add(const QString& path, const QString& name)
 {
     platform.answerOpenFile(path);
     platform.answerModal(typeAndOk(name));
-    window->cmdAdd->click();
+    window->addButton->click();
 }
 
 void CreatorTest::save(const QString& path)
 {
     platform.answerSaveFile(path);
-    window->cmdSaveList->click();
+    window->saveProjectButton->click();
 }
 
 void CreatorTest::load(const QString& path)
 {
     platform.answerOpenFile(path);
-    window->cmdOpenList->click();
+    window->openProjectButton->click();
 }
 
 void CreatorTest::fillRows(int count)
@@ -55,13 +55,13 @@ void CreatorTest::fillRows(int count)
         item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
         items.append(item);
     }
-    window->lstViewSongList->addTopLevelItems(items);
+    window->movieList->addTopLevelItems(items);
 }
 
 std::vector<Row> CreatorTest::rows() const
 {
     std::vector<Row> result;
-    const QTreeWidget* list = window->lstViewSongList;
+    const QTreeWidget* list = window->movieList;
     for (int i = 0; i < list->topLevelItemCount(); ++i) {
         EXPECT_EQ(list->topLevelItem(i)->columnCount(), 2);
         result.emplace_back(list->topLevelItem(i)->text(0), list->topLevelItem(i)->text(1));
@@ -71,11 +71,11 @@ std::vector<Row> CreatorTest::rows() const
 
 int CreatorTest::selected() const
 {
-    const auto items = window->lstViewSongList->selectedItems();
+    const auto items = window->movieList->selectedItems();
     if (items.isEmpty())
         return -1;
     EXPECT_EQ(items.size(), 1);
-    return window->lstViewSongList->indexOfTopLevelItem(items.constFirst());
+    return window->movieList->indexOfTopLevelItem(items.constFirst());
 }
 
 QTemporaryDir acceptedTemporaryDir()

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "PictureButton.h"
-#include "frmAdminAdd.h"
-#include "frmItem.h"
+#include "CreatorWindow.h"
+#include "ItemNameDialog.h"
 #include "qev/ScriptedPlatform.h"
 
 #include <QByteArray>
@@ -46,7 +46,7 @@ protected:
 
     QTemporaryDir dir = acceptedTemporaryDir();
     qev::ScriptedPlatform platform;
-    std::unique_ptr<frmAdminAdd> window;
+    std::unique_ptr<CreatorWindow> window;
 };
 
 // While alive, file permission bits stop this thread even when the tests run

@@ -52,7 +52,7 @@ protected:
         QDir::setCurrent(pathIn("start"));
         CreatorTest::SetUp();
         QDir::setCurrent(previous);
-        ASSERT_EQ(window->StartFolder, pathIn("start"));
+        ASSERT_EQ(window->startFolder(), pathIn("start"));
     }
 
     QString makeMovie(const QString& relative, int size)
@@ -68,7 +68,7 @@ protected:
     void build(const QString& folder)
     {
         platform.answerFolder(folder);
-        window->cmdSave->click();
+        window->makeCdButton->click();
     }
 
     QStringList filesIn(const QString& relative) const
@@ -88,7 +88,7 @@ TEST_F(CdBuildTest, AutorunInfIsTwentyNineExactBytes)
     EXPECT_EQ(expected.size(), 29);
     EXPECT_EQ(creator::CdBuild::fixedFiles(),
               QStringList({"Flash.ocx", "COMDLG32.OCX", "MSCOMCTL.OCX", "autorun.exe"}));
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
 }
 
 TEST_F(CdBuildTest, BuildsTheWholeFolder)
@@ -124,10 +124,10 @@ TEST_F(CdBuildTest, BuildsTheWholeFolder)
     EXPECT_EQ(QFile::permissions(pathIn(disc + "COMDLG32.OCX")), kPrivate);
 
     // The build wrote a playlist: nothing needs saving any more.
-    EXPECT_TRUE(window->ProjectSaved);
+    EXPECT_TRUE(window->projectSaved());
     EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - Untitled");
     EXPECT_EQ(rows().size(), 2u);
-    EXPECT_EQ(window->lstViewSongList->topLevelItem(0)->text(1), movieA);
+    EXPECT_EQ(window->movieList->topLevelItem(0)->text(1), movieA);
     EXPECT_TRUE(window->close());
 }
 
@@ -146,8 +146,8 @@ TEST_F(CdBuildTest, CancelInThePickerWritesAndShowsNothing)
     build(QString());
     EXPECT_TRUE(QDir(pathIn("discs")).isEmpty());
     EXPECT_TRUE(platform.messages().empty());
-    EXPECT_FALSE(window->ProjectSaved);
-    window->ProjectSaved = true;
+    EXPECT_FALSE(window->projectSaved());
+    window->setProjectSaved(true);
 }
 
 TEST_F(CdBuildTest, AnExistingFolderIsReusedAndItsOtherFilesKept)
@@ -171,14 +171,14 @@ TEST_F(CdBuildTest, TheFolderIsNamedAfterProjectNameNotTheNewProjectCaption)
     add(movieA, "Intro");
     save(pathIn("show.final.qev"));
     platform.answerModal(typeAndOk("Demo"));
-    window->cmdNewProject->click();
+    window->newProjectButton->click();
     add(movieB, "Credits");
     build(pathIn("discs"));
     EXPECT_EQ(QDir(pathIn("discs")).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{"show"});
     EXPECT_EQ(readBytes(pathIn("discs/show/PlayList.qev")),
               QByteArray("Credits\r\n") + ciphered("Credits.swf") + "\r\n");
     EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - Demo");
-    EXPECT_TRUE(window->ProjectSaved);
+    EXPECT_TRUE(window->projectSaved());
 }
 
 TEST_F(CdBuildTest, ProblemsAreListedTogetherAndNothingIsWritten)
@@ -201,8 +201,8 @@ TEST_F(CdBuildTest, ProblemsAreListedTogetherAndNothingIsWritten)
     EXPECT_TRUE(text.contains(pathIn("start/MSCOMCTL.OCX")));
     EXPECT_EQ(platform.asked(Kind::Message)[0].caption, "Ravlen");
     EXPECT_TRUE(QDir(pathIn("discs")).isEmpty());
-    EXPECT_FALSE(window->ProjectSaved);
-    window->ProjectSaved = true;
+    EXPECT_FALSE(window->projectSaved());
+    window->setProjectSaved(true);
 }
 
 TEST_F(CdBuildTest, TheSameMovieListedTwiceIsFine)
@@ -240,9 +240,9 @@ TEST_F(CdBuildTest, AFolderThatCannotBeMadeIsReportedWithTheSystemText)
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_TRUE(shown[0].contains(pathIn("discs/Untitled")));
     EXPECT_TRUE(shown[0].contains("Not a directory")) << shown[0].toStdString();
-    EXPECT_FALSE(window->ProjectSaved);
+    EXPECT_FALSE(window->projectSaved());
     EXPECT_EQ(readBytes(pathIn("discs/Untitled")), "a file in the way");
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
 }
 
 TEST_F(CdBuildTest, AFailedCopyKeepsWhatWasWrittenAndShowsNoSuccess)
@@ -261,7 +261,7 @@ TEST_F(CdBuildTest, AFailedCopyKeepsWhatWasWrittenAndShowsNoSuccess)
     EXPECT_TRUE(QFile::exists(pathIn("discs/Untitled/autorun.inf")));
     EXPECT_FALSE(QFile::exists(pathIn("discs/Untitled/autorun.exe")));
     // The playlist was written before the failure.
-    EXPECT_TRUE(window->ProjectSaved);
+    EXPECT_TRUE(window->projectSaved());
 }
 
 TEST_F(CdBuildTest, ProgressIsShownWithoutACancelButton)
@@ -314,7 +314,7 @@ TEST_F(CdBuildTest, UnreadableMoviesAndFixedFilesAreFoundBeforeAnythingIsWritten
     EXPECT_EQ(shown[0].count(denied), 2);
     EXPECT_FALSE(shown[0].contains(movieA));
     EXPECT_TRUE(QDir(pathIn("discs")).isEmpty());
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
 }
 
 TEST_F(CdBuildTest, ACopyThatFailsLeavesNoPartFileKeepsTheEarlierOneAndTellsWhatWasWritten)

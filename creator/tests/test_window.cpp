@@ -30,12 +30,12 @@ using Kind = qev::ScriptedPlatform::Asked;
 TEST_F(CreatorTest, OpensUntitledWithAnEmptyUnsavedProject)
 {
     EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - Untitled");
-    EXPECT_EQ(window->ProjectName, "Untitled");
-    EXPECT_EQ(window->StartFolder, QDir::currentPath());
-    EXPECT_FALSE(window->ProjectSaved);
-    EXPECT_EQ(window->lstViewSongList->topLevelItemCount(), 0);
-    EXPECT_EQ(window->focusWidget(), window->lstViewSongList);
-    window->ProjectSaved = true;
+    EXPECT_EQ(window->projectName(), "Untitled");
+    EXPECT_EQ(window->startFolder(), QDir::currentPath());
+    EXPECT_FALSE(window->projectSaved());
+    EXPECT_EQ(window->movieList->topLevelItemCount(), 0);
+    EXPECT_EQ(window->focusWidget(), window->movieList);
+    window->setProjectSaved(true);
 }
 
 TEST_F(CreatorTest, ControlsSitWhereTheLayoutPutsThem)
@@ -43,9 +43,9 @@ TEST_F(CreatorTest, ControlsSitWhereTheLayoutPutsThem)
     EXPECT_EQ(window->size(), QSize(583, 307));
     EXPECT_EQ(window->minimumSize(), window->maximumSize());
     EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_EQ(window->Label1->geometry(), QRect(8, 8, 265, 17));
-    EXPECT_EQ(window->Label1->text(), "List of items on CD:");
-    EXPECT_EQ(window->lstViewSongList->geometry(), QRect(8, 32, 457, 265));
+    EXPECT_EQ(window->listLabel->geometry(), QRect(8, 8, 265, 17));
+    EXPECT_EQ(window->listLabel->text(), "List of items on CD:");
+    EXPECT_EQ(window->movieList->geometry(), QRect(8, 32, 457, 265));
 
     struct Expected {
         PictureButton* button;
@@ -55,14 +55,14 @@ TEST_F(CreatorTest, ControlsSitWhereTheLayoutPutsThem)
         QSize picture;
     };
     const Expected buttons[] = {
-        {window->cmdNewProject, {480, 8, 89, 65}, "New project", "New project", {32, 32}},
-        {window->cmdSaveList, {480, 80, 41, 41}, "", "Save project", {24, 24}},
-        {window->cmdOpenList, {528, 80, 41, 41}, "", "Load project", {24, 24}},
-        {window->cmdAdd, {480, 128, 41, 41}, "", "Add new item", {24, 24}},
-        {window->cmdRemove, {528, 128, 41, 41}, "", "Remove item from list", {24, 24}},
-        {window->cmdDown, {480, 176, 41, 41}, "", "Move item down", {9, 9}},
-        {window->cmdUp, {528, 176, 41, 41}, "", "Move item up", {9, 9}},
-        {window->cmdSave, {480, 224, 89, 73}, "Make autorun CD", "Make autorun CD", {34, 34}},
+        {window->newProjectButton, {480, 8, 89, 65}, "New project", "New project", {32, 32}},
+        {window->saveProjectButton, {480, 80, 41, 41}, "", "Save project", {24, 24}},
+        {window->openProjectButton, {528, 80, 41, 41}, "", "Load project", {24, 24}},
+        {window->addButton, {480, 128, 41, 41}, "", "Add new item", {24, 24}},
+        {window->removeButton, {528, 128, 41, 41}, "", "Remove item from list", {24, 24}},
+        {window->moveDownButton, {480, 176, 41, 41}, "", "Move item down", {9, 9}},
+        {window->moveUpButton, {528, 176, 41, 41}, "", "Move item up", {9, 9}},
+        {window->makeCdButton, {480, 224, 89, 73}, "Make autorun CD", "Make autorun CD", {34, 34}},
     };
     for (const auto& e : buttons) {
         SCOPED_TRACE(e.toolTip);
@@ -73,31 +73,31 @@ TEST_F(CreatorTest, ControlsSitWhereTheLayoutPutsThem)
         EXPECT_FALSE(e.button->icon().isNull());
         EXPECT_EQ(e.button->icon().actualSize(e.picture), e.picture);
     }
-    EXPECT_EQ(window->cmdSave->font().family(), "Verdana");
-    EXPECT_DOUBLE_EQ(window->cmdSave->font().pointSizeF(), 9.75);
+    EXPECT_EQ(window->makeCdButton->font().family(), "Verdana");
+    EXPECT_DOUBLE_EQ(window->makeCdButton->font().pointSizeF(), 9.75);
     EXPECT_EQ(window->windowIcon().actualSize(QSize(48, 36)), QSize(48, 36));
 
     // Tab order: the list first, then the buttons as the layout numbers
     // them. The walk follows the focus chain as Tab does, skipping what
     // takes no keyboard focus (the label, the list's own parts).
     const std::vector<const QWidget*> expected = {
-        window->lstViewSongList, window->cmdSave,   window->cmdAdd,
-        window->cmdRemove,       window->cmdOpenList, window->cmdSaveList,
-        window->cmdDown,         window->cmdUp,     window->cmdNewProject};
+        window->movieList, window->makeCdButton,   window->addButton,
+        window->removeButton,       window->openProjectButton, window->saveProjectButton,
+        window->moveDownButton,         window->moveUpButton,     window->newProjectButton};
     std::vector<const QWidget*> walked;
-    const QWidget* w = window->lstViewSongList;
+    const QWidget* w = window->movieList;
     do {
         if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(window.get()))
             walked.push_back(w);
         w = w->nextInFocusChain();
-    } while (w != window->lstViewSongList && walked.size() < 20);
+    } while (w != window->movieList && walked.size() < 20);
     EXPECT_EQ(walked, expected);
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
 }
 
 TEST_F(CreatorTest, ListIsAnUnsortedSingleSelectionReportView)
 {
-    const QTreeWidget* list = window->lstViewSongList;
+    const QTreeWidget* list = window->movieList;
     ASSERT_EQ(list->columnCount(), 2);
     EXPECT_EQ(list->headerItem()->text(0), "Item");
     EXPECT_EQ(list->headerItem()->text(1), "Path");
@@ -111,18 +111,18 @@ TEST_F(CreatorTest, ListIsAnUnsortedSingleSelectionReportView)
     EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
     EXPECT_EQ(list->editTriggers(), QAbstractItemView::NoEditTriggers);
     EXPECT_FALSE(list->header()->stretchLastSection());
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
 }
 
 TEST_F(CreatorTest, NoButtonAnswersEnterOrEsc)
 {
     add("/movies/a.swf", "A");
     // Enter and Esc in the list start no command (no dialog is asked for).
-    QTest::keyClick(window->lstViewSongList, Qt::Key_Return);
-    QTest::keyClick(window->lstViewSongList, Qt::Key_Escape);
+    QTest::keyClick(window->movieList, Qt::Key_Return);
+    QTest::keyClick(window->movieList, Qt::Key_Escape);
     EXPECT_EQ(platform.asked().size(), 2u);
     EXPECT_EQ(rows().size(), 1u);
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
 }
 
 // ---- The shared file dialog ----------------------------------------------------
@@ -132,19 +132,19 @@ TEST_F(CreatorTest, FileDialogsKeepTheirTitleAndLoadRunsWithThePreviousFlags)
     // Load right after start: the flags the control was made with.
     platform.answerQuestion(qev::Answer::No);
     platform.answerOpenFile(QString());
-    window->cmdOpenList->click();
+    window->openProjectButton->click();
     // Add sets 0x804; a later load keeps them.
     platform.answerOpenFile(QString());
-    window->cmdAdd->click();
+    window->addButton->click();
     platform.answerQuestion(qev::Answer::No);
     platform.answerOpenFile(QString());
-    window->cmdOpenList->click();
+    window->openProjectButton->click();
     // Save sets 0x806; a later load keeps them.
     platform.answerSaveFile(QString());
-    window->cmdSaveList->click();
+    window->saveProjectButton->click();
     platform.answerQuestion(qev::Answer::No);
     platform.answerOpenFile(QString());
-    window->cmdOpenList->click();
+    window->openProjectButton->click();
 
     std::vector<qev::FileDialogRequest> requests;
     for (const auto& a : platform.asked())
@@ -163,15 +163,15 @@ TEST_F(CreatorTest, FileDialogsKeepTheirTitleAndLoadRunsWithThePreviousFlags)
         EXPECT_EQ(requests[i].filter, filters[i]);
     }
     // A cancelled dialog leaves the file name empty.
-    EXPECT_EQ(window->CommonDialog1.FileName, "");
-    window->ProjectSaved = true;
+    EXPECT_EQ(window->fileDialog.fileName, "");
+    window->setProjectSaved(true);
 }
 
 // ---- Add ---------------------------------------------------------------------
 
 TEST_F(CreatorTest, AddAppendsSelectsAndMarksUnsaved)
 {
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
     add("/movies/intro.swf", "  Intro  ");
     add("/movies/intro.swf", "  Intro  ");
     add("/movies/missing/nothere.swf", "   ");
@@ -179,34 +179,34 @@ TEST_F(CreatorTest, AddAppendsSelectsAndMarksUnsaved)
                                         {"  Intro  ", "/movies/intro.swf"},
                                         {"   ", "/movies/missing/nothere.swf"}}));
     EXPECT_EQ(selected(), 2);
-    EXPECT_FALSE(window->ProjectSaved);
+    EXPECT_FALSE(window->projectSaved());
     const auto modals = platform.asked(Kind::Modal);
     ASSERT_EQ(modals.size(), 3u);
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
 }
 
 TEST_F(CreatorTest, AddCancelledChangesNothing)
 {
     add("/movies/a.swf", "A");
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
     // Cancelled file dialog: no name prompt.
     platform.answerOpenFile(QString());
-    window->cmdAdd->click();
+    window->addButton->click();
     EXPECT_EQ(platform.asked(Kind::Modal).size(), 1u);
     // Cancelled name prompt: the chosen file is dropped.
     platform.answerOpenFile("/movies/b.swf");
     platform.answerModal(pressCancel());
-    window->cmdAdd->click();
+    window->addButton->click();
     EXPECT_EQ(rows(), (std::vector<Row>{{"A", "/movies/a.swf"}}));
     EXPECT_EQ(selected(), 0);
-    EXPECT_TRUE(window->ProjectSaved);
+    EXPECT_TRUE(window->projectSaved());
 }
 
 TEST_F(CreatorTest, NamePromptOpensEmptyForAddEvenAfterNewProject)
 {
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
     platform.answerModal(typeAndOk("Demo"));
-    window->cmdNewProject->click();
+    window->newProjectButton->click();
     platform.answerOpenFile("/movies/a.swf");
     platform.answerModal([](QDialog* d) {
         EXPECT_EQ(d->findChild<QLineEdit*>("txtItemName")->text(), "");
@@ -214,19 +214,19 @@ TEST_F(CreatorTest, NamePromptOpensEmptyForAddEvenAfterNewProject)
         d->findChild<QLineEdit*>("txtItemName")->setText("A");
         d->findChild<QPushButton*>("cmdOK")->click();
     });
-    window->cmdAdd->click();
+    window->addButton->click();
     EXPECT_EQ(rows().size(), 1u);
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
 }
 
 TEST_F(CreatorTest, AddedRowIsSelectedWithoutScrolling)
 {
     fillRows(300);
-    const int before = window->lstViewSongList->verticalScrollBar()->value();
+    const int before = window->movieList->verticalScrollBar()->value();
     add("/movies/last.swf", "Last");
     EXPECT_EQ(selected(), 300);
-    EXPECT_EQ(window->lstViewSongList->verticalScrollBar()->value(), before);
-    window->ProjectSaved = true;
+    EXPECT_EQ(window->movieList->verticalScrollBar()->value(), before);
+    window->setProjectSaved(true);
 }
 
 // ---- Remove ------------------------------------------------------------------
@@ -239,14 +239,14 @@ protected:
         add("/m/a.swf", "A");
         add("/m/b.swf", "B");
         add("/m/c.swf", "C");
-        window->ProjectSaved = true;
+        window->setProjectSaved(true);
     }
     void TearDown() override
     {
-        window->ProjectSaved = true;
+        window->setProjectSaved(true);
         CreatorTest::TearDown();
     }
-    void select(int row) { window->lstViewSongList->setCurrentItem(window->lstViewSongList->topLevelItem(row)); }
+    void select(int row) { window->movieList->setCurrentItem(window->movieList->topLevelItem(row)); }
     QStringList names() const
     {
         QStringList n;
@@ -259,25 +259,25 @@ protected:
 TEST_F(RemoveTest, LastRowSelectsTheNewLastRow)
 {
     select(2);
-    window->cmdRemove->click();
+    window->removeButton->click();
     EXPECT_EQ(names(), QStringList({"A", "B"}));
     EXPECT_EQ(selected(), 1);
-    EXPECT_FALSE(window->ProjectSaved);
+    EXPECT_FALSE(window->projectSaved());
 }
 
 TEST_F(RemoveTest, FirstRowSelectsTheRowThatTookItsPlace)
 {
     select(0);
-    window->cmdRemove->click();
+    window->removeButton->click();
     EXPECT_EQ(names(), QStringList({"B", "C"}));
     EXPECT_EQ(selected(), 0);
-    EXPECT_EQ(window->lstViewSongList->topLevelItem(0)->text(1), "/m/b.swf");
+    EXPECT_EQ(window->movieList->topLevelItem(0)->text(1), "/m/b.swf");
 }
 
 TEST_F(RemoveTest, MiddleRowSelectsTheNextRow)
 {
     select(1);
-    window->cmdRemove->click();
+    window->removeButton->click();
     EXPECT_EQ(names(), QStringList({"A", "C"}));
     EXPECT_EQ(selected(), 1);
 }
@@ -285,40 +285,40 @@ TEST_F(RemoveTest, MiddleRowSelectsTheNextRow)
 TEST_F(RemoveTest, OnlyRowLeavesNothingSelectedAndUnsaved)
 {
     select(0);
-    window->cmdRemove->click();
+    window->removeButton->click();
     select(0);
-    window->cmdRemove->click();
-    window->ProjectSaved = true;
+    window->removeButton->click();
+    window->setProjectSaved(true);
     select(0);
-    window->cmdRemove->click();
+    window->removeButton->click();
     EXPECT_TRUE(names().isEmpty());
     EXPECT_EQ(selected(), -1);
-    EXPECT_FALSE(window->ProjectSaved);
+    EXPECT_FALSE(window->projectSaved());
     // And on the empty list it does nothing at all.
-    window->ProjectSaved = true;
-    window->cmdRemove->click();
-    EXPECT_TRUE(window->ProjectSaved);
+    window->setProjectSaved(true);
+    window->removeButton->click();
+    EXPECT_TRUE(window->projectSaved());
 }
 
 TEST_F(RemoveTest, NoSelectedRowMeansNothingHappens)
 {
-    window->lstViewSongList->clearSelection();
-    for (auto* button : {window->cmdRemove, window->cmdUp, window->cmdDown})
+    window->movieList->clearSelection();
+    for (auto* button : {window->removeButton, window->moveUpButton, window->moveDownButton})
         button->click();
     EXPECT_EQ(names(), QStringList({"A", "B", "C"}));
-    EXPECT_TRUE(window->ProjectSaved);
+    EXPECT_TRUE(window->projectSaved());
 }
 
 TEST_F(RemoveTest, DoesNotScroll)
 {
     fillRows(300);
     select(1);
-    window->lstViewSongList->scrollToBottom();
-    const int before = window->lstViewSongList->verticalScrollBar()->value();
+    window->movieList->scrollToBottom();
+    const int before = window->movieList->verticalScrollBar()->value();
     ASSERT_GT(before, 0);
-    window->cmdRemove->click();
+    window->removeButton->click();
     EXPECT_EQ(selected(), 1);
-    EXPECT_EQ(window->lstViewSongList->verticalScrollBar()->value(), before);
+    EXPECT_EQ(window->movieList->verticalScrollBar()->value(), before);
 }
 
 // ---- Up and Down -------------------------------------------------------------
@@ -326,30 +326,30 @@ TEST_F(RemoveTest, DoesNotScroll)
 TEST_F(RemoveTest, UpOnTheFirstAndDownOnTheLastRowChangeNothing)
 {
     select(0);
-    window->cmdUp->click();
+    window->moveUpButton->click();
     EXPECT_EQ(names(), QStringList({"A", "B", "C"}));
     EXPECT_EQ(selected(), 0);
     select(2);
-    window->cmdDown->click();
+    window->moveDownButton->click();
     EXPECT_EQ(names(), QStringList({"A", "B", "C"}));
     EXPECT_EQ(selected(), 2);
-    EXPECT_TRUE(window->ProjectSaved);
+    EXPECT_TRUE(window->projectSaved());
 }
 
 TEST_F(RemoveTest, UpAndDownInTheMiddleMoveTheRowAndItsSelection)
 {
     select(1);
-    window->cmdUp->click();
+    window->moveUpButton->click();
     EXPECT_EQ(names(), QStringList({"B", "A", "C"}));
     EXPECT_EQ(selected(), 0);
-    EXPECT_FALSE(window->ProjectSaved);
-    window->ProjectSaved = true;
-    window->cmdDown->click();
-    window->cmdDown->click();
+    EXPECT_FALSE(window->projectSaved());
+    window->setProjectSaved(true);
+    window->moveDownButton->click();
+    window->moveDownButton->click();
     EXPECT_EQ(names(), QStringList({"A", "C", "B"}));
     EXPECT_EQ(selected(), 2);
-    EXPECT_EQ(window->lstViewSongList->topLevelItem(2)->text(1), "/m/b.swf");
-    EXPECT_FALSE(window->ProjectSaved);
+    EXPECT_EQ(window->movieList->topLevelItem(2)->text(1), "/m/b.swf");
+    EXPECT_FALSE(window->projectSaved());
 }
 
 // The row's whole height lies in the list's visible area (the columns are
@@ -363,7 +363,7 @@ bool fullyShown(const QTreeWidget* list, int row)
 TEST_F(RemoveTest, MovedRowIsScrolledIntoView)
 {
     fillRows(300);
-    QTreeWidget* list = window->lstViewSongList;
+    QTreeWidget* list = window->movieList;
     const bool autoScroll = list->hasAutoScroll();
     list->setAutoScroll(false);
     select(200);
@@ -371,7 +371,7 @@ TEST_F(RemoveTest, MovedRowIsScrolledIntoView)
     list->scrollToTop();
     QCoreApplication::processEvents();
     ASSERT_FALSE(fullyShown(list, 201));
-    window->cmdDown->click();
+    window->moveDownButton->click();
     QCoreApplication::processEvents();
     ASSERT_EQ(selected(), 201);
     const QRect shown = list->visualItemRect(list->topLevelItem(201));
@@ -380,7 +380,7 @@ TEST_F(RemoveTest, MovedRowIsScrolledIntoView)
     list->scrollToBottom();
     QCoreApplication::processEvents();
     ASSERT_FALSE(fullyShown(list, 200));
-    window->cmdUp->click();
+    window->moveUpButton->click();
     QCoreApplication::processEvents();
     ASSERT_EQ(selected(), 200);
     EXPECT_TRUE(fullyShown(list, 200));
@@ -398,8 +398,8 @@ TEST_F(CreatorTest, SaveWritesNameAndCipheredFullPathLinesForEveryRow)
         + "Caf\xe9 menu\r\n" + ciphered("/home/ann/Films/Wave caf\xe9.swf") + "\r\n" + " \r\n"
         + ciphered("/m/x.swf") + "\r\n";
     EXPECT_EQ(readBytes(pathIn("show.qev")), expected);
-    EXPECT_TRUE(window->ProjectSaved);
-    EXPECT_EQ(window->ProjectName, "show");
+    EXPECT_TRUE(window->projectSaved());
+    EXPECT_EQ(window->projectName(), "show");
     EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - show");
 }
 
@@ -407,7 +407,7 @@ TEST_F(CreatorTest, EmptyListSavesAZeroByteFile)
 {
     save(pathIn("empty.qev"));
     EXPECT_EQ(readBytes(pathIn("empty.qev")), QByteArray());
-    EXPECT_TRUE(window->ProjectSaved);
+    EXPECT_TRUE(window->projectSaved());
 }
 
 TEST_F(CreatorTest, LoadThenSaveGivesTheSameBytes)
@@ -433,18 +433,18 @@ TEST_F(CreatorTest, LoadNamesTheProjectAndCountsAsUnsaved)
     writeBytes(pathIn("my.dir/menu.old.qev"), QByteArray("A\r\n") + ciphered("/m/a.swf") + "\r\n");
     add("/m/x.swf", "X");
     save(pathIn("first.qev"));
-    ASSERT_TRUE(window->ProjectSaved);
+    ASSERT_TRUE(window->projectSaved());
     load(pathIn("my.dir/menu.old.qev")); // saved: no question
     EXPECT_EQ(rows(), (std::vector<Row>{{"A", "/m/a.swf"}}));
-    EXPECT_EQ(window->ProjectName, "menu");
+    EXPECT_EQ(window->projectName(), "menu");
     EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - menu");
-    EXPECT_FALSE(window->ProjectSaved);
+    EXPECT_FALSE(window->projectSaved());
     EXPECT_TRUE(platform.asked(Kind::Question).empty());
     // Closing right after a load asks again.
     platform.answerQuestion(qev::Answer::Cancel);
     EXPECT_FALSE(window->close());
     EXPECT_EQ(platform.asked(Kind::Question).size(), 1u);
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
 }
 
 TEST_F(CreatorTest, NewProjectShowsTheNameOnlyInTheCaption)
@@ -458,30 +458,30 @@ TEST_F(CreatorTest, NewProjectShowsTheNameOnlyInTheCaption)
         d->findChild<QLineEdit*>("txtItemName")->setText("Demo");
         d->findChild<QPushButton*>("cmdOK")->click();
     });
-    window->cmdNewProject->click();
+    window->newProjectButton->click();
     EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - Demo");
-    EXPECT_EQ(window->ProjectName, "kept");
+    EXPECT_EQ(window->projectName(), "kept");
     EXPECT_TRUE(rows().empty());
-    EXPECT_FALSE(window->ProjectSaved);
+    EXPECT_FALSE(window->projectSaved());
     // Cancel in the prompt changes nothing.
     add("/m/b.swf", "B");
     platform.answerQuestion(qev::Answer::No);
     platform.answerModal(pressCancel());
-    window->cmdNewProject->click();
+    window->newProjectButton->click();
     EXPECT_EQ(rows().size(), 1u);
     EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - Demo");
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
 }
 
 TEST_F(CreatorTest, TitleOfANameWithoutADotIsTheWholeName)
 {
     save(pathIn("plain"));
-    EXPECT_EQ(window->ProjectName, "plain");
+    EXPECT_EQ(window->projectName(), "plain");
     EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - plain");
     EXPECT_TRUE(QFile::exists(pathIn("plain")));
     EXPECT_FALSE(QFile::exists(pathIn("plain.qev")));
     save(pathIn("show.final.qev"));
-    EXPECT_EQ(window->ProjectName, "show");
+    EXPECT_EQ(window->projectName(), "show");
 }
 
 TEST(PathFunctions, FileNameAndTitle)
@@ -508,8 +508,8 @@ TEST(PathFunctions, FileNameAndTitle)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
-        EXPECT_EQ(frmAdminAdd::ExtractFileName(c.path), c.fileName);
-        EXPECT_EQ(frmAdminAdd::ExtractTitle(c.path), c.title);
+        EXPECT_EQ(CreatorWindow::extractFileName(c.path), c.fileName);
+        EXPECT_EQ(CreatorWindow::extractTitle(c.path), c.title);
     }
 }
 
@@ -529,7 +529,7 @@ void PrintTo(const QuestionCase& c, std::ostream* os)
 class SaveQuestion : public CreatorTest, public ::testing::WithParamInterface<QuestionCase> {
 protected:
     bool isNew() const { return std::string(GetParam().command) == "new"; }
-    void run() { (isNew() ? window->cmdNewProject : window->cmdOpenList)->click(); }
+    void run() { (isNew() ? window->newProjectButton : window->openProjectButton)->click(); }
     // What the command asks for after the question.
     void answerCommandDialog(bool cancel)
     {
@@ -547,7 +547,7 @@ protected:
     }
     void TearDown() override
     {
-        window->ProjectSaved = true;
+        window->setProjectSaved(true);
         CreatorTest::TearDown();
     }
 };
@@ -572,7 +572,7 @@ TEST_P(SaveQuestion, NoGoesOnWithoutSaving)
     run();
     EXPECT_TRUE(platform.asked(Kind::SaveFile).empty());
     EXPECT_EQ(window->windowTitle(), isNew() ? "QEV CD Menu Creator - Next" : "QEV CD Menu Creator - other");
-    EXPECT_FALSE(window->ProjectSaved);
+    EXPECT_FALSE(window->projectSaved());
 }
 
 TEST_P(SaveQuestion, YesThenCancelledSaveStillGoesOn)
@@ -594,15 +594,15 @@ TEST_P(SaveQuestion, YesSavesThenGoesOn)
     run();
     EXPECT_EQ(readBytes(pathIn("saved.qev")), QByteArray("A\r\n") + ciphered("/m/a.swf") + "\r\n");
     // The save named the project; the cancelled second step changed nothing.
-    EXPECT_EQ(window->ProjectName, "saved");
+    EXPECT_EQ(window->projectName(), "saved");
     EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - saved");
-    EXPECT_TRUE(window->ProjectSaved);
+    EXPECT_TRUE(window->projectSaved());
     EXPECT_EQ(rows().size(), 1u);
 }
 
 TEST_P(SaveQuestion, NotAskedWhenSaved)
 {
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
     answerCommandDialog(true);
     run();
     EXPECT_TRUE(platform.asked(Kind::Question).empty());
@@ -626,14 +626,14 @@ protected:
     }
     void TearDown() override
     {
-        window->ProjectSaved = true;
+        window->setProjectSaved(true);
         CreatorTest::TearDown();
     }
 };
 
 TEST_F(ClosingQuestion, IsAskedRightAfterStartWithAnEmptyList)
 {
-    window = std::make_unique<frmAdminAdd>(platform);
+    window = std::make_unique<CreatorWindow>(platform);
     window->show();
     platform.answerQuestion(qev::Answer::No);
     EXPECT_TRUE(window->close());
@@ -725,15 +725,15 @@ TEST_F(CreatorTest, LoadOfAMissingFileIsReportedAndNamesNothing)
     EXPECT_EQ(shown[0].caption, "Ravlen");
     EXPECT_TRUE(shown[0].text.contains(pathIn("missing.qev")));
     EXPECT_TRUE(shown[0].text.contains("No such file or directory")) << shown[0].text.toStdString();
-    EXPECT_EQ(window->ProjectName, "named");
+    EXPECT_EQ(window->projectName(), "named");
     EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - named");
     // The list was emptied before the file was opened; nothing else ran.
     EXPECT_TRUE(rows().empty());
-    EXPECT_TRUE(window->ProjectSaved);
+    EXPECT_TRUE(window->projectSaved());
     // The window goes on working.
     add("/m/b.swf", "B");
     EXPECT_EQ(rows().size(), 1u);
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
 }
 
 TEST_F(CreatorTest, LoadOfAnOddNumberOfLinesKeepsTheItemsBefore)
@@ -746,8 +746,8 @@ TEST_F(CreatorTest, LoadOfAnOddNumberOfLinesKeepsTheItemsBefore)
     ASSERT_EQ(platform.messages().size(), 1u);
     EXPECT_TRUE(platform.messages()[0].contains(pathIn("odd.qev")));
     EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - Untitled");
-    EXPECT_EQ(window->ProjectName, "Untitled");
-    window->ProjectSaved = true;
+    EXPECT_EQ(window->projectName(), "Untitled");
+    window->setProjectSaved(true);
 }
 
 TEST_F(CreatorTest, SaveIntoAMissingFolderIsReported)
@@ -756,10 +756,10 @@ TEST_F(CreatorTest, SaveIntoAMissingFolderIsReported)
     save(pathIn("gone/x.qev"));
     ASSERT_EQ(platform.messages().size(), 1u);
     EXPECT_TRUE(platform.messages()[0].contains(pathIn("gone/x.qev")));
-    EXPECT_FALSE(window->ProjectSaved);
-    EXPECT_EQ(window->ProjectName, "Untitled");
+    EXPECT_FALSE(window->projectSaved());
+    EXPECT_EQ(window->projectName(), "Untitled");
     EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - Untitled");
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
 }
 
 TEST_F(CreatorTest, FailedSaveLeavesTheEarlierFileAndTheStateAsTheyWere)
@@ -768,7 +768,7 @@ TEST_F(CreatorTest, FailedSaveLeavesTheEarlierFileAndTheStateAsTheyWere)
     save(pathIn("kept.qev"));
     const QByteArray before = readBytes(pathIn("kept.qev"));
     add("/m/a-much-longer-path-that-will-not-fit/movie.swf", "A longer name than the limit allows");
-    ASSERT_FALSE(window->ProjectSaved);
+    ASSERT_FALSE(window->projectSaved());
 
     // A file size limit smaller than the new content makes the write fail,
     // whoever runs the test (a read-only folder does not stop root).
@@ -779,7 +779,7 @@ TEST_F(CreatorTest, FailedSaveLeavesTheEarlierFileAndTheStateAsTheyWere)
     small.rlim_cur = static_cast<rlim_t>(before.size() + 4);
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     platform.answerSaveFile(pathIn("kept.qev"));
-    window->cmdSaveList->click();
+    window->saveProjectButton->click();
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
 
@@ -787,8 +787,8 @@ TEST_F(CreatorTest, FailedSaveLeavesTheEarlierFileAndTheStateAsTheyWere)
     EXPECT_TRUE(platform.messages()[0].contains(pathIn("kept.qev")));
     EXPECT_EQ(readBytes(pathIn("kept.qev")), before);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"kept.qev"});
-    EXPECT_FALSE(window->ProjectSaved);
-    window->ProjectSaved = true;
+    EXPECT_FALSE(window->projectSaved());
+    window->setProjectSaved(true);
 }
 
 TEST_F(CreatorTest, SavePastAFileSizeLimitIsToldAndTheProgramGoesOn)
@@ -806,11 +806,11 @@ TEST_F(CreatorTest, SavePastAFileSizeLimitIsToldAndTheProgramGoesOn)
     EXPECT_EQ(platform.messages(),
               std::vector<QString>{qev::FileError::errnoText(EFBIG) + ": " + pathIn("kept.qev")});
     EXPECT_EQ(readBytes(pathIn("kept.qev")), before);
-    EXPECT_FALSE(window->ProjectSaved);
+    EXPECT_FALSE(window->projectSaved());
 
     // The window goes on, with its work: without the limit the save succeeds.
     save(pathIn("kept.qev"));
-    EXPECT_TRUE(window->ProjectSaved);
+    EXPECT_TRUE(window->projectSaved());
     EXPECT_EQ(rows().size(), 2u);
     EXPECT_GT(readBytes(pathIn("kept.qev")).size(), before.size());
 }
@@ -827,8 +827,8 @@ TEST_F(CreatorTest, SaveIntoAReadOnlyFolderIsReported)
     QFile::setPermissions(pathIn("ro"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     ASSERT_EQ(platform.messages().size(), 1u);
     EXPECT_EQ(readBytes(pathIn("ro/old.qev")), "old");
-    EXPECT_FALSE(window->ProjectSaved);
-    window->ProjectSaved = true;
+    EXPECT_FALSE(window->projectSaved());
+    window->setProjectSaved(true);
 }
 
 // ---- What Add refuses --------------------------------------------------------------
@@ -836,19 +836,19 @@ TEST_F(CreatorTest, SaveIntoAReadOnlyFolderIsReported)
 TEST_F(CreatorTest, AddRefusesAPathThatWouldCipherToALineEnd)
 {
     platform.answerOpenFile("/movies/NEWPLAN.swf");
-    window->cmdAdd->click();
+    window->addButton->click();
     ASSERT_EQ(platform.messages().size(), 1u);
     EXPECT_TRUE(platform.messages()[0].contains("/movies/NEWPLAN.swf"));
     EXPECT_EQ(platform.asked(Kind::Message)[0].caption, "Ravlen");
     EXPECT_TRUE(platform.asked(Kind::Modal).empty());
     EXPECT_TRUE(rows().empty());
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
 }
 
 TEST_F(CreatorTest, AddRefusesCharactersTheCodePageCannotHold)
 {
     platform.answerOpenFile("/movies/\u65e5\u672c.swf");
-    window->cmdAdd->click();
+    window->addButton->click();
     add("/movies/ok.swf", "\u03a9mega");
     const auto shown = platform.messages();
     ASSERT_EQ(shown.size(), 2u);
@@ -857,7 +857,7 @@ TEST_F(CreatorTest, AddRefusesCharactersTheCodePageCannotHold)
     EXPECT_TRUE(shown[1].contains("\u03a9mega"));
     EXPECT_EQ(platform.asked(Kind::Modal).size(), 1u);
     EXPECT_TRUE(rows().empty());
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
 }
 
 TEST_F(CreatorTest, PathsWithWAndPApartAreKeptThroughSaveAndLoad)
@@ -869,7 +869,7 @@ TEST_F(CreatorTest, PathsWithWAndPApartAreKeptThroughSaveAndLoad)
     platform.answerQuestion(qev::Answer::No);
     load(pathIn("w.qev"));
     EXPECT_EQ(rows(), (std::vector<Row>{{"W and P", "/Work/Paris/PW.swf"}}));
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
 }
 
 // ---- No 16-bit limits ----------------------------------------------------------------
@@ -880,15 +880,15 @@ TEST_F(CreatorTest, ListsLongerThan32767RowsSaveLoadAndMove)
     save(pathIn("long.qev"));
     ASSERT_TRUE(platform.messages().empty());
     load(pathIn("long.qev"));
-    ASSERT_EQ(window->lstViewSongList->topLevelItemCount(), 40000);
-    EXPECT_EQ(window->lstViewSongList->topLevelItem(39999)->text(1), "/movies/m39999.swf");
-    window->lstViewSongList->setCurrentItem(window->lstViewSongList->topLevelItem(39998));
-    window->cmdDown->click();
+    ASSERT_EQ(window->movieList->topLevelItemCount(), 40000);
+    EXPECT_EQ(window->movieList->topLevelItem(39999)->text(1), "/movies/m39999.swf");
+    window->movieList->setCurrentItem(window->movieList->topLevelItem(39998));
+    window->moveDownButton->click();
     EXPECT_EQ(selected(), 39999);
-    EXPECT_EQ(window->lstViewSongList->topLevelItem(39999)->text(0), "Movie 39998");
-    window->cmdRemove->click();
+    EXPECT_EQ(window->movieList->topLevelItem(39999)->text(0), "Movie 39998");
+    window->removeButton->click();
     EXPECT_EQ(selected(), 39998);
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
 }
 
 } // namespace

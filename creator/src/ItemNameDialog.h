@@ -10,19 +10,19 @@ namespace qev {
 class Platform;
 }
 
-// The small modal prompt for one name. The caller sets Label1, shows the
-// dialog modally and reads txtItemName once it has gone: a non-empty text is
+// The small modal prompt for one name. The caller sets promptLabel, shows the
+// dialog modally and reads nameEdit once it has gone: a non-empty text is
 // the answer, the empty text means cancelled. The dialog is only ever hidden,
 // so its text survives from one use to the next.
-class frmItem : public QDialog {
+class ItemNameDialog : public QDialog {
     Q_OBJECT
 public:
-    frmItem(qev::Platform& platform, QWidget* owner);
+    ItemNameDialog(qev::Platform& platform, QWidget* owner);
 
-    QLineEdit* txtItemName;
-    QPushButton* cmdOK;
-    QPushButton* cmdCancel;
-    QLabel* Label1;
+    QLineEdit* nameEdit;
+    QPushButton* okButton;
+    QPushButton* cancelButton;
+    QLabel* promptLabel;
 
     // Esc and the window's close box end up here: both count as Cancel.
     void reject() override;
@@ -31,8 +31,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private slots:
-    void cmdOK_Click();
-    void cmdCancel_Click();
+    void okClicked();
+    void cancelClicked();
 
 private:
     void createControls();

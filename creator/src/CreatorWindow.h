@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CommonDialog.h"
+#include "FileDialog.h"
 #include "qev/CodePage.h"
 
 #include <QString>
@@ -11,57 +11,58 @@ class QLabel;
 class QSessionManager;
 class QTreeWidget;
 class QTreeWidgetItem;
-class frmItem;
+class ItemNameDialog;
 
 namespace qev {
 class Platform;
 }
 
 // The creator's main window. It holds one project: an ordered list of items
-// (display name and movie path) in lstViewSongList, and the project state
+// (display name and movie path) in movieList, and the project state
 // that every command reads and writes directly.
-class frmAdminAdd : public QWidget {
+class CreatorWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit frmAdminAdd(qev::Platform& platform, QWidget* parent = nullptr);
-    ~frmAdminAdd() override;
+    explicit CreatorWindow(qev::Platform& platform, QWidget* parent = nullptr);
+    ~CreatorWindow() override;
 
-    // True when nothing needs saving: set by SavePlayList, cleared by edits,
+    // True when nothing needs saving: set by savePlaylist, cleared by edits,
     // New project and Load project.
-    bool ProjectSaved = false;
+    bool projectSaved() const { return projectSaved_; }
+    void setProjectSaved(bool saved) { projectSaved_ = saved; }
     // The current directory when the window loaded; the four fixed files of
     // a disc are copied from here.
-    QString StartFolder;
+    const QString& startFolder() const { return startFolder_; }
     // Shown in the caption and names the folder a disc build creates.
-    QString ProjectName;
+    const QString& projectName() const { return projectName_; }
 
-    QLabel* Label1;
-    QTreeWidget* lstViewSongList;
-    PictureButton* cmdNewProject;
-    PictureButton* cmdSaveList;
-    PictureButton* cmdOpenList;
-    PictureButton* cmdAdd;
-    PictureButton* cmdRemove;
-    PictureButton* cmdDown;
-    PictureButton* cmdUp;
-    PictureButton* cmdSave;
-    CommonDialog CommonDialog1;
+    QLabel* listLabel;
+    QTreeWidget* movieList;
+    PictureButton* newProjectButton;
+    PictureButton* saveProjectButton;
+    PictureButton* openProjectButton;
+    PictureButton* addButton;
+    PictureButton* removeButton;
+    PictureButton* moveDownButton;
+    PictureButton* moveUpButton;
+    PictureButton* makeCdButton;
+    FileDialog fileDialog;
 
     // Writes the list to fName: full paths, or with extract the bare file
-    // names. Replaces the file atomically; sets ProjectSaved.
-    void SavePlayList(const QString& fName, bool extract);
+    // names. Replaces the file atomically; sets projectSaved_.
+    void savePlaylist(const QString& fName, bool extract);
     // Replaces the rows of list with the items of fName, then names the
     // project after the file. Rows read before a failure stay.
-    void LoadPlayList(const QString& fName, QTreeWidget* list);
+    void loadPlaylist(const QString& fName, QTreeWidget* list);
 
     // The part of path after its last "/" or "\".
-    static QString ExtractFileName(const QString& path);
+    static QString extractFileName(const QString& path);
     // The file name up to its first "."; the whole name when it has none.
-    static QString ExtractTitle(const QString& path);
+    static QString extractTitle(const QString& path);
 
-    // The toolkit's modal folder picker over hwndOwner, showing sPrompt: the
+    // The toolkit's modal folder picker over owner, showing prompt: the
     // chosen folder's path, or "" when cancelled.
-    QString BrowseForFolder(QWidget* hwndOwner, const QString& sPrompt);
+    QString browseForFolder(QWidget* owner, const QString& prompt);
 
     // How long a disc build runs before its progress dialog appears.
     void setBuildProgressDelay(int ms) { buildProgressDelayMs_ = ms; }
@@ -72,17 +73,17 @@ public:
     bool sessionEnding(bool mayAsk);
 
     // The name prompt, or nullptr before its first use.
-    frmItem* itemPromptIfCreated() const { return frmItem_; }
+    ItemNameDialog* itemPromptIfCreated() const { return itemNameDialog_; }
 
 public slots:
-    void cmdAdd_Click();
-    void cmdRemove_Click();
-    void cmdUp_Click();
-    void cmdDown_Click();
-    void cmdNewProject_Click();
-    void cmdOpenList_Click();
-    void cmdSaveList_Click();
-    void cmdSave_Click();
+    void addClicked();
+    void removeClicked();
+    void moveUpClicked();
+    void moveDownClicked();
+    void newProjectClicked();
+    void openProjectClicked();
+    void saveProjectClicked();
+    void makeAutorunCd();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -94,15 +95,15 @@ private:
     void createControls();
     void placeControls();
     void connectHandlers();
-    void Form_Load();
-    void Form_Unload(bool& Cancel);
+    void startUp();
+    void askBeforeClosing(bool& cancel);
 
     // Runs a command; a failure to read or write a file is shown and ends
     // the command, and the window goes on.
-    void runHandler(void (frmAdminAdd::*handler)());
+    void runHandler(void (CreatorWindow::*handler)());
     void showError(const QString& text);
 
-    frmItem& itemPrompt();
+    ItemNameDialog& itemNameDialog();
     void setCaptionName(const QString& name);
     // The save question of New and Load; false when the user chose Cancel.
     bool askToSaveFirst(const QString& question);
@@ -114,8 +115,11 @@ private:
     // The part of a failed build's message that tells which files it wrote.
     static QString writtenBeforeFailure(const QStringList& written);
 
+    bool projectSaved_ = false;
+    QString startFolder_;
+    QString projectName_;
     qev::Platform& platform_;
     qev::CodePage codePage_;
-    frmItem* frmItem_ = nullptr;
+    ItemNameDialog* itemNameDialog_ = nullptr;
     int buildProgressDelayMs_ = 500;
 };

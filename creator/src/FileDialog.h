@@ -13,19 +13,19 @@ class Platform;
 // from one use to the next: a command that sets no flags runs with the flags
 // the previous command left. The title is never changed, and no default
 // extension is ever added to a typed name.
-class CommonDialog {
+class FileDialog {
 public:
-    CommonDialog(qev::Platform& platform, QWidget* owner);
+    FileDialog(qev::Platform& platform, QWidget* owner);
 
-    QString DialogTitle = QStringLiteral("Select a file");
-    QString FileName = QStringLiteral("Playlist.txt");
-    QString Filter = QStringLiteral("ProjectFile (*.txt)|*.txt");
-    int Flags = 0;
+    QString title = QStringLiteral("Select a file");
+    QString fileName = QStringLiteral("Playlist.txt");
+    QString filter = QStringLiteral("ProjectFile (*.txt)|*.txt");
+    int flags = 0;
 
-    // Show the dialog; afterwards FileName holds the chosen path, or "" when
+    // Show the dialog; afterwards fileName holds the chosen path, or "" when
     // the user cancelled.
-    void ShowOpen();
-    void ShowSave();
+    void showOpen();
+    void showSave();
 
 private:
     qev::Platform& platform_;

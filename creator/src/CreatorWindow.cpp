@@ -1,11 +1,11 @@
-#include "frmAdminAdd.h"
+#include "CreatorWindow.h"
 
 #include "BuildProgress.h"
 #include "CdBuild.h"
 #include "CreatorTexts.h"
 #include "MovieCheck.h"
 #include "PictureButton.h"
-#include "frmItem.h"
+#include "ItemNameDialog.h"
 #include "qev/FileError.h"
 #include "qev/Paths.h"
 #include "qev/Platform.h"
@@ -39,11 +39,11 @@ const QString ProjectFilter = QStringLiteral("QEV PlayList (*.qev)|*.qev");
 
 } // namespace
 
-frmAdminAdd::frmAdminAdd(qev::Platform& platform, QWidget* parent)
+CreatorWindow::CreatorWindow(qev::Platform& platform, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
                           | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      CommonDialog1(platform, this),
+      fileDialog(platform, this),
       platform_(platform),
       codePage_(qev::CodePage::fromEnvironment())
 {
@@ -53,32 +53,32 @@ frmAdminAdd::frmAdminAdd(qev::Platform& platform, QWidget* parent)
     createControls();
     placeControls();
     connectHandlers();
-    Form_Load();
+    startUp();
 }
 
-frmAdminAdd::~frmAdminAdd() = default;
+CreatorWindow::~CreatorWindow() = default;
 
-void frmAdminAdd::createControls()
+void CreatorWindow::createControls()
 {
-    Label1 = new QLabel(QStringLiteral("List of items on CD:"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
+    listLabel = new QLabel(QStringLiteral("List of items on CD:"), this);
+    listLabel->setObjectName(QStringLiteral("Label1"));
 
-    lstViewSongList = new QTreeWidget(this);
-    lstViewSongList->setObjectName(QStringLiteral("lstViewSongList"));
-    lstViewSongList->setColumnCount(2);
-    lstViewSongList->setHeaderLabels({QStringLiteral("Item"), QStringLiteral("Path")});
-    lstViewSongList->setFont(verdana());
-    lstViewSongList->setRootIsDecorated(false);
-    lstViewSongList->setItemsExpandable(false);
-    lstViewSongList->setUniformRowHeights(true);
-    lstViewSongList->setSortingEnabled(false);
-    lstViewSongList->setSelectionMode(QAbstractItemView::SingleSelection);
-    lstViewSongList->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lstViewSongList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lstViewSongList->setDragDropMode(QAbstractItemView::NoDragDrop);
-    lstViewSongList->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    lstViewSongList->header()->setStretchLastSection(false);
-    lstViewSongList->header()->setSectionsMovable(false);
+    movieList = new QTreeWidget(this);
+    movieList->setObjectName(QStringLiteral("lstViewSongList"));
+    movieList->setColumnCount(2);
+    movieList->setHeaderLabels({QStringLiteral("Item"), QStringLiteral("Path")});
+    movieList->setFont(verdana());
+    movieList->setRootIsDecorated(false);
+    movieList->setItemsExpandable(false);
+    movieList->setUniformRowHeights(true);
+    movieList->setSortingEnabled(false);
+    movieList->setSelectionMode(QAbstractItemView::SingleSelection);
+    movieList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    movieList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    movieList->setDragDropMode(QAbstractItemView::NoDragDrop);
+    movieList->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    movieList->header()->setStretchLastSection(false);
+    movieList->header()->setSectionsMovable(false);
 
     auto button = [this](const char* name, const char* picture, QSize size, const QString& caption,
                          const QString& toolTip) {
@@ -87,77 +87,77 @@ void frmAdminAdd::createControls()
         b->setObjectName(QLatin1String(name));
         return b;
     };
-    cmdNewProject = button("cmdNewProject", "new-project", {32, 32}, QStringLiteral("New project"),
+    newProjectButton = button("cmdNewProject", "new-project", {32, 32}, QStringLiteral("New project"),
                            QStringLiteral("New project"));
-    cmdSaveList = button("cmdSaveList", "save-list", {24, 24}, {}, QStringLiteral("Save project"));
-    cmdOpenList = button("cmdOpenList", "open-list", {24, 24}, {}, QStringLiteral("Load project"));
-    cmdAdd = button("cmdAdd", "add", {24, 24}, {}, QStringLiteral("Add new item"));
-    cmdRemove = button("cmdRemove", "remove", {24, 24}, {}, QStringLiteral("Remove item from list"));
-    cmdDown = button("cmdDown", "down", {9, 9}, {}, QStringLiteral("Move item down"));
-    cmdUp = button("cmdUp", "up", {9, 9}, {}, QStringLiteral("Move item up"));
-    cmdSave = button("cmdSave", "make-cd", {34, 34}, QStringLiteral("Make autorun CD"),
+    saveProjectButton = button("cmdSaveList", "save-list", {24, 24}, {}, QStringLiteral("Save project"));
+    openProjectButton = button("cmdOpenList", "open-list", {24, 24}, {}, QStringLiteral("Load project"));
+    addButton = button("cmdAdd", "add", {24, 24}, {}, QStringLiteral("Add new item"));
+    removeButton = button("cmdRemove", "remove", {24, 24}, {}, QStringLiteral("Remove item from list"));
+    moveDownButton = button("cmdDown", "down", {9, 9}, {}, QStringLiteral("Move item down"));
+    moveUpButton = button("cmdUp", "up", {9, 9}, {}, QStringLiteral("Move item up"));
+    makeCdButton = button("cmdSave", "make-cd", {34, 34}, QStringLiteral("Make autorun CD"),
                      QStringLiteral("Make autorun CD"));
-    cmdSave->setFont(verdana());
+    makeCdButton->setFont(verdana());
 }
 
-void frmAdminAdd::placeControls()
+void CreatorWindow::placeControls()
 {
     setFixedSize(583, 307);
-    Label1->setGeometry(8, 8, 265, 17);
-    lstViewSongList->setGeometry(8, 32, 457, 265);
-    lstViewSongList->setColumnWidth(0, 229);
-    lstViewSongList->setColumnWidth(1, 296);
-    cmdNewProject->setGeometry(480, 8, 89, 65);
-    cmdSaveList->setGeometry(480, 80, 41, 41);
-    cmdOpenList->setGeometry(528, 80, 41, 41);
-    cmdAdd->setGeometry(480, 128, 41, 41);
-    cmdRemove->setGeometry(528, 128, 41, 41);
-    cmdDown->setGeometry(480, 176, 41, 41);
-    cmdUp->setGeometry(528, 176, 41, 41);
-    cmdSave->setGeometry(480, 224, 89, 73);
+    listLabel->setGeometry(8, 8, 265, 17);
+    movieList->setGeometry(8, 32, 457, 265);
+    movieList->setColumnWidth(0, 229);
+    movieList->setColumnWidth(1, 296);
+    newProjectButton->setGeometry(480, 8, 89, 65);
+    saveProjectButton->setGeometry(480, 80, 41, 41);
+    openProjectButton->setGeometry(528, 80, 41, 41);
+    addButton->setGeometry(480, 128, 41, 41);
+    removeButton->setGeometry(528, 128, 41, 41);
+    moveDownButton->setGeometry(480, 176, 41, 41);
+    moveUpButton->setGeometry(528, 176, 41, 41);
+    makeCdButton->setGeometry(480, 224, 89, 73);
 
-    const QWidget* order[] = {lstViewSongList, cmdSave, cmdAdd, cmdRemove, cmdOpenList,
-                              cmdSaveList, cmdDown, cmdUp, cmdNewProject};
+    const QWidget* order[] = {movieList, makeCdButton, addButton, removeButton, openProjectButton,
+                              saveProjectButton, moveDownButton, moveUpButton, newProjectButton};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
-    lstViewSongList->setFocus(Qt::OtherFocusReason);
+    movieList->setFocus(Qt::OtherFocusReason);
 }
 
-void frmAdminAdd::connectHandlers()
+void CreatorWindow::connectHandlers()
 {
-    const std::pair<PictureButton*, void (frmAdminAdd::*)()> handlers[] = {
-        {cmdAdd, &frmAdminAdd::cmdAdd_Click},
-        {cmdRemove, &frmAdminAdd::cmdRemove_Click},
-        {cmdUp, &frmAdminAdd::cmdUp_Click},
-        {cmdDown, &frmAdminAdd::cmdDown_Click},
-        {cmdNewProject, &frmAdminAdd::cmdNewProject_Click},
-        {cmdOpenList, &frmAdminAdd::cmdOpenList_Click},
-        {cmdSaveList, &frmAdminAdd::cmdSaveList_Click},
-        {cmdSave, &frmAdminAdd::cmdSave_Click},
+    const std::pair<PictureButton*, void (CreatorWindow::*)()> handlers[] = {
+        {addButton, &CreatorWindow::addClicked},
+        {removeButton, &CreatorWindow::removeClicked},
+        {moveUpButton, &CreatorWindow::moveUpClicked},
+        {moveDownButton, &CreatorWindow::moveDownClicked},
+        {newProjectButton, &CreatorWindow::newProjectClicked},
+        {openProjectButton, &CreatorWindow::openProjectClicked},
+        {saveProjectButton, &CreatorWindow::saveProjectClicked},
+        {makeCdButton, &CreatorWindow::makeAutorunCd},
     };
     for (const auto& [button, handler] : handlers)
         connect(button, &QToolButton::clicked, this, [this, handler = handler] { runHandler(handler); });
     if (qApp)
-        connect(qApp, &QGuiApplication::commitDataRequest, this, &frmAdminAdd::commitData);
+        connect(qApp, &QGuiApplication::commitDataRequest, this, &CreatorWindow::commitData);
 }
 
-void frmAdminAdd::Form_Load()
+void CreatorWindow::startUp()
 {
     // Under a file size limit, a write that crosses it would otherwise end
     // the program (SIGXFSZ) and lose the unsaved project; ignored, the write
     // fails with EFBIG and is told like any other failed write.
     std::signal(SIGXFSZ, SIG_IGN);
-    StartFolder = QDir::currentPath();
-    ProjectName = QStringLiteral("Untitled");
-    setCaptionName(ProjectName);
+    startFolder_ = QDir::currentPath();
+    projectName_ = QStringLiteral("Untitled");
+    setCaptionName(projectName_);
 }
 
-void frmAdminAdd::setCaptionName(const QString& name)
+void CreatorWindow::setCaptionName(const QString& name)
 {
     setWindowTitle(creator::CaptionPrefix + name);
 }
 
-void frmAdminAdd::runHandler(void (frmAdminAdd::*handler)())
+void CreatorWindow::runHandler(void (CreatorWindow::*handler)())
 {
     try {
         (this->*handler)();
@@ -168,67 +168,67 @@ void frmAdminAdd::runHandler(void (frmAdminAdd::*handler)())
     }
 }
 
-void frmAdminAdd::showError(const QString& text)
+void CreatorWindow::showError(const QString& text)
 {
     platform_.message(this, creator::AppTitle, text);
 }
 
-frmItem& frmAdminAdd::itemPrompt()
+ItemNameDialog& CreatorWindow::itemNameDialog()
 {
-    if (!frmItem_)
-        frmItem_ = new frmItem(platform_, this);
-    return *frmItem_;
+    if (!itemNameDialog_)
+        itemNameDialog_ = new ItemNameDialog(platform_, this);
+    return *itemNameDialog_;
 }
 
 // ---- Item list editing ------------------------------------------------------
 
-QTreeWidgetItem* frmAdminAdd::makeRow(const QString& name, const QString& path) const
+QTreeWidgetItem* CreatorWindow::makeRow(const QString& name, const QString& path) const
 {
     auto* row = new QTreeWidgetItem(QStringList{name, path});
     row->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
     return row;
 }
 
-int frmAdminAdd::selectedRow() const
+int CreatorWindow::selectedRow() const
 {
-    const QList<QTreeWidgetItem*> selected = lstViewSongList->selectedItems();
+    const QList<QTreeWidgetItem*> selected = movieList->selectedItems();
     if (selected.isEmpty())
         return -1;
-    return lstViewSongList->indexOfTopLevelItem(selected.constFirst());
+    return movieList->indexOfTopLevelItem(selected.constFirst());
 }
 
-void frmAdminAdd::selectRow(int row, bool scrollIntoView)
+void CreatorWindow::selectRow(int row, bool scrollIntoView)
 {
-    QTreeWidgetItem* item = lstViewSongList->topLevelItem(row);
+    QTreeWidgetItem* item = movieList->topLevelItem(row);
     // Making a row current scrolls to it unless auto-scroll is off; Add and
     // Remove select without moving the view.
-    const bool autoScroll = lstViewSongList->hasAutoScroll();
-    lstViewSongList->setAutoScroll(false);
-    lstViewSongList->setCurrentItem(item);
-    lstViewSongList->setAutoScroll(autoScroll);
+    const bool autoScroll = movieList->hasAutoScroll();
+    movieList->setAutoScroll(false);
+    movieList->setCurrentItem(item);
+    movieList->setAutoScroll(autoScroll);
     if (scrollIntoView)
-        lstViewSongList->scrollToItem(item);
+        movieList->scrollToItem(item);
 }
 
-void frmAdminAdd::cmdAdd_Click()
+void CreatorWindow::addClicked()
 {
-    CommonDialog1.FileName = QString();
-    CommonDialog1.Filter = QStringLiteral("Flash (*.swf)|*.swf");
-    CommonDialog1.Flags = qev::FileDialogFlags::PathMustExist | qev::FileDialogFlags::HideReadOnly;
-    CommonDialog1.ShowOpen();
-    if (CommonDialog1.FileName.isEmpty())
+    fileDialog.fileName = QString();
+    fileDialog.filter = QStringLiteral("Flash (*.swf)|*.swf");
+    fileDialog.flags = qev::FileDialogFlags::PathMustExist | qev::FileDialogFlags::HideReadOnly;
+    fileDialog.showOpen();
+    if (fileDialog.fileName.isEmpty())
         return;
-    const QString path = CommonDialog1.FileName;
+    const QString path = fileDialog.fileName;
     if (const QString problem = pathProblem(path, codePage_); !problem.isEmpty()) {
         showError(problem);
         return;
     }
 
-    frmItem& prompt = itemPrompt();
-    prompt.txtItemName->clear();
-    prompt.Label1->setText(QStringLiteral("Item name:"));
+    ItemNameDialog& prompt = itemNameDialog();
+    prompt.nameEdit->clear();
+    prompt.promptLabel->setText(QStringLiteral("Item name:"));
     platform_.showModal(&prompt);
-    const QString name = prompt.txtItemName->text();
+    const QString name = prompt.nameEdit->text();
     if (name.isEmpty())
         return;
     if (const QString problem = nameProblem(name, codePage_); !problem.isEmpty()) {
@@ -236,63 +236,63 @@ void frmAdminAdd::cmdAdd_Click()
         return;
     }
 
-    lstViewSongList->addTopLevelItem(makeRow(name, path));
-    selectRow(lstViewSongList->topLevelItemCount() - 1, false);
-    ProjectSaved = false;
+    movieList->addTopLevelItem(makeRow(name, path));
+    selectRow(movieList->topLevelItemCount() - 1, false);
+    projectSaved_ = false;
 }
 
-void frmAdminAdd::cmdRemove_Click()
+void CreatorWindow::removeClicked()
 {
     int k = selectedRow();
     if (k < 0)
         return;
     {
-        const bool autoScroll = lstViewSongList->hasAutoScroll();
-        lstViewSongList->setAutoScroll(false);
-        delete lstViewSongList->takeTopLevelItem(k);
-        lstViewSongList->setAutoScroll(autoScroll);
+        const bool autoScroll = movieList->hasAutoScroll();
+        movieList->setAutoScroll(false);
+        delete movieList->takeTopLevelItem(k);
+        movieList->setAutoScroll(autoScroll);
     }
-    ProjectSaved = false;
-    const int count = lstViewSongList->topLevelItemCount();
+    projectSaved_ = false;
+    const int count = movieList->topLevelItemCount();
     if (k >= count)
         k = count - 1;
     if (k < 0) {
-        lstViewSongList->setCurrentItem(nullptr);
+        movieList->setCurrentItem(nullptr);
         return;
     }
     selectRow(k, false);
 }
 
-void frmAdminAdd::moveSelectedRow(int step)
+void CreatorWindow::moveSelectedRow(int step)
 {
     const int k = selectedRow();
     if (k < 0)
         return;
     const int target = k + step;
-    if (target < 0 || target >= lstViewSongList->topLevelItemCount())
+    if (target < 0 || target >= movieList->topLevelItemCount())
         return;
     // The moved row is rebuilt from its two texts; the selection follows it.
-    const QTreeWidgetItem* old = lstViewSongList->topLevelItem(k);
+    const QTreeWidgetItem* old = movieList->topLevelItem(k);
     QTreeWidgetItem* moved = makeRow(old->text(0), old->text(1));
-    delete lstViewSongList->takeTopLevelItem(k);
-    lstViewSongList->insertTopLevelItem(target, moved);
+    delete movieList->takeTopLevelItem(k);
+    movieList->insertTopLevelItem(target, moved);
     selectRow(target, true);
-    ProjectSaved = false;
+    projectSaved_ = false;
 }
 
-void frmAdminAdd::cmdUp_Click()
+void CreatorWindow::moveUpClicked()
 {
     moveSelectedRow(-1);
 }
 
-void frmAdminAdd::cmdDown_Click()
+void CreatorWindow::moveDownClicked()
 {
     moveSelectedRow(+1);
 }
 
 // ---- Project commands -------------------------------------------------------
 
-bool frmAdminAdd::askToSaveFirst(const QString& question)
+bool CreatorWindow::askToSaveFirst(const QString& question)
 {
     switch (platform_.askYesNoCancel(this, creator::WarningTitle, question)) {
     case qev::Answer::Cancel:
@@ -300,7 +300,7 @@ bool frmAdminAdd::askToSaveFirst(const QString& question)
         return false;
     case qev::Answer::Yes:
         // Goes on whether or not a file was written.
-        cmdSaveList_Click();
+        saveProjectClicked();
         return true;
     case qev::Answer::No:
         return true;
@@ -308,80 +308,80 @@ bool frmAdminAdd::askToSaveFirst(const QString& question)
     return false;
 }
 
-void frmAdminAdd::cmdNewProject_Click()
+void CreatorWindow::newProjectClicked()
 {
-    if (!ProjectSaved
+    if (!projectSaved_
         && !askToSaveFirst(
             QStringLiteral("Do you want to save your current project before create a new one?")))
         return;
     // The text box is not cleared: the name typed last is offered again.
-    frmItem& prompt = itemPrompt();
-    prompt.Label1->setText(QStringLiteral("Project name:"));
+    ItemNameDialog& prompt = itemNameDialog();
+    prompt.promptLabel->setText(QStringLiteral("Project name:"));
     platform_.showModal(&prompt);
-    const QString name = prompt.txtItemName->text();
+    const QString name = prompt.nameEdit->text();
     if (name.isEmpty())
         return;
-    // Only the caption takes the new name; ProjectName keeps the old one
+    // Only the caption takes the new name; projectName_ keeps the old one
     // until the next load or save.
     setCaptionName(name);
-    lstViewSongList->clear();
-    ProjectSaved = false;
+    movieList->clear();
+    projectSaved_ = false;
 }
 
-void frmAdminAdd::cmdOpenList_Click()
+void CreatorWindow::openProjectClicked()
 {
-    if (!ProjectSaved
+    if (!projectSaved_
         && !askToSaveFirst(QStringLiteral("Do you want to save your current project before load?")))
         return;
     // The flags are left as the previous use of the dialog set them.
-    CommonDialog1.FileName = QString();
-    CommonDialog1.Filter = ProjectFilter;
-    CommonDialog1.ShowOpen();
-    if (CommonDialog1.FileName.isEmpty())
+    fileDialog.fileName = QString();
+    fileDialog.filter = ProjectFilter;
+    fileDialog.showOpen();
+    if (fileDialog.fileName.isEmpty())
         return;
-    LoadPlayList(CommonDialog1.FileName, lstViewSongList);
-    ProjectSaved = false;
+    loadPlaylist(fileDialog.fileName, movieList);
+    projectSaved_ = false;
 }
 
-void frmAdminAdd::cmdSaveList_Click()
+void CreatorWindow::saveProjectClicked()
 {
-    CommonDialog1.FileName = QString();
-    CommonDialog1.Filter = ProjectFilter;
-    CommonDialog1.Flags = qev::FileDialogFlags::OverwritePrompt | qev::FileDialogFlags::HideReadOnly
+    fileDialog.fileName = QString();
+    fileDialog.filter = ProjectFilter;
+    fileDialog.flags = qev::FileDialogFlags::OverwritePrompt | qev::FileDialogFlags::HideReadOnly
         | qev::FileDialogFlags::PathMustExist;
-    CommonDialog1.ShowSave();
-    if (CommonDialog1.FileName.isEmpty())
+    fileDialog.showSave();
+    if (fileDialog.fileName.isEmpty())
         return;
-    SavePlayList(CommonDialog1.FileName, false);
-    ProjectName = ExtractTitle(CommonDialog1.FileName);
-    setCaptionName(ProjectName);
+    savePlaylist(fileDialog.fileName, false);
+    projectName_ = extractTitle(fileDialog.fileName);
+    setCaptionName(projectName_);
 }
 
-void frmAdminAdd::Form_Unload(bool& Cancel)
+void CreatorWindow::askBeforeClosing(bool& cancel)
 {
-    if (ProjectSaved)
+    if (projectSaved_)
         return;
     switch (platform_.askYesNoCancel(this, creator::WarningTitle,
                                      QStringLiteral("Do you want to save your current project?"))) {
     case qev::Answer::Yes:
-        cmdSaveList_Click();
-        if (!ProjectSaved)
-            Cancel = true;
+        saveProjectClicked();
+        if (!projectSaved_)
+            cancel = true;
         break;
     case qev::Answer::No:
         break;
     case qev::Answer::Cancel:
     case qev::Answer::Ok:
-        Cancel = true;
+        cancel = true;
         break;
     }
 }
 
-void frmAdminAdd::closeEvent(QCloseEvent* event)
+void CreatorWindow::closeEvent(QCloseEvent* event)
 {
     bool cancel = false;
     try {
-        Form_Unload(cancel);
+        askBeforeClosing(cancel);
     } catch (const qev::FileError& e) {
         showError(e.message());
         cancel = true;
@@ -392,19 +392,19 @@ void frmAdminAdd::closeEvent(QCloseEvent* event)
     event->setAccepted(!cancel);
 }
 
-bool frmAdminAdd::sessionEnding(bool mayAsk)
+bool CreatorWindow::sessionEnding(bool mayAsk)
 {
     if (!isVisible())
         return true;
-    if (!ProjectSaved && !mayAsk)
+    if (!projectSaved_ && !mayAsk)
         return true; // no way to ask: the session ends without a save
     return close();
 }
 
-void frmAdminAdd::commitData(QSessionManager& manager)
+void CreatorWindow::commitData(QSessionManager& manager)
 {
     // Interaction is requested only when there is something to ask.
-    const bool mayAsk = ProjectSaved || manager.allowsInteraction();
+    const bool mayAsk = projectSaved_ || manager.allowsInteraction();
     const bool goOn = sessionEnding(mayAsk);
     manager.release();
     if (!goOn)
@@ -413,22 +413,22 @@ void frmAdminAdd::commitData(QSessionManager& manager)
 
 // ---- Make autorun CD ---------------------------------------------------------
 
-QString frmAdminAdd::BrowseForFolder(QWidget* hwndOwner, const QString& sPrompt)
+QString CreatorWindow::browseForFolder(QWidget* owner, const QString& prompt)
 {
-    return platform_.browseForFolder(hwndOwner, sPrompt);
+    return platform_.browseForFolder(owner, prompt);
 }
 
-void frmAdminAdd::cmdSave_Click()
+void CreatorWindow::makeAutorunCd()
 {
     const QString folder =
-        BrowseForFolder(this, QStringLiteral("Please select a folder to save your project."));
+        browseForFolder(this, QStringLiteral("Please select a folder to save your project."));
     if (folder.isEmpty())
         return;
 
     QStringList moviePaths;
-    for (int i = 0; i < lstViewSongList->topLevelItemCount(); ++i)
-        moviePaths << lstViewSongList->topLevelItem(i)->text(1);
-    const creator::CdBuild build(moviePaths, StartFolder);
+    for (int i = 0; i < movieList->topLevelItemCount(); ++i)
+        moviePaths << movieList->topLevelItem(i)->text(1);
+    const creator::CdBuild build(moviePaths, startFolder_);
     // Nothing is written while anything would stop the build halfway or
     // make a disc that plays the wrong movie.
     if (const QStringList problems = build.problems(); !problems.isEmpty()) {
@@ -436,13 +436,13 @@ void frmAdminAdd::cmdSave_Click()
         return;
     }
 
-    const QString project = creator::CdBuild::makeProjectFolder(folder, ProjectName);
+    const QString project = creator::CdBuild::makeProjectFolder(folder, projectName_);
     // Every file that is complete in the project folder, for the message
     // should the build fail part-way.
     QStringList written;
     try {
         const QString playlist = qev::joinPath(project, QStringLiteral("PlayList.qev"));
-        SavePlayList(playlist, true);
+        savePlaylist(playlist, true);
         written << playlist;
         creator::CdBuild::writeAutorunInf(project);
         written << qev::joinPath(project, QStringLiteral("autorun.inf"));
@@ -460,7 +460,7 @@ void frmAdminAdd::cmdSave_Click()
     platform_.message(this, creator::AppTitle, QStringLiteral("Project was created successfully"));
 }
 
-QString frmAdminAdd::writtenBeforeFailure(const QStringList& written)
+QString CreatorWindow::writtenBeforeFailure(const QStringList& written)
 {
     if (written.isEmpty())
         return QStringLiteral("The autorun CD was not made; no file was written.");
@@ -470,35 +470,35 @@ QString frmAdminAdd::writtenBeforeFailure(const QStringList& written)
 
 // ---- Playlist operations ----------------------------------------------------
 
-QString frmAdminAdd::ExtractFileName(const QString& path)
+QString CreatorWindow::extractFileName(const QString& path)
 {
     return qev::fileNameOf(path);
 }
 
-QString frmAdminAdd::ExtractTitle(const QString& path)
+QString CreatorWindow::extractTitle(const QString& path)
 {
-    const QString name = ExtractFileName(path);
+    const QString name = extractFileName(path);
     const qsizetype dot = name.indexOf(u'.');
     return dot < 0 ? name : name.left(dot);
 }
 
-void frmAdminAdd::SavePlayList(const QString& fName, bool extract)
+void CreatorWindow::savePlaylist(const QString& fName, bool extract)
 {
-    const int count = lstViewSongList->topLevelItemCount();
+    const int count = movieList->topLevelItemCount();
     std::vector<qev::PlaylistItem> items;
     items.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
-        const QTreeWidgetItem* row = lstViewSongList->topLevelItem(i);
+        const QTreeWidgetItem* row = movieList->topLevelItem(i);
         QString reference = row->text(1);
         if (extract)
-            reference = ExtractFileName(reference);
+            reference = extractFileName(reference);
         items.push_back({row->text(0), std::move(reference)});
     }
     qev::writePlaylistFile(fName, items, codePage_);
-    ProjectSaved = true;
+    projectSaved_ = true;
 }
 
-void frmAdminAdd::LoadPlayList(const QString& fName, QTreeWidget* list)
+void CreatorWindow::loadPlaylist(const QString& fName, QTreeWidget* list)
 {
     list->clear();
     // Rows are added in one go at the end, and also when reading stops on
@@ -514,6 +514,6 @@ void frmAdminAdd::LoadPlayList(const QString& fName, QTreeWidget* list)
             throw qev::FileError(fName, QString::fromLocal8Bit(e.what()));
         }
     }
-    ProjectName = ExtractTitle(fName);
-    setCaptionName(ProjectName);
+    projectName_ = extractTitle(fName);
+    setCaptionName(projectName_);
 }

@@ -1,4 +1,4 @@
-#include "frmItem.h"
+#include "ItemNameDialog.h"
 
 #include "CreatorTexts.h"
 #include "qev/Platform.h"
@@ -13,7 +13,7 @@
 
 #include <limits>
 
-frmItem::frmItem(qev::Platform& platform, QWidget* owner)
+ItemNameDialog::ItemNameDialog(qev::Platform& platform, QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
                          | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
       platform_(platform)
@@ -31,42 +31,42 @@ frmItem::frmItem(qev::Platform& platform, QWidget* owner)
     connectHandlers();
 }
 
-void frmItem::createControls()
+void ItemNameDialog::createControls()
 {
-    txtItemName = new QLineEdit(this);
-    txtItemName->setObjectName(QStringLiteral("txtItemName"));
+    nameEdit = new QLineEdit(this);
+    nameEdit->setObjectName(QStringLiteral("txtItemName"));
     // Names have no length limit anywhere else; the box's default would cut
     // a typed or pasted name at 32,767 characters.
-    txtItemName->setMaxLength(std::numeric_limits<int>::max());
-    cmdOK = new QPushButton(QStringLiteral("OK"), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setDefault(true);
-    cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    cmdCancel->setAutoDefault(false);
-    Label1 = new QLabel(QStringLiteral("ItemName:"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
+    nameEdit->setMaxLength(std::numeric_limits<int>::max());
+    okButton = new QPushButton(QStringLiteral("OK"), this);
+    okButton->setObjectName(QStringLiteral("cmdOK"));
+    okButton->setDefault(true);
+    cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    cancelButton->setObjectName(QStringLiteral("cmdCancel"));
+    cancelButton->setAutoDefault(false);
+    promptLabel = new QLabel(QStringLiteral("ItemName:"), this);
+    promptLabel->setObjectName(QStringLiteral("Label1"));
 }
 
-void frmItem::placeControls()
+void ItemNameDialog::placeControls()
 {
     // Design sizes in twips, 15 to the pixel: client 4545 x 1155.
     setFixedSize(303, 77);
-    txtItemName->setGeometry(80, 9, 195, 23);
-    cmdOK->setGeometry(72, 40, 76, 26);
-    cmdCancel->setGeometry(168, 40, 76, 26);
-    Label1->setGeometry(8, 8, 65, 17);
-    setTabOrder(txtItemName, cmdOK);
-    setTabOrder(cmdOK, cmdCancel);
+    nameEdit->setGeometry(80, 9, 195, 23);
+    okButton->setGeometry(72, 40, 76, 26);
+    cancelButton->setGeometry(168, 40, 76, 26);
+    promptLabel->setGeometry(8, 8, 65, 17);
+    setTabOrder(nameEdit, okButton);
+    setTabOrder(okButton, cancelButton);
 }
 
-void frmItem::connectHandlers()
+void ItemNameDialog::connectHandlers()
 {
-    connect(cmdOK, &QPushButton::clicked, this, &frmItem::cmdOK_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmItem::cmdCancel_Click);
+    connect(okButton, &QPushButton::clicked, this, &ItemNameDialog::okClicked);
+    connect(cancelButton, &QPushButton::clicked, this, &ItemNameDialog::cancelClicked);
 }
 
-void frmItem::showEvent(QShowEvent* event)
+void ItemNameDialog::showEvent(QShowEvent* event)
 {
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect placed = frameGeometry();
@@ -74,11 +74,11 @@ void frmItem::showEvent(QShowEvent* event)
         move(placed.topLeft());
     }
     fitPrompt();
-    txtItemName->setFocus(Qt::OtherFocusReason);
+    nameEdit->setFocus(Qt::OtherFocusReason);
     QDialog::showEvent(event);
 }
 
-void frmItem::fitPrompt()
+void ItemNameDialog::fitPrompt()
 {
     // The label's box was sized for a compact 8-point font; where the
     // desktop's font is wider, the prompt is set a little smaller rather
@@ -87,29 +87,29 @@ void frmItem::fitPrompt()
     const qreal wanted = font.pointSizeF();
     for (qreal size = wanted; size >= 6.0; size -= 0.5) {
         font.setPointSizeF(size);
-        if (QFontMetrics(font).horizontalAdvance(Label1->text()) <= Label1->width())
+        if (QFontMetrics(font).horizontalAdvance(promptLabel->text()) <= promptLabel->width())
             break;
     }
-    Label1->setFont(font);
+    promptLabel->setFont(font);
 }
 
-void frmItem::cmdOK_Click()
+void ItemNameDialog::okClicked()
 {
-    if (txtItemName->text().isEmpty()) {
+    if (nameEdit->text().isEmpty()) {
         platform_.message(this, creator::AppTitle, QStringLiteral("A name should be provided"));
         return;
     }
     hide();
 }
 
-void frmItem::cmdCancel_Click()
+void ItemNameDialog::cancelClicked()
 {
-    txtItemName->clear();
+    nameEdit->clear();
     hide();
 }
 
-void frmItem::reject()
+void ItemNameDialog::reject()
 {
-    cmdCancel_Click();
+    cancelClicked();
     QDialog::reject();
 }
