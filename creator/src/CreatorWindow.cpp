@@ -227,14 +227,14 @@ void CreatorWindow::addClicked()
     ItemNameDialog& prompt = itemNameDialog();
     prompt.nameEdit->clear();
     prompt.promptLabel->setText(QStringLiteral("Item name:"));
+    // A name the playlist cannot store is refused while the prompt is still
+    // open, so the typed name can be mended instead of typed again.
+    prompt.setNameCheck([this](const QString& name) { return nameProblem(name, codePage_); });
+    const auto noCheck = qScopeGuard([&prompt] { prompt.setNameCheck({}); });
     platform_.showModal(&prompt);
     const QString name = prompt.nameEdit->text();
     if (name.isEmpty())
         return;
-    if (const QString problem = nameProblem(name, codePage_); !problem.isEmpty()) {
-        showError(problem);
-        return;
-    }
 
     movieList->addTopLevelItem(makeRow(name, path));
     selectRow(movieList->topLevelItemCount() - 1, false);

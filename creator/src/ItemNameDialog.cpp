@@ -99,6 +99,12 @@ void ItemNameDialog::okClicked()
         platform_.message(this, creator::AppTitle, QStringLiteral("A name should be provided"));
         return;
     }
+    if (nameCheck_) {
+        if (const QString problem = nameCheck_(nameEdit->text()); !problem.isEmpty()) {
+            platform_.message(this, creator::AppTitle, problem);
+            return;
+        }
+    }
     hide();
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
+
+#include <functional>
 
 class QLabel;
 class QLineEdit;
@@ -24,6 +27,11 @@ public:
     QPushButton* cancelButton;
     QLabel* promptLabel;
 
+    // Checks a name on OK: "" when it may be taken, else why not. A name
+    // it refuses is told and the prompt stays open with the name typed.
+    using NameCheck = std::function<QString(const QString& name)>;
+    void setNameCheck(NameCheck check) { nameCheck_ = std::move(check); }
+
     // Esc and the window's close box end up here: both count as Cancel.
     void reject() override;
 
@@ -41,4 +49,5 @@ private:
     void fitPrompt();
 
     qev::Platform& platform_;
+    NameCheck nameCheck_;
 };

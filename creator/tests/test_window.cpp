@@ -839,24 +839,52 @@ TEST_F(CreatorTest, AddRefusesAPathThatWouldCipherToALineEnd)
     window->addButton->click();
     ASSERT_EQ(platform.messages().size(), 1u);
     EXPECT_TRUE(platform.messages()[0].contains("/movies/NEWPLAN.swf"));
+    EXPECT_TRUE(platform.messages()[0].contains("\"WP\"")) << platform.messages()[0].toStdString();
     EXPECT_EQ(platform.asked(Kind::Message)[0].caption, "Ravlen");
     EXPECT_TRUE(platform.asked(Kind::Modal).empty());
     EXPECT_TRUE(rows().empty());
     window->setProjectSaved(true);
 }
 
-TEST_F(CreatorTest, AddRefusesCharactersTheCodePageCannotHold)
+TEST_F(CreatorTest, AddRefusesCharactersTheCodePageCannotHoldAndNamesThem)
 {
-    platform.answerOpenFile("/movies/\u65e5\u672c.swf");
+    platform.answerOpenFile("/movies/\u65e5\u672c\u65e5.swf");
     window->addButton->click();
-    add("/movies/ok.swf", "\u03a9mega");
     const auto shown = platform.messages();
-    ASSERT_EQ(shown.size(), 2u);
-    EXPECT_TRUE(shown[0].contains("/movies/\u65e5\u672c.swf"));
-    EXPECT_TRUE(shown[0].contains("1252"));
-    EXPECT_TRUE(shown[1].contains("\u03a9mega"));
-    EXPECT_EQ(platform.asked(Kind::Modal).size(), 1u);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0], "The movie's path holds characters that this system's code page cannot store: "
+                        "\u65e5, \u672c\n/movies/\u65e5\u672c\u65e5.swf");
+    EXPECT_TRUE(platform.asked(Kind::Modal).empty());
     EXPECT_TRUE(rows().empty());
+    window->setProjectSaved(true);
+}
+
+TEST_F(CreatorTest, ANameTheCodePageCannotHoldKeepsThePromptOpenWithTheTypedName)
+{
+    platform.answerOpenFile("/movies/ok.swf");
+    platform.answerModal([this](QDialog* dialog) {
+        auto* box = dialog->findChild<QLineEdit*>("txtItemName");
+        box->setText("\u041f\u0440\u0438\u043c\u0435\u0440 \u043f\u0440\u0438");
+        QTest::mouseClick(dialog->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_EQ(box->text(), "\u041f\u0440\u0438\u043c\u0435\u0440 \u043f\u0440\u0438");
+        EXPECT_EQ(platform.messages(),
+                  std::vector<QString>{"The name holds characters that this system's code page cannot store: "
+                                       "\u041f, \u0440, \u0438, \u043c, \u0435, \u043f"});
+        // Mended, the name is taken.
+        box->setText("Primer");
+        QTest::mouseClick(dialog->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+        EXPECT_FALSE(dialog->isVisible());
+    });
+    window->addButton->click();
+    EXPECT_EQ(platform.messages().size(), 1u);
+    EXPECT_EQ(rows(), (std::vector<Row>{{"Primer", "/movies/ok.swf"}}));
+    // The project name takes what the code page cannot store: it goes only
+    // into the caption.
+    platform.answerQuestion(qev::Answer::No);
+    platform.answerModal(typeAndOk("\u041f"));
+    window->newProjectButton->click();
+    EXPECT_EQ(platform.messages().size(), 1u);
     window->setProjectSaved(true);
 }
 
