@@ -12,7 +12,8 @@ class Platform;
 // saving a project. Like the control it stands for, it keeps its properties
 // from one use to the next: a command that sets no flags runs with the flags
 // the previous command left. The title is never changed, and no default
-// extension is ever added to a typed name.
+// extension is ever added to a typed name. Each use opens in the folder of
+// the file chosen last.
 class FileDialog {
 public:
     FileDialog(qev::Platform& platform, QWidget* owner);
@@ -28,6 +29,9 @@ public:
     void showSave();
 
 private:
+    void rememberFolder();
+
     qev::Platform& platform_;
     QWidget* owner_;
+    QString folder_;
 };

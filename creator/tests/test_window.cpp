@@ -169,6 +169,24 @@ TEST_F(CreatorTest, FileDialogsKeepTheirTitleAndLoadRunsWithThePreviousFlags)
 
 // ---- Add ---------------------------------------------------------------------
 
+TEST_F(CreatorTest, FileDialogsOpenInTheFolderOfTheFileChosenLast)
+{
+    add("/movies/summer/a.swf", "A");
+    save(pathIn("menu.qev"));
+    platform.answerOpenFile(""); // Add cancelled in the dialog
+    window->addButton->click();
+    platform.answerOpenFile("");
+    window->addButton->click();
+    const auto opens = platform.asked(Kind::OpenFile);
+    const auto saves = platform.asked(Kind::SaveFile);
+    ASSERT_EQ(opens.size(), 3u);
+    ASSERT_EQ(saves.size(), 1u);
+    EXPECT_EQ(opens[0].request.folder, ""); // the current directory
+    EXPECT_EQ(saves[0].request.folder, "/movies/summer");
+    EXPECT_EQ(opens[1].request.folder, dir.path());
+    EXPECT_EQ(opens[2].request.folder, dir.path()); // a cancel changes nothing
+}
+
 TEST_F(CreatorTest, AddAppendsSelectsAndMarksUnsaved)
 {
     window->setProjectSaved(true);
