@@ -17,10 +17,12 @@
 #include <QFont>
 #include <QHeaderView>
 #include <QIcon>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScopeGuard>
 #include <QSessionManager>
+#include <QShortcut>
 #include <QTreeWidget>
 
 #include <csignal>
@@ -137,6 +139,28 @@ void CreatorWindow::connectHandlers()
     };
     for (const auto& [button, handler] : handlers)
         connect(button, &QToolButton::clicked, this, [this, handler = handler] { runHandler(handler); });
+
+    // Keys for the commands used most, named in their buttons' tool tips.
+    struct Key {
+        QKeySequence keys;
+        PictureButton* button;
+        void (CreatorWindow::*handler)();
+    };
+    const Key keys[] = {
+        {QKeySequence(Qt::Key_Delete), removeButton, &CreatorWindow::removeClicked},
+        {QKeySequence(Qt::CTRL | Qt::Key_S), saveProjectButton, &CreatorWindow::saveProjectClicked},
+        {QKeySequence(Qt::CTRL | Qt::Key_O), openProjectButton, &CreatorWindow::openProjectClicked},
+        {QKeySequence(Qt::CTRL | Qt::Key_N), newProjectButton, &CreatorWindow::newProjectClicked},
+        {QKeySequence(Qt::CTRL | Qt::Key_Up), moveUpButton, &CreatorWindow::moveUpClicked},
+        {QKeySequence(Qt::CTRL | Qt::Key_Down), moveDownButton, &CreatorWindow::moveDownClicked},
+    };
+    for (const Key& key : keys) {
+        auto* shortcut = new QShortcut(key.keys, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, handler = key.handler] { runHandler(handler); });
+        key.button->setToolTip(QStringLiteral("%1 (%2)").arg(key.button->toolTip(),
+                                                            key.keys.toString(QKeySequence::NativeText)));
+    }
     if (qApp)
         connect(qApp, &QGuiApplication::commitDataRequest, this, &CreatorWindow::commitData);
 }

@@ -55,13 +55,13 @@ TEST_F(CreatorTest, ControlsSitWhereTheLayoutPutsThem)
         QSize picture;
     };
     const Expected buttons[] = {
-        {window->newProjectButton, {480, 8, 89, 65}, "New project", "New project", {32, 32}},
-        {window->saveProjectButton, {480, 80, 41, 41}, "", "Save project", {24, 24}},
-        {window->openProjectButton, {528, 80, 41, 41}, "", "Load project", {24, 24}},
+        {window->newProjectButton, {480, 8, 89, 65}, "New project", "New project (Ctrl+N)", {32, 32}},
+        {window->saveProjectButton, {480, 80, 41, 41}, "", "Save project (Ctrl+S)", {24, 24}},
+        {window->openProjectButton, {528, 80, 41, 41}, "", "Load project (Ctrl+O)", {24, 24}},
         {window->addButton, {480, 128, 41, 41}, "", "Add new item", {24, 24}},
-        {window->removeButton, {528, 128, 41, 41}, "", "Remove item from list", {24, 24}},
-        {window->moveDownButton, {480, 176, 41, 41}, "", "Move item down", {9, 9}},
-        {window->moveUpButton, {528, 176, 41, 41}, "", "Move item up", {9, 9}},
+        {window->removeButton, {528, 128, 41, 41}, "", "Remove item from list (Del)", {24, 24}},
+        {window->moveDownButton, {480, 176, 41, 41}, "", "Move item down (Ctrl+Down)", {9, 9}},
+        {window->moveUpButton, {528, 176, 41, 41}, "", "Move item up (Ctrl+Up)", {9, 9}},
         {window->makeCdButton, {480, 224, 89, 73}, "Make autorun CD", "Make autorun CD", {34, 34}},
     };
     for (const auto& e : buttons) {
@@ -92,6 +92,44 @@ TEST_F(CreatorTest, ControlsSitWhereTheLayoutPutsThem)
         w = w->nextInFocusChain();
     } while (w != window->movieList && walked.size() < 20);
     EXPECT_EQ(walked, expected);
+    window->setProjectSaved(true);
+}
+
+TEST_F(CreatorTest, KeysRunTheListAndProjectCommands)
+{
+    add("/m/a.swf", "A");
+    add("/m/b.swf", "B");
+    add("/m/c.swf", "C");
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTreeWidget* list = window->movieList;
+    list->setFocus();
+    ASSERT_EQ(selected(), 2);
+
+    QTest::keyClick(list, Qt::Key_Up, Qt::ControlModifier);
+    EXPECT_EQ(rows(), (std::vector<Row>{{"A", "/m/a.swf"}, {"C", "/m/c.swf"}, {"B", "/m/b.swf"}}));
+    EXPECT_EQ(selected(), 1);
+    QTest::keyClick(list, Qt::Key_Down, Qt::ControlModifier);
+    EXPECT_EQ(rows(), (std::vector<Row>{{"A", "/m/a.swf"}, {"B", "/m/b.swf"}, {"C", "/m/c.swf"}}));
+    EXPECT_EQ(selected(), 2);
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_EQ(rows(), (std::vector<Row>{{"A", "/m/a.swf"}, {"B", "/m/b.swf"}}));
+
+    platform.answerSaveFile(pathIn("keys.qev"));
+    QTest::keyClick(list, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_TRUE(window->projectSaved());
+    EXPECT_TRUE(QFile::exists(pathIn("keys.qev")));
+
+    platform.answerModal(typeAndOk("Next"));
+    QTest::keyClick(list, Qt::Key_N, Qt::ControlModifier);
+    EXPECT_TRUE(rows().empty());
+    EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - Next");
+
+    platform.answerQuestion(qev::Answer::No);
+    platform.answerOpenFile(pathIn("keys.qev"));
+    QTest::keyClick(list, Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(rows(), (std::vector<Row>{{"A", "/m/a.swf"}, {"B", "/m/b.swf"}}));
+    EXPECT_TRUE(platform.messages().empty());
     window->setProjectSaved(true);
 }
 
