@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDropEvent>
 #include <QDir>
 #include <QFont>
 #include <QHeaderView>
@@ -20,10 +21,12 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QScopeGuard>
 #include <QSessionManager>
 #include <QShortcut>
 #include <QTreeWidget>
+#include <QUrl>
 
 #include <csignal>
 #include <vector>
@@ -78,6 +81,10 @@ void CreatorWindow::createControls()
     movieList->setSelectionBehavior(QAbstractItemView::SelectRows);
     movieList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     movieList->setDragDropMode(QAbstractItemView::NoDragDrop);
+    // Movies may be dropped onto the list from a file manager; rows are not
+    // dragged within it.
+    movieList->viewport()->setAcceptDrops(true);
+    movieList->viewport()->installEventFilter(this);
     movieList->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     movieList->header()->setStretchLastSection(false);
     movieList->header()->setSectionsMovable(false);
@@ -183,8 +190,13 @@ void CreatorWindow::setCaptionName(const QString& name)
 
 void CreatorWindow::runHandler(void (CreatorWindow::*handler)())
 {
+    runHandler([this, handler] { (this->*handler)(); });
+}
+
+void CreatorWindow::runHandler(const std::function<void()>& handler)
+{
     try {
-        (this->*handler)();
+        handler();
     } catch (const qev::FileError& e) {
         showError(e.message());
     } catch (const std::exception& e) {
@@ -242,7 +254,11 @@ void CreatorWindow::addClicked()
     fileDialog.showOpen();
     if (fileDialog.fileName.isEmpty())
         return;
-    const QString path = fileDialog.fileName;
+    addMovie(fileDialog.fileName);
+}
+
+void CreatorWindow::addMovie(const QString& path)
+{
     if (const QString problem = pathProblem(path, codePage_); !problem.isEmpty()) {
         showError(problem);
         return;
@@ -312,6 +328,59 @@ void CreatorWindow::moveUpClicked()
 void CreatorWindow::moveDownClicked()
 {
     moveSelectedRow(+1);
+}
+
+QStringList CreatorWindow::droppedMovies(const QMimeData* data)
+{
+    QStringList paths;
+    if (!data)
+        return paths;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile())
+            continue;
+        const QString path = url.toLocalFile();
+        if (path.endsWith(QStringLiteral(".swf"), Qt::CaseInsensitive))
+            paths << path;
+    }
+    return paths;
+}
+
+bool CreatorWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != movieList->viewport())
+        return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (droppedMovies(drag->mimeData()).isEmpty())
+            drag->ignore();
+        else
+            drag->acceptProposedAction();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QStringList paths = droppedMovies(drop->mimeData());
+        if (paths.isEmpty()) {
+            drop->ignore();
+            return true;
+        }
+        drop->acceptProposedAction();
+        // The movies are added once the drop is over: the file manager waits
+        // for the drop to finish, and a name prompt inside it would hold it up.
+        QMetaObject::invokeMethod(
+            this,
+            [this, paths] {
+                for (const QString& path : paths)
+                    runHandler([this, &path] { addMovie(path); });
+            },
+            Qt::QueuedConnection);
+        return true;
+    }
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
 }
 
 // ---- Project commands -------------------------------------------------------

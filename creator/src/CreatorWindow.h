@@ -4,10 +4,14 @@
 #include "qev/CodePage.h"
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
+
+#include <functional>
 
 class PictureButton;
 class QLabel;
+class QMimeData;
 class QSessionManager;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -87,6 +91,8 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Movies dropped onto the list from a file manager.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private slots:
     void commitData(QSessionManager& manager);
@@ -101,6 +107,12 @@ private:
     // Runs a command; a failure to read or write a file is shown and ends
     // the command, and the window goes on.
     void runHandler(void (CreatorWindow::*handler)());
+    void runHandler(const std::function<void()>& handler);
+    // Adds the movie at path as Add does once its file is chosen: the path
+    // is checked, then the name prompt asks for its name.
+    void addMovie(const QString& path);
+    // The local ".swf" files among dropped data, in their order.
+    static QStringList droppedMovies(const QMimeData* data);
     void showError(const QString& text);
 
     ItemNameDialog& itemNameDialog();

@@ -5,15 +5,19 @@
 #include "PictureButton.h"
 #include "qev/FileError.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QScrollBar>
 #include <QTreeWidget>
+#include <QUrl>
 
 #include <cerrno>
 #include <csignal>
@@ -223,6 +227,54 @@ TEST_F(CreatorTest, FileDialogsOpenInTheFolderOfTheFileChosenLast)
     EXPECT_EQ(saves[0].request.folder, "/movies/summer");
     EXPECT_EQ(opens[1].request.folder, dir.path());
     EXPECT_EQ(opens[2].request.folder, dir.path()); // a cancel changes nothing
+}
+
+TEST_F(CreatorTest, SwfFilesDroppedOnTheListAreAddedOneByOneThroughTheNamePrompt)
+{
+    add("/movies/first.swf", "First");
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile("/movies/one.swf"), QUrl::fromLocalFile("/movies/notes.txt"),
+                  QUrl::fromLocalFile("/movies/TWO.SWF"), QUrl("https://example.org/far.swf"),
+                  QUrl::fromLocalFile("/movies/three.swf")});
+    QWidget* viewport = window->movieList->viewport();
+    const QPoint at(20, 40);
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    enter.ignore();
+    QCoreApplication::sendEvent(viewport, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+
+    QStringList prompts;
+    const auto answer = [&](const QString& name) {
+        platform.answerModal([&prompts, name](QDialog* dialog) {
+            prompts << dialog->findChild<QLabel*>("Label1")->text();
+            typeAndOk(name)(dialog);
+        });
+    };
+    answer("One");
+    answer("Two");
+    platform.answerModal(pressCancel()); // the third is not wanted after all
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    drop.ignore();
+    QCoreApplication::sendEvent(viewport, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    QCoreApplication::processEvents();
+
+    EXPECT_EQ(prompts, (QStringList{"Item name:", "Item name:"}));
+    EXPECT_EQ(rows(), (std::vector<Row>{{"First", "/movies/first.swf"},
+                                        {"One", "/movies/one.swf"},
+                                        {"Two", "/movies/TWO.SWF"}}));
+    EXPECT_EQ(selected(), 2);
+    EXPECT_TRUE(platform.messages().empty());
+    EXPECT_TRUE(platform.asked(Kind::OpenFile).size() == 1u); // only the first Add asked for a file
+
+    // Nothing but other files is refused.
+    QMimeData text;
+    text.setUrls({QUrl::fromLocalFile("/movies/notes.txt")});
+    QDragEnterEvent refused(at, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    refused.ignore();
+    QCoreApplication::sendEvent(viewport, &refused);
+    EXPECT_FALSE(refused.isAccepted());
+    window->setProjectSaved(true);
 }
 
 TEST_F(CreatorTest, AddAppendsSelectsAndMarksUnsaved)
