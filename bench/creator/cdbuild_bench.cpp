@@ -4,7 +4,7 @@
 // the page cache for both. The figure that matters is the ratio of the two
 // throughputs (bytes_per_second of each benchmark).
 #include "PictureButton.h"
-#include "frmAdminAdd.h"
+#include "CreatorWindow.h"
 
 #include "qev/Platform.h"
 
@@ -83,10 +83,10 @@ void BM_MakeAutorunCd(benchmark::State& state)
     const QString previous = QDir::currentPath();
     QDir::setCurrent(src.path(QStringLiteral("start")));
     AnsweringPlatform platform;
-    frmAdminAdd window(platform);
+    CreatorWindow window(platform);
     QDir::setCurrent(previous);
     for (int i = 0; i < kMovies; ++i)
-        window.lstViewSongList->addTopLevelItem(
+        window.movieList->addTopLevelItem(
             new QTreeWidgetItem(QStringList{QStringLiteral("Movie %1").arg(i), src.movies[i]}));
     window.show();
     platform.folder = src.path(QStringLiteral("discs"));
@@ -95,12 +95,12 @@ void BM_MakeAutorunCd(benchmark::State& state)
         removeTarget(platform.folder);
         platform.messages.clear();
         state.ResumeTiming();
-        window.cmdSave->click();
+        window.makeCdButton->click();
         if (platform.messages != QStringList{QStringLiteral("Project was created successfully")})
             state.SkipWithError("the build failed");
     }
     state.SetBytesProcessed(state.iterations() * kMovies * kMovieSize);
-    window.ProjectSaved = true;
+    window.setProjectSaved(true);
 }
 BENCHMARK(BM_MakeAutorunCd)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(4);
 

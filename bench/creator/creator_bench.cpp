@@ -2,7 +2,7 @@
 // window commands (open and save dialogs answered at once), with the list
 // filled: reading the file into the list view, and writing the list back.
 #include "PictureButton.h"
-#include "frmAdminAdd.h"
+#include "CreatorWindow.h"
 
 #include "qev/CodePage.h"
 #include "qev/Platform.h"
@@ -47,15 +47,15 @@ void BM_LoadProject(benchmark::State& state)
     AnsweringPlatform platform;
     platform.path = dir.filePath(QStringLiteral("big.qev"));
     qev::writePlaylistFile(platform.path, project(), qev::CodePage::fromEnvironment());
-    frmAdminAdd window(platform);
+    CreatorWindow window(platform);
     window.show();
     for (auto _ : state) {
         // The list is full from the previous round: Load replaces it.
-        window.cmdOpenList->click();
-        if (window.lstViewSongList->topLevelItemCount() != kItems || !platform.messages.isEmpty())
+        window.openProjectButton->click();
+        if (window.movieList->topLevelItemCount() != kItems || !platform.messages.isEmpty())
             state.SkipWithError("the project did not load");
     }
-    window.ProjectSaved = true;
+    window.setProjectSaved(true);
 }
 BENCHMARK(BM_LoadProject)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -65,13 +65,13 @@ void BM_SaveProject(benchmark::State& state)
     AnsweringPlatform platform;
     platform.path = dir.filePath(QStringLiteral("big.qev"));
     qev::writePlaylistFile(platform.path, project(), qev::CodePage::fromEnvironment());
-    frmAdminAdd window(platform);
+    CreatorWindow window(platform);
     window.show();
-    window.cmdOpenList->click();
+    window.openProjectButton->click();
     platform.path = dir.filePath(QStringLiteral("saved.qev"));
     for (auto _ : state) {
-        window.cmdSaveList->click();
-        if (!window.ProjectSaved || !platform.messages.isEmpty())
+        window.saveProjectButton->click();
+        if (!window.projectSaved() || !platform.messages.isEmpty())
             state.SkipWithError("the project was not saved");
     }
 }

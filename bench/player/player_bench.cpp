@@ -1,7 +1,7 @@
 // Start-up of the player's window with a playlist of 32,767 items: reading
 // the playlist into both lists, and the whole start-up up to the window
 // being shown (offscreen).
-#include "Form1.h"
+#include "PlayerWindow.h"
 #include "RecordingMovieControl.h"
 
 #include "qev/Playlist.h"
@@ -19,7 +19,7 @@
 
 namespace {
 
-using qev::player::Form1;
+using qev::player::PlayerWindow;
 using qev::player::testing::MovieControlLog;
 using qev::player::testing::RecordingMovieControl;
 
@@ -67,11 +67,11 @@ void BM_LoadPlayList(benchmark::State& state)
     disc();
     NoDialogs platform;
     MovieControlLog log;
-    Form1 form(platform, RecordingMovieControl::maker(log));
-    auto* list = form.findChild<QTreeWidget*>(QStringLiteral("lstViewSongList"));
+    PlayerWindow window(platform, RecordingMovieControl::maker(log));
+    auto* list = window.findChild<QTreeWidget*>(QStringLiteral("lstViewSongList"));
     const QString path = QDir::current().filePath(QStringLiteral("PlayList.qev"));
     for (auto _ : state) {
-        form.LoadPlayList(path, *list);
+        window.loadPlaylist(path, *list);
         benchmark::DoNotOptimize(list->topLevelItemCount());
     }
     if (list->topLevelItemCount() != kItems || !platform.messages.isEmpty())
@@ -87,20 +87,20 @@ void BM_StartUpToWindowShown(benchmark::State& state)
     NoDialogs platform;
     MovieControlLog log;
     for (auto _ : state) {
-        std::optional<Form1> form;
-        form.emplace(platform, RecordingMovieControl::maker(log));
-        if (!form->Form_Load() || !platform.messages.isEmpty()) {
+        std::optional<PlayerWindow> window;
+        window.emplace(platform, RecordingMovieControl::maker(log));
+        if (!window->loadStartFolder() || !platform.messages.isEmpty()) {
             state.SkipWithError("the playlist was not read");
             break;
         }
-        form->show();
-        if (!QTest::qWaitForWindowExposed(&*form)) {
+        window->show();
+        if (!QTest::qWaitForWindowExposed(&*window)) {
             state.SkipWithError("the window was not exposed");
             break;
         }
         QCoreApplication::processEvents();
         state.PauseTiming();
-        form.reset();
+        window.reset();
         QCoreApplication::processEvents();
         state.ResumeTiming();
     }

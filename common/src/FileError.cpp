@@ -1,6 +1,12 @@
 #include "qev/FileError.h"
 
+#include <QFile>
+#include <QFileDevice>
+#include <QFileInfo>
+
+#include <cerrno>
 #include <cstring>
+#include <unistd.h>
 
 namespace qev {
 
@@ -39,6 +45,18 @@ QString FileError::errnoText(int errorNumber)
     if (!text || !*text)
         return QStringLiteral("Unknown error %1").arg(errorNumber);
     return QString::fromLocal8Bit(text);
+}
+
+QString FileError::openErrorText(const QFileDevice& file, const QString& path)
+{
+    // Qt words "this is a directory" its own way; keep the system's wording.
+    if (QFileInfo(path).isDir())
+        return errnoText(EISDIR);
+    // QSaveFile refuses an existing file it may not replace with "Existing
+    // file <path> is not writable", and the message adds the path again.
+    if (file.error() == QFileDevice::WriteError && QFileInfo::exists(path) && ::access(QFile::encodeName(path).constData(), W_OK) != 0)
+        return errnoText(errno);
+    return file.errorString();
 }
 
 } // namespace qev

@@ -4,10 +4,8 @@
 #include "qev/FileError.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QSaveFile>
 
-#include <cerrno>
 #include <cstring>
 
 namespace qev {
@@ -37,15 +35,6 @@ QByteArrayView nextLine(QByteArrayView data, qsizetype& pos)
     }
     pos = data.size();
     return QByteArrayView(begin, end - begin);
-}
-
-// The text of a file error: the system's words for what went wrong.
-QString openErrorText(const QFileDevice& file, const QString& path)
-{
-    // Qt words "this is a directory" its own way; keep the system's wording.
-    if (QFileInfo(path).isDir())
-        return FileError::errnoText(EISDIR);
-    return file.errorString();
 }
 
 } // namespace
@@ -99,7 +88,7 @@ void readPlaylistFile(const QString& path, const CodePage& codePage,
         // the file is closed on every path, errors included.
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
-            throw FileError(path, openErrorText(file, path));
+            throw FileError(path, FileError::openErrorText(file, path));
         data = file.readAll();
         if (file.error() != QFileDevice::NoError)
             throw FileError(path, file.errorString());
@@ -113,7 +102,7 @@ void writePlaylistFile(const QString& path, const std::vector<PlaylistItem>& ite
     const QByteArray data = encodePlaylist(items, codePage);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        throw FileError(path, openErrorText(file, path));
+        throw FileError(path, FileError::openErrorText(file, path));
     if (file.write(data) != data.size()) {
         const QString text = file.errorString();
         file.cancelWriting();

@@ -278,6 +278,23 @@ TEST_F(PlaylistFile, WriteIntoReadOnlyFolderLeavesTheEarlierFile)
     EXPECT_EQ(QDir(path("ro")).entryList(QDir::Files | QDir::Hidden), QStringList{"list.qev"});
 }
 
+TEST_F(PlaylistFile, WriteOntoAReadOnlyFileGivesTheSystemTextAndThePathOnce)
+{
+    const QString target = path("kept.qev");
+    writeBytes(target, "A\r\n;\r\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(target).constData(), 0444), 0);
+    EXPECT_TRUE(withoutRootRights([&] {
+        try {
+            qev::writePlaylistFile(target, {{"New", "new.swf"}}, CodePage::fromNumber(1252));
+            return false;
+        } catch (const FileError& error) {
+            return error.path() == target && error.systemText() == FileError::errnoText(EACCES)
+                && error.message().count(target) == 1;
+        }
+    }));
+    EXPECT_EQ(readBytes(target), QByteArray("A\r\n;\r\n"));
+}
+
 TEST_F(PlaylistFile, WriteIntoMissingFolderRaisesFileError)
 {
     const QString target = path("no/such/folder/list.qev");

@@ -62,6 +62,36 @@ bool isRegularFile(const QString& path)
     return QFileInfo(path).isFile();
 }
 
+// Why path cannot be opened for reading, in the system's words; "" when it
+// can. Opening is the test, so permission bits, access lists and the like
+// all count as the copy will meet them.
+QString readProblem(const QString& path)
+{
+    const int fd = ::open(nativePath(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return qev::FileError::errnoText(errno);
+    ::close(fd);
+    return {};
+}
+
+// Removes a partly written copy when the copy leaves early.
+class PartialFile {
+public:
+    explicit PartialFile(QByteArray path) : path_(std::move(path)) {}
+    ~PartialFile()
+    {
+        if (!path_.isEmpty())
+            ::unlink(path_.constData());
+    }
+    PartialFile(const PartialFile&) = delete;
+    PartialFile& operator=(const PartialFile&) = delete;
+    // The copy is complete and has its own name now.
+    void keep() { path_.clear(); }
+
+private:
+    QByteArray path_;
+};
+
 } // namespace
 
 const QStringList& CdBuild::fixedFiles()
@@ -97,6 +127,12 @@ QStringList CdBuild::problems() const
             reported.insert(path);
             continue;
         }
+        if (const QString why = readProblem(path); !why.isEmpty()) {
+            if (!reported.contains(path))
+                problems << QStringLiteral("The movie file cannot be read (%1): %2").arg(why, path);
+            reported.insert(path);
+            continue;
+        }
         const QString name = qev::fileNameOf(path);
         const QString key = name.toCaseFolded();
         if (reserved.contains(name, Qt::CaseInsensitive)) {
@@ -125,6 +161,9 @@ QStringList CdBuild::problems() const
         const QString path = qev::joinPath(startFolder_, name);
         if (!isRegularFile(path))
             problems << QStringLiteral("The start folder lacks the file %1: %2").arg(name, path);
+        else if (const QString why = readProblem(path); !why.isEmpty())
+            problems << QStringLiteral("The file %1 of the start folder cannot be read (%2): %3")
+                            .arg(name, why, path);
     }
     return problems;
 }
@@ -160,7 +199,7 @@ void CdBuild::writeAutorunInf(const QString& projectFolder)
     const QByteArray content = autorunInf();
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        throw qev::FileError(path, file.errorString());
+        throw qev::FileError(path, qev::FileError::openErrorText(file, path));
     if (file.write(content) != content.size() || !file.flush()) {
         const QString text = file.errorString();
         file.cancelWriting();
@@ -170,7 +209,8 @@ void CdBuild::writeAutorunInf(const QString& projectFolder)
         throw qev::FileError(path, file.errorString());
 }
 
-void CdBuild::copyFiles(const QString& projectFolder, const Progress& progress) const
+void CdBuild::copyFiles(const QString& projectFolder, const Progress& progress,
+                        QStringList& written) const
 {
     const qint64 total = bytesToCopy();
     qint64 done = 0;
@@ -183,15 +223,18 @@ void CdBuild::copyFiles(const QString& projectFolder, const Progress& progress) 
             done += QFileInfo(source).size();
             continue;
         }
-        copyReplacing(source, target, done, total, progress);
+        if (copyReplacing(source, target, done, total, progress))
+            written << target;
         copied.insert(key);
     }
-    for (const QString& name : fixedFiles())
-        copyReplacing(qev::joinPath(startFolder_, name), qev::joinPath(projectFolder, name), done,
-                      total, progress);
+    for (const QString& name : fixedFiles()) {
+        const QString target = qev::joinPath(projectFolder, name);
+        if (copyReplacing(qev::joinPath(startFolder_, name), target, done, total, progress))
+            written << target;
+    }
 }
 
-void copyReplacing(const QString& source, const QString& target, qint64& done, qint64 total,
+bool copyReplacing(const QString& source, const QString& target, qint64& done, qint64 total,
                    const CdBuild::Progress& progress)
 {
     const QString name = qev::fileNameOf(target);
@@ -209,13 +252,19 @@ void copyReplacing(const QString& source, const QString& target, qint64& done, q
         done += from.st_size;
         if (progress)
             progress(name, done, total);
-        return;
+        return false;
     }
 
-    Descriptor out(::open(nativePath(target).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
-                          0600));
+    // The copy is written under a temporary name beside the target and takes
+    // the target's name only when complete: a failed copy (disk full) never
+    // leaves a truncated file that looks whole, nor spoils an earlier one.
+    const qsizetype slash = target.lastIndexOf(u'/');
+    QByteArray temporary =
+        nativePath(target.left(slash + 1) + u'.' + name + QStringLiteral(".XXXXXX"));
+    Descriptor out(::mkostemp(temporary.data(), O_CLOEXEC));
     if (out.get() < 0)
         raise(target, errno);
+    PartialFile partial(temporary);
     if (progress)
         progress(name, done, total);
 
@@ -266,6 +315,10 @@ void copyReplacing(const QString& source, const QString& target, qint64& done, q
         raise(target, errno);
     if (out.close() != 0)
         raise(target, errno);
+    if (::rename(temporary.constData(), nativePath(target).constData()) != 0)
+        raise(target, errno);
+    partial.keep();
+    return true;
 }
 
 } // namespace creator

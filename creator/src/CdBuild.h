@@ -43,9 +43,10 @@ public:
     static void writeAutorunInf(const QString& projectFolder);
     // Copies every movie under its bare file name, then the fixed files,
     // each replacing a file of that name and keeping the source's permission
-    // bits. A source that already is the target is left alone. Throws
-    // qev::FileError; copies made before a failure stay.
-    void copyFiles(const QString& projectFolder, const Progress& progress) const;
+    // bits. A source that already is the target is left alone. Appends the
+    // path of every file it wrote to written. Throws qev::FileError; copies
+    // made before a failure stay, the failed one leaves nothing.
+    void copyFiles(const QString& projectFolder, const Progress& progress, QStringList& written) const;
 
 private:
     QStringList moviePaths_;
@@ -53,9 +54,11 @@ private:
 };
 
 // Copies source to target, replacing target and giving it the permission
-// bits of source; nothing happens when both name the same file. Adds the
-// bytes copied to done and reports them. Throws qev::FileError.
-void copyReplacing(const QString& source, const QString& target, qint64& done, qint64 total,
+// bits of source; nothing happens when both name the same file. The copy is
+// made under a temporary name in target's folder and renamed when complete;
+// on failure it is removed. Adds the bytes copied to done and reports them.
+// Returns whether a file was written. Throws qev::FileError.
+bool copyReplacing(const QString& source, const QString& target, qint64& done, qint64 total,
                    const CdBuild::Progress& progress);
 
 } // namespace creator

@@ -1,4 +1,4 @@
-#include "frmAdminAdd.h"
+#include "CreatorWindow.h"
 #include "qev/Platform.h"
 
 #include <QApplication>
@@ -8,7 +8,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ravlen"));
     qev::QtPlatform platform;
-    frmAdminAdd window(platform);
+    CreatorWindow window(platform);
     window.show();
     return app.exec();
 }

@@ -6,12 +6,17 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <linux/capability.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 void CreatorTest::SetUp()
 {
     // Playlists in these tests are in code page 1252.
     qputenv("LC_ALL", "C.UTF-8");
     ASSERT_TRUE(dir.isValid());
-    window = std::make_unique<frmAdminAdd>(platform);
+    window = std::make_unique<CreatorWindow>(platform);
     window->show();
 }
 
@@ -25,19 +30,19 @@ void CreatorTest::add(const QString& path, const QString& name)
 {
     platform.answerOpenFile(path);
     platform.answerModal(typeAndOk(name));
-    window->cmdAdd->click();
+    window->addButton->click();
 }
 
 void CreatorTest::save(const QString& path)
 {
     platform.answerSaveFile(path);
-    window->cmdSaveList->click();
+    window->saveProjectButton->click();
 }
 
 void CreatorTest::load(const QString& path)
 {
     platform.answerOpenFile(path);
-    window->cmdOpenList->click();
+    window->openProjectButton->click();
 }
 
 void CreatorTest::fillRows(int count)
@@ -50,13 +55,13 @@ void CreatorTest::fillRows(int count)
         item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
         items.append(item);
     }
-    window->lstViewSongList->addTopLevelItems(items);
+    window->movieList->addTopLevelItems(items);
 }
 
 std::vector<Row> CreatorTest::rows() const
 {
     std::vector<Row> result;
-    const QTreeWidget* list = window->lstViewSongList;
+    const QTreeWidget* list = window->movieList;
     for (int i = 0; i < list->topLevelItemCount(); ++i) {
         EXPECT_EQ(list->topLevelItem(i)->columnCount(), 2);
         result.emplace_back(list->topLevelItem(i)->text(0), list->topLevelItem(i)->text(1));
@@ -66,11 +71,11 @@ std::vector<Row> CreatorTest::rows() const
 
 int CreatorTest::selected() const
 {
-    const auto items = window->lstViewSongList->selectedItems();
+    const auto items = window->movieList->selectedItems();
     if (items.isEmpty())
         return -1;
     EXPECT_EQ(items.size(), 1);
-    return window->lstViewSongList->indexOfTopLevelItem(items.constFirst());
+    return window->movieList->indexOfTopLevelItem(items.constFirst());
 }
 
 QTemporaryDir acceptedTemporaryDir()
@@ -119,4 +124,59 @@ void writeBytes(const QString& path, const QByteArray& bytes)
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+namespace {
+
+constexpr unsigned kOverrides = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER);
+
+bool capabilities(__user_cap_data_struct (&data)[2], bool set)
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    return ::syscall(set ? SYS_capset : SYS_capget, &header, data) == 0;
+}
+
+} // namespace
+
+PermissionBitsApply::PermissionBitsApply()
+{
+    __user_cap_data_struct data[2] = {};
+    if (!capabilities(data, false))
+        return;
+    effective_ = data[0].effective;
+    if ((effective_ & kOverrides) == 0) {
+        active_ = true;
+        return;
+    }
+    data[0].effective &= ~kOverrides;
+    dropped_ = capabilities(data, true);
+    active_ = dropped_;
+}
+
+PermissionBitsApply::~PermissionBitsApply()
+{
+    if (!dropped_)
+        return;
+    __user_cap_data_struct data[2] = {};
+    if (capabilities(data, false)) {
+        data[0].effective = effective_;
+        capabilities(data, true);
+    }
+}
+
+FileSizeLimit::FileSizeLimit(qint64 limit)
+{
+    rlimit old{};
+    EXPECT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    saved_[0] = qint64(old.rlim_cur);
+    saved_[1] = qint64(old.rlim_max);
+    rlimit small = old;
+    small.rlim_cur = rlim_t(limit);
+    EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    const rlimit old{rlim_t(saved_[0]), rlim_t(saved_[1])};
+    ::setrlimit(RLIMIT_FSIZE, &old);
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "PictureButton.h"
-#include "frmAdminAdd.h"
-#include "frmItem.h"
+#include "CreatorWindow.h"
+#include "ItemNameDialog.h"
 #include "qev/ScriptedPlatform.h"
 
 #include <QByteArray>
@@ -46,7 +46,38 @@ protected:
 
     QTemporaryDir dir = acceptedTemporaryDir();
     qev::ScriptedPlatform platform;
-    std::unique_ptr<frmAdminAdd> window;
+    std::unique_ptr<CreatorWindow> window;
+};
+
+// While alive, file permission bits stop this thread even when the tests run
+// as root: the capabilities that override them are taken out of the
+// thread's effective set, and put back when it goes.
+class PermissionBitsApply {
+public:
+    PermissionBitsApply();
+    ~PermissionBitsApply();
+    PermissionBitsApply(const PermissionBitsApply&) = delete;
+    PermissionBitsApply& operator=(const PermissionBitsApply&) = delete;
+    // False when the capabilities could not be dropped.
+    bool active() const { return active_; }
+
+private:
+    unsigned effective_ = 0;
+    bool dropped_ = false;
+    bool active_ = false;
+};
+
+// Runs with a file size limit of limit bytes, put back when it goes. The
+// signal a write past the limit raises is left as the program set it.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(qint64 limit);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    qint64 saved_[2] = {};
 };
 
 // The name prompt's script: type text (setText keeps any character) and press OK.

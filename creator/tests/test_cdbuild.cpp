@@ -3,6 +3,7 @@
 // and the failures.
 #include "CdBuild.h"
 #include "CreatorTestSupport.h"
+#include "qev/FileError.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,6 +15,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+
+#include <cerrno>
 
 namespace {
 
@@ -49,7 +52,7 @@ protected:
         QDir::setCurrent(pathIn("start"));
         CreatorTest::SetUp();
         QDir::setCurrent(previous);
-        ASSERT_EQ(window->StartFolder, pathIn("start"));
+        ASSERT_EQ(window->startFolder(), pathIn("start"));
     }
 
     QString makeMovie(const QString& relative, int size)
@@ -65,7 +68,7 @@ protected:
     void build(const QString& folder)
     {
         platform.answerFolder(folder);
-        window->cmdSave->click();
+        window->makeCdButton->click();
     }
 
     QStringList filesIn(const QString& relative) const
@@ -85,7 +88,7 @@ TEST_F(CdBuildTest, AutorunInfIsTwentyNineExactBytes)
     EXPECT_EQ(expected.size(), 29);
     EXPECT_EQ(creator::CdBuild::fixedFiles(),
               QStringList({"Flash.ocx", "COMDLG32.OCX", "MSCOMCTL.OCX", "autorun.exe"}));
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
 }
 
 TEST_F(CdBuildTest, BuildsTheWholeFolder)
@@ -121,10 +124,10 @@ TEST_F(CdBuildTest, BuildsTheWholeFolder)
     EXPECT_EQ(QFile::permissions(pathIn(disc + "COMDLG32.OCX")), kPrivate);
 
     // The build wrote a playlist: nothing needs saving any more.
-    EXPECT_TRUE(window->ProjectSaved);
+    EXPECT_TRUE(window->projectSaved());
     EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - Untitled");
     EXPECT_EQ(rows().size(), 2u);
-    EXPECT_EQ(window->lstViewSongList->topLevelItem(0)->text(1), movieA);
+    EXPECT_EQ(window->movieList->topLevelItem(0)->text(1), movieA);
     EXPECT_TRUE(window->close());
 }
 
@@ -143,8 +146,8 @@ TEST_F(CdBuildTest, CancelInThePickerWritesAndShowsNothing)
     build(QString());
     EXPECT_TRUE(QDir(pathIn("discs")).isEmpty());
     EXPECT_TRUE(platform.messages().empty());
-    EXPECT_FALSE(window->ProjectSaved);
-    window->ProjectSaved = true;
+    EXPECT_FALSE(window->projectSaved());
+    window->setProjectSaved(true);
 }
 
 TEST_F(CdBuildTest, AnExistingFolderIsReusedAndItsOtherFilesKept)
@@ -168,14 +171,14 @@ TEST_F(CdBuildTest, TheFolderIsNamedAfterProjectNameNotTheNewProjectCaption)
     add(movieA, "Intro");
     save(pathIn("show.final.qev"));
     platform.answerModal(typeAndOk("Demo"));
-    window->cmdNewProject->click();
+    window->newProjectButton->click();
     add(movieB, "Credits");
     build(pathIn("discs"));
     EXPECT_EQ(QDir(pathIn("discs")).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{"show"});
     EXPECT_EQ(readBytes(pathIn("discs/show/PlayList.qev")),
               QByteArray("Credits\r\n") + ciphered("Credits.swf") + "\r\n");
     EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - Demo");
-    EXPECT_TRUE(window->ProjectSaved);
+    EXPECT_TRUE(window->projectSaved());
 }
 
 TEST_F(CdBuildTest, ProblemsAreListedTogetherAndNothingIsWritten)
@@ -198,8 +201,8 @@ TEST_F(CdBuildTest, ProblemsAreListedTogetherAndNothingIsWritten)
     EXPECT_TRUE(text.contains(pathIn("start/MSCOMCTL.OCX")));
     EXPECT_EQ(platform.asked(Kind::Message)[0].caption, "Ravlen");
     EXPECT_TRUE(QDir(pathIn("discs")).isEmpty());
-    EXPECT_FALSE(window->ProjectSaved);
-    window->ProjectSaved = true;
+    EXPECT_FALSE(window->projectSaved());
+    window->setProjectSaved(true);
 }
 
 TEST_F(CdBuildTest, TheSameMovieListedTwiceIsFine)
@@ -237,9 +240,9 @@ TEST_F(CdBuildTest, AFolderThatCannotBeMadeIsReportedWithTheSystemText)
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_TRUE(shown[0].contains(pathIn("discs/Untitled")));
     EXPECT_TRUE(shown[0].contains("Not a directory")) << shown[0].toStdString();
-    EXPECT_FALSE(window->ProjectSaved);
+    EXPECT_FALSE(window->projectSaved());
     EXPECT_EQ(readBytes(pathIn("discs/Untitled")), "a file in the way");
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
 }
 
 TEST_F(CdBuildTest, AFailedCopyKeepsWhatWasWrittenAndShowsNoSuccess)
@@ -258,7 +261,7 @@ TEST_F(CdBuildTest, AFailedCopyKeepsWhatWasWrittenAndShowsNoSuccess)
     EXPECT_TRUE(QFile::exists(pathIn("discs/Untitled/autorun.inf")));
     EXPECT_FALSE(QFile::exists(pathIn("discs/Untitled/autorun.exe")));
     // The playlist was written before the failure.
-    EXPECT_TRUE(window->ProjectSaved);
+    EXPECT_TRUE(window->projectSaved());
 }
 
 TEST_F(CdBuildTest, ProgressIsShownWithoutACancelButton)
@@ -287,6 +290,73 @@ TEST_F(CdBuildTest, ProgressIsShownWithoutACancelButton)
     EXPECT_EQ(readBytes(pathIn("discs/Untitled/big.swf")), readBytes(big));
     EXPECT_EQ(platform.messages(), std::vector<QString>{"Project was created successfully"});
     EXPECT_EQ(window->findChild<QProgressDialog*>("buildProgress"), nullptr);
+}
+
+TEST_F(CdBuildTest, UnreadableMoviesAndFixedFilesAreFoundBeforeAnythingIsWritten)
+{
+    add(movieA, "Intro");
+    add(movieB, "Credits");
+    ASSERT_TRUE(QFile::setPermissions(movieB, {}));
+    ASSERT_TRUE(QFile::setPermissions(pathIn("start/COMDLG32.OCX"), {}));
+    platform.clearAsked();
+    {
+        const PermissionBitsApply permissions;
+        ASSERT_TRUE(permissions.active());
+        QFile probe(movieB);
+        ASSERT_FALSE(probe.open(QIODevice::ReadOnly));
+        build(pathIn("discs"));
+    }
+    const auto shown = platform.messages();
+    ASSERT_EQ(shown.size(), 1u);
+    const QString denied = qev::FileError::errnoText(EACCES);
+    EXPECT_TRUE(shown[0].contains(movieB)) << shown[0].toStdString();
+    EXPECT_TRUE(shown[0].contains(pathIn("start/COMDLG32.OCX")));
+    EXPECT_EQ(shown[0].count(denied), 2);
+    EXPECT_FALSE(shown[0].contains(movieA));
+    EXPECT_TRUE(QDir(pathIn("discs")).isEmpty());
+    window->setProjectSaved(true);
+}
+
+TEST_F(CdBuildTest, ACopyThatFailsLeavesNoPartFileKeepsTheEarlierOneAndTellsWhatWasWritten)
+{
+    add(movieA, "Intro");
+    add(movieB, "Credits");
+    const QString disc = pathIn("discs/Untitled");
+    const QStringList written = {disc + "/PlayList.qev", disc + "/autorun.inf", disc + "/intro.swf"};
+    const auto expectFailedCopy = [&] {
+        const auto shown = platform.messages();
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_TRUE(shown[0].startsWith(qev::FileError::errnoText(EFBIG) + ": " + disc + "/Credits.swf\n"))
+            << shown[0].toStdString();
+        for (const QString& path : written)
+            EXPECT_TRUE(shown[0].contains(path + (path == written.last() ? "" : "\n"))) << path.toStdString();
+        EXPECT_FALSE(shown[0].contains("autorun.exe"));
+        platform.clearAsked();
+    };
+
+    // A movie larger than the file size limit lets through, into a new folder.
+    {
+        const FileSizeLimit limit(40000);
+        build(pathIn("discs"));
+    }
+    expectFailedCopy();
+    EXPECT_EQ(filesIn("discs/Untitled"), (QStringList{"PlayList.qev", "autorun.inf", "intro.swf"}));
+
+    // A whole disc, then the movie grown past the limit: the copy on the
+    // disc stays the earlier, complete one.
+    build(pathIn("discs"));
+    ASSERT_EQ(platform.messages(), std::vector<QString>{"Project was created successfully"});
+    platform.clearAsked();
+    const QByteArray earlier = readBytes(disc + "/Credits.swf");
+    const QStringList earlierFiles = filesIn("discs/Untitled");
+    makeMovie("other/Credits.swf", 90000);
+    {
+        const FileSizeLimit limit(80000);
+        build(pathIn("discs"));
+    }
+    expectFailedCopy();
+    EXPECT_EQ(readBytes(disc + "/Credits.swf"), earlier);
+    EXPECT_EQ(filesIn("discs/Untitled"), earlierFiles);
 }
 
 } // namespace

@@ -3,17 +3,23 @@
 #include "CreatorTestSupport.h"
 
 #include "PictureButton.h"
+#include "qev/FileError.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QScrollBar>
 #include <QTreeWidget>
+#include <QUrl>
 
+#include <cerrno>
 #include <csignal>
 #include <ostream>
 #include <sys/resource.h>
@@ -28,12 +34,12 @@ using Kind = qev::ScriptedPlatform::Asked;
 TEST_F(CreatorTest, OpensUntitledWithAnEmptyUnsavedProject)
 {
     EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - Untitled");
-    EXPECT_EQ(window->ProjectName, "Untitled");
-    EXPECT_EQ(window->StartFolder, QDir::currentPath());
-    EXPECT_FALSE(window->ProjectSaved);
-    EXPECT_EQ(window->lstViewSongList->topLevelItemCount(), 0);
-    EXPECT_EQ(window->focusWidget(), window->lstViewSongList);
-    window->ProjectSaved = true;
+    EXPECT_EQ(window->projectName(), "Untitled");
+    EXPECT_EQ(window->startFolder(), QDir::currentPath());
+    EXPECT_FALSE(window->projectSaved());
+    EXPECT_EQ(window->movieList->topLevelItemCount(), 0);
+    EXPECT_EQ(window->focusWidget(), window->movieList);
+    window->setProjectSaved(true);
 }
 
 TEST_F(CreatorTest, ControlsSitWhereTheLayoutPutsThem)
@@ -41,9 +47,9 @@ TEST_F(CreatorTest, ControlsSitWhereTheLayoutPutsThem)
     EXPECT_EQ(window->size(), QSize(583, 307));
     EXPECT_EQ(window->minimumSize(), window->maximumSize());
     EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_EQ(window->Label1->geometry(), QRect(8, 8, 265, 17));
-    EXPECT_EQ(window->Label1->text(), "List of items on CD:");
-    EXPECT_EQ(window->lstViewSongList->geometry(), QRect(8, 32, 457, 265));
+    EXPECT_EQ(window->listLabel->geometry(), QRect(8, 8, 265, 17));
+    EXPECT_EQ(window->listLabel->text(), "List of items on CD:");
+    EXPECT_EQ(window->movieList->geometry(), QRect(8, 32, 457, 265));
 
     struct Expected {
         PictureButton* button;
@@ -53,14 +59,14 @@ TEST_F(CreatorTest, ControlsSitWhereTheLayoutPutsThem)
         QSize picture;
     };
     const Expected buttons[] = {
-        {window->cmdNewProject, {480, 8, 89, 65}, "New project", "New project", {32, 32}},
-        {window->cmdSaveList, {480, 80, 41, 41}, "", "Save project", {24, 24}},
-        {window->cmdOpenList, {528, 80, 41, 41}, "", "Load project", {24, 24}},
-        {window->cmdAdd, {480, 128, 41, 41}, "", "Add new item", {24, 24}},
-        {window->cmdRemove, {528, 128, 41, 41}, "", "Remove item from list", {24, 24}},
-        {window->cmdDown, {480, 176, 41, 41}, "", "Move item down", {9, 9}},
-        {window->cmdUp, {528, 176, 41, 41}, "", "Move item up", {9, 9}},
-        {window->cmdSave, {480, 224, 89, 73}, "Make autorun CD", "Make autorun CD", {34, 34}},
+        {window->newProjectButton, {480, 8, 89, 65}, "New project", "New project (Ctrl+N)", {32, 32}},
+        {window->saveProjectButton, {480, 80, 41, 41}, "", "Save project (Ctrl+S)", {24, 24}},
+        {window->openProjectButton, {528, 80, 41, 41}, "", "Load project (Ctrl+O)", {24, 24}},
+        {window->addButton, {480, 128, 41, 41}, "", "Add new item", {24, 24}},
+        {window->removeButton, {528, 128, 41, 41}, "", "Remove item from list (Del)", {24, 24}},
+        {window->moveDownButton, {480, 176, 41, 41}, "", "Move item down (Ctrl+Down)", {9, 9}},
+        {window->moveUpButton, {528, 176, 41, 41}, "", "Move item up (Ctrl+Up)", {9, 9}},
+        {window->makeCdButton, {480, 224, 89, 73}, "Make autorun CD", "Make autorun CD", {34, 34}},
     };
     for (const auto& e : buttons) {
         SCOPED_TRACE(e.toolTip);
@@ -71,31 +77,69 @@ TEST_F(CreatorTest, ControlsSitWhereTheLayoutPutsThem)
         EXPECT_FALSE(e.button->icon().isNull());
         EXPECT_EQ(e.button->icon().actualSize(e.picture), e.picture);
     }
-    EXPECT_EQ(window->cmdSave->font().family(), "Verdana");
-    EXPECT_DOUBLE_EQ(window->cmdSave->font().pointSizeF(), 9.75);
+    EXPECT_EQ(window->makeCdButton->font().family(), "Verdana");
+    EXPECT_DOUBLE_EQ(window->makeCdButton->font().pointSizeF(), 9.75);
     EXPECT_EQ(window->windowIcon().actualSize(QSize(48, 36)), QSize(48, 36));
 
     // Tab order: the list first, then the buttons as the layout numbers
     // them. The walk follows the focus chain as Tab does, skipping what
     // takes no keyboard focus (the label, the list's own parts).
     const std::vector<const QWidget*> expected = {
-        window->lstViewSongList, window->cmdSave,   window->cmdAdd,
-        window->cmdRemove,       window->cmdOpenList, window->cmdSaveList,
-        window->cmdDown,         window->cmdUp,     window->cmdNewProject};
+        window->movieList, window->makeCdButton,   window->addButton,
+        window->removeButton,       window->openProjectButton, window->saveProjectButton,
+        window->moveDownButton,         window->moveUpButton,     window->newProjectButton};
     std::vector<const QWidget*> walked;
-    const QWidget* w = window->lstViewSongList;
+    const QWidget* w = window->movieList;
     do {
         if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(window.get()))
             walked.push_back(w);
         w = w->nextInFocusChain();
-    } while (w != window->lstViewSongList && walked.size() < 20);
+    } while (w != window->movieList && walked.size() < 20);
     EXPECT_EQ(walked, expected);
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
+}
+
+TEST_F(CreatorTest, KeysRunTheListAndProjectCommands)
+{
+    add("/m/a.swf", "A");
+    add("/m/b.swf", "B");
+    add("/m/c.swf", "C");
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTreeWidget* list = window->movieList;
+    list->setFocus();
+    ASSERT_EQ(selected(), 2);
+
+    QTest::keyClick(list, Qt::Key_Up, Qt::ControlModifier);
+    EXPECT_EQ(rows(), (std::vector<Row>{{"A", "/m/a.swf"}, {"C", "/m/c.swf"}, {"B", "/m/b.swf"}}));
+    EXPECT_EQ(selected(), 1);
+    QTest::keyClick(list, Qt::Key_Down, Qt::ControlModifier);
+    EXPECT_EQ(rows(), (std::vector<Row>{{"A", "/m/a.swf"}, {"B", "/m/b.swf"}, {"C", "/m/c.swf"}}));
+    EXPECT_EQ(selected(), 2);
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_EQ(rows(), (std::vector<Row>{{"A", "/m/a.swf"}, {"B", "/m/b.swf"}}));
+
+    platform.answerSaveFile(pathIn("keys.qev"));
+    QTest::keyClick(list, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_TRUE(window->projectSaved());
+    EXPECT_TRUE(QFile::exists(pathIn("keys.qev")));
+
+    platform.answerModal(typeAndOk("Next"));
+    QTest::keyClick(list, Qt::Key_N, Qt::ControlModifier);
+    EXPECT_TRUE(rows().empty());
+    EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - Next");
+
+    platform.answerQuestion(qev::Answer::No);
+    platform.answerOpenFile(pathIn("keys.qev"));
+    QTest::keyClick(list, Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(rows(), (std::vector<Row>{{"A", "/m/a.swf"}, {"B", "/m/b.swf"}}));
+    EXPECT_TRUE(platform.messages().empty());
+    window->setProjectSaved(true);
 }
 
 TEST_F(CreatorTest, ListIsAnUnsortedSingleSelectionReportView)
 {
-    const QTreeWidget* list = window->lstViewSongList;
+    const QTreeWidget* list = window->movieList;
     ASSERT_EQ(list->columnCount(), 2);
     EXPECT_EQ(list->headerItem()->text(0), "Item");
     EXPECT_EQ(list->headerItem()->text(1), "Path");
@@ -109,18 +153,18 @@ TEST_F(CreatorTest, ListIsAnUnsortedSingleSelectionReportView)
     EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
     EXPECT_EQ(list->editTriggers(), QAbstractItemView::NoEditTriggers);
     EXPECT_FALSE(list->header()->stretchLastSection());
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
 }
 
 TEST_F(CreatorTest, NoButtonAnswersEnterOrEsc)
 {
     add("/movies/a.swf", "A");
     // Enter and Esc in the list start no command (no dialog is asked for).
-    QTest::keyClick(window->lstViewSongList, Qt::Key_Return);
-    QTest::keyClick(window->lstViewSongList, Qt::Key_Escape);
+    QTest::keyClick(window->movieList, Qt::Key_Return);
+    QTest::keyClick(window->movieList, Qt::Key_Escape);
     EXPECT_EQ(platform.asked().size(), 2u);
     EXPECT_EQ(rows().size(), 1u);
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
 }
 
 // ---- The shared file dialog ----------------------------------------------------
@@ -130,19 +174,19 @@ TEST_F(CreatorTest, FileDialogsKeepTheirTitleAndLoadRunsWithThePreviousFlags)
     // Load right after start: the flags the control was made with.
     platform.answerQuestion(qev::Answer::No);
     platform.answerOpenFile(QString());
-    window->cmdOpenList->click();
+    window->openProjectButton->click();
     // Add sets 0x804; a later load keeps them.
     platform.answerOpenFile(QString());
-    window->cmdAdd->click();
+    window->addButton->click();
     platform.answerQuestion(qev::Answer::No);
     platform.answerOpenFile(QString());
-    window->cmdOpenList->click();
+    window->openProjectButton->click();
     // Save sets 0x806; a later load keeps them.
     platform.answerSaveFile(QString());
-    window->cmdSaveList->click();
+    window->saveProjectButton->click();
     platform.answerQuestion(qev::Answer::No);
     platform.answerOpenFile(QString());
-    window->cmdOpenList->click();
+    window->openProjectButton->click();
 
     std::vector<qev::FileDialogRequest> requests;
     for (const auto& a : platform.asked())
@@ -161,15 +205,81 @@ TEST_F(CreatorTest, FileDialogsKeepTheirTitleAndLoadRunsWithThePreviousFlags)
         EXPECT_EQ(requests[i].filter, filters[i]);
     }
     // A cancelled dialog leaves the file name empty.
-    EXPECT_EQ(window->CommonDialog1.FileName, "");
-    window->ProjectSaved = true;
+    EXPECT_EQ(window->fileDialog.fileName, "");
+    window->setProjectSaved(true);
 }
 
 // ---- Add ---------------------------------------------------------------------
 
+TEST_F(CreatorTest, FileDialogsOpenInTheFolderOfTheFileChosenLast)
+{
+    add("/movies/summer/a.swf", "A");
+    save(pathIn("menu.qev"));
+    platform.answerOpenFile(""); // Add cancelled in the dialog
+    window->addButton->click();
+    platform.answerOpenFile("");
+    window->addButton->click();
+    const auto opens = platform.asked(Kind::OpenFile);
+    const auto saves = platform.asked(Kind::SaveFile);
+    ASSERT_EQ(opens.size(), 3u);
+    ASSERT_EQ(saves.size(), 1u);
+    EXPECT_EQ(opens[0].request.folder, ""); // the current directory
+    EXPECT_EQ(saves[0].request.folder, "/movies/summer");
+    EXPECT_EQ(opens[1].request.folder, dir.path());
+    EXPECT_EQ(opens[2].request.folder, dir.path()); // a cancel changes nothing
+}
+
+TEST_F(CreatorTest, SwfFilesDroppedOnTheListAreAddedOneByOneThroughTheNamePrompt)
+{
+    add("/movies/first.swf", "First");
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile("/movies/one.swf"), QUrl::fromLocalFile("/movies/notes.txt"),
+                  QUrl::fromLocalFile("/movies/TWO.SWF"), QUrl("https://example.org/far.swf"),
+                  QUrl::fromLocalFile("/movies/three.swf")});
+    QWidget* viewport = window->movieList->viewport();
+    const QPoint at(20, 40);
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    enter.ignore();
+    QCoreApplication::sendEvent(viewport, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+
+    QStringList prompts;
+    const auto answer = [&](const QString& name) {
+        platform.answerModal([&prompts, name](QDialog* dialog) {
+            prompts << dialog->findChild<QLabel*>("Label1")->text();
+            typeAndOk(name)(dialog);
+        });
+    };
+    answer("One");
+    answer("Two");
+    platform.answerModal(pressCancel()); // the third is not wanted after all
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    drop.ignore();
+    QCoreApplication::sendEvent(viewport, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    QCoreApplication::processEvents();
+
+    EXPECT_EQ(prompts, (QStringList{"Item name:", "Item name:"}));
+    EXPECT_EQ(rows(), (std::vector<Row>{{"First", "/movies/first.swf"},
+                                        {"One", "/movies/one.swf"},
+                                        {"Two", "/movies/TWO.SWF"}}));
+    EXPECT_EQ(selected(), 2);
+    EXPECT_TRUE(platform.messages().empty());
+    EXPECT_TRUE(platform.asked(Kind::OpenFile).size() == 1u); // only the first Add asked for a file
+
+    // Nothing but other files is refused.
+    QMimeData text;
+    text.setUrls({QUrl::fromLocalFile("/movies/notes.txt")});
+    QDragEnterEvent refused(at, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    refused.ignore();
+    QCoreApplication::sendEvent(viewport, &refused);
+    EXPECT_FALSE(refused.isAccepted());
+    window->setProjectSaved(true);
+}
+
 TEST_F(CreatorTest, AddAppendsSelectsAndMarksUnsaved)
 {
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
     add("/movies/intro.swf", "  Intro  ");
     add("/movies/intro.swf", "  Intro  ");
     add("/movies/missing/nothere.swf", "   ");
@@ -177,34 +287,34 @@ TEST_F(CreatorTest, AddAppendsSelectsAndMarksUnsaved)
                                         {"  Intro  ", "/movies/intro.swf"},
                                         {"   ", "/movies/missing/nothere.swf"}}));
     EXPECT_EQ(selected(), 2);
-    EXPECT_FALSE(window->ProjectSaved);
+    EXPECT_FALSE(window->projectSaved());
     const auto modals = platform.asked(Kind::Modal);
     ASSERT_EQ(modals.size(), 3u);
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
 }
 
 TEST_F(CreatorTest, AddCancelledChangesNothing)
 {
     add("/movies/a.swf", "A");
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
     // Cancelled file dialog: no name prompt.
     platform.answerOpenFile(QString());
-    window->cmdAdd->click();
+    window->addButton->click();
     EXPECT_EQ(platform.asked(Kind::Modal).size(), 1u);
     // Cancelled name prompt: the chosen file is dropped.
     platform.answerOpenFile("/movies/b.swf");
     platform.answerModal(pressCancel());
-    window->cmdAdd->click();
+    window->addButton->click();
     EXPECT_EQ(rows(), (std::vector<Row>{{"A", "/movies/a.swf"}}));
     EXPECT_EQ(selected(), 0);
-    EXPECT_TRUE(window->ProjectSaved);
+    EXPECT_TRUE(window->projectSaved());
 }
 
 TEST_F(CreatorTest, NamePromptOpensEmptyForAddEvenAfterNewProject)
 {
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
     platform.answerModal(typeAndOk("Demo"));
-    window->cmdNewProject->click();
+    window->newProjectButton->click();
     platform.answerOpenFile("/movies/a.swf");
     platform.answerModal([](QDialog* d) {
         EXPECT_EQ(d->findChild<QLineEdit*>("txtItemName")->text(), "");
@@ -212,19 +322,19 @@ TEST_F(CreatorTest, NamePromptOpensEmptyForAddEvenAfterNewProject)
         d->findChild<QLineEdit*>("txtItemName")->setText("A");
         d->findChild<QPushButton*>("cmdOK")->click();
     });
-    window->cmdAdd->click();
+    window->addButton->click();
     EXPECT_EQ(rows().size(), 1u);
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
 }
 
 TEST_F(CreatorTest, AddedRowIsSelectedWithoutScrolling)
 {
     fillRows(300);
-    const int before = window->lstViewSongList->verticalScrollBar()->value();
+    const int before = window->movieList->verticalScrollBar()->value();
     add("/movies/last.swf", "Last");
     EXPECT_EQ(selected(), 300);
-    EXPECT_EQ(window->lstViewSongList->verticalScrollBar()->value(), before);
-    window->ProjectSaved = true;
+    EXPECT_EQ(window->movieList->verticalScrollBar()->value(), before);
+    window->setProjectSaved(true);
 }
 
 // ---- Remove ------------------------------------------------------------------
@@ -237,14 +347,14 @@ protected:
         add("/m/a.swf", "A");
         add("/m/b.swf", "B");
         add("/m/c.swf", "C");
-        window->ProjectSaved = true;
+        window->setProjectSaved(true);
     }
     void TearDown() override
     {
-        window->ProjectSaved = true;
+        window->setProjectSaved(true);
         CreatorTest::TearDown();
     }
-    void select(int row) { window->lstViewSongList->setCurrentItem(window->lstViewSongList->topLevelItem(row)); }
+    void select(int row) { window->movieList->setCurrentItem(window->movieList->topLevelItem(row)); }
     QStringList names() const
     {
         QStringList n;
@@ -257,25 +367,25 @@ protected:
 TEST_F(RemoveTest, LastRowSelectsTheNewLastRow)
 {
     select(2);
-    window->cmdRemove->click();
+    window->removeButton->click();
     EXPECT_EQ(names(), QStringList({"A", "B"}));
     EXPECT_EQ(selected(), 1);
-    EXPECT_FALSE(window->ProjectSaved);
+    EXPECT_FALSE(window->projectSaved());
 }
 
 TEST_F(RemoveTest, FirstRowSelectsTheRowThatTookItsPlace)
 {
     select(0);
-    window->cmdRemove->click();
+    window->removeButton->click();
     EXPECT_EQ(names(), QStringList({"B", "C"}));
     EXPECT_EQ(selected(), 0);
-    EXPECT_EQ(window->lstViewSongList->topLevelItem(0)->text(1), "/m/b.swf");
+    EXPECT_EQ(window->movieList->topLevelItem(0)->text(1), "/m/b.swf");
 }
 
 TEST_F(RemoveTest, MiddleRowSelectsTheNextRow)
 {
     select(1);
-    window->cmdRemove->click();
+    window->removeButton->click();
     EXPECT_EQ(names(), QStringList({"A", "C"}));
     EXPECT_EQ(selected(), 1);
 }
@@ -283,40 +393,40 @@ TEST_F(RemoveTest, MiddleRowSelectsTheNextRow)
 TEST_F(RemoveTest, OnlyRowLeavesNothingSelectedAndUnsaved)
 {
     select(0);
-    window->cmdRemove->click();
+    window->removeButton->click();
     select(0);
-    window->cmdRemove->click();
-    window->ProjectSaved = true;
+    window->removeButton->click();
+    window->setProjectSaved(true);
     select(0);
-    window->cmdRemove->click();
+    window->removeButton->click();
     EXPECT_TRUE(names().isEmpty());
     EXPECT_EQ(selected(), -1);
-    EXPECT_FALSE(window->ProjectSaved);
+    EXPECT_FALSE(window->projectSaved());
     // And on the empty list it does nothing at all.
-    window->ProjectSaved = true;
-    window->cmdRemove->click();
-    EXPECT_TRUE(window->ProjectSaved);
+    window->setProjectSaved(true);
+    window->removeButton->click();
+    EXPECT_TRUE(window->projectSaved());
 }
 
 TEST_F(RemoveTest, NoSelectedRowMeansNothingHappens)
 {
-    window->lstViewSongList->clearSelection();
-    for (auto* button : {window->cmdRemove, window->cmdUp, window->cmdDown})
+    window->movieList->clearSelection();
+    for (auto* button : {window->removeButton, window->moveUpButton, window->moveDownButton})
         button->click();
     EXPECT_EQ(names(), QStringList({"A", "B", "C"}));
-    EXPECT_TRUE(window->ProjectSaved);
+    EXPECT_TRUE(window->projectSaved());
 }
 
 TEST_F(RemoveTest, DoesNotScroll)
 {
     fillRows(300);
     select(1);
-    window->lstViewSongList->scrollToBottom();
-    const int before = window->lstViewSongList->verticalScrollBar()->value();
+    window->movieList->scrollToBottom();
+    const int before = window->movieList->verticalScrollBar()->value();
     ASSERT_GT(before, 0);
-    window->cmdRemove->click();
+    window->removeButton->click();
     EXPECT_EQ(selected(), 1);
-    EXPECT_EQ(window->lstViewSongList->verticalScrollBar()->value(), before);
+    EXPECT_EQ(window->movieList->verticalScrollBar()->value(), before);
 }
 
 // ---- Up and Down -------------------------------------------------------------
@@ -324,30 +434,30 @@ TEST_F(RemoveTest, DoesNotScroll)
 TEST_F(RemoveTest, UpOnTheFirstAndDownOnTheLastRowChangeNothing)
 {
     select(0);
-    window->cmdUp->click();
+    window->moveUpButton->click();
     EXPECT_EQ(names(), QStringList({"A", "B", "C"}));
     EXPECT_EQ(selected(), 0);
     select(2);
-    window->cmdDown->click();
+    window->moveDownButton->click();
     EXPECT_EQ(names(), QStringList({"A", "B", "C"}));
     EXPECT_EQ(selected(), 2);
-    EXPECT_TRUE(window->ProjectSaved);
+    EXPECT_TRUE(window->projectSaved());
 }
 
 TEST_F(RemoveTest, UpAndDownInTheMiddleMoveTheRowAndItsSelection)
 {
     select(1);
-    window->cmdUp->click();
+    window->moveUpButton->click();
     EXPECT_EQ(names(), QStringList({"B", "A", "C"}));
     EXPECT_EQ(selected(), 0);
-    EXPECT_FALSE(window->ProjectSaved);
-    window->ProjectSaved = true;
-    window->cmdDown->click();
-    window->cmdDown->click();
+    EXPECT_FALSE(window->projectSaved());
+    window->setProjectSaved(true);
+    window->moveDownButton->click();
+    window->moveDownButton->click();
     EXPECT_EQ(names(), QStringList({"A", "C", "B"}));
     EXPECT_EQ(selected(), 2);
-    EXPECT_EQ(window->lstViewSongList->topLevelItem(2)->text(1), "/m/b.swf");
-    EXPECT_FALSE(window->ProjectSaved);
+    EXPECT_EQ(window->movieList->topLevelItem(2)->text(1), "/m/b.swf");
+    EXPECT_FALSE(window->projectSaved());
 }
 
 // The row's whole height lies in the list's visible area (the columns are
@@ -361,7 +471,7 @@ bool fullyShown(const QTreeWidget* list, int row)
 TEST_F(RemoveTest, MovedRowIsScrolledIntoView)
 {
     fillRows(300);
-    QTreeWidget* list = window->lstViewSongList;
+    QTreeWidget* list = window->movieList;
     const bool autoScroll = list->hasAutoScroll();
     list->setAutoScroll(false);
     select(200);
@@ -369,7 +479,7 @@ TEST_F(RemoveTest, MovedRowIsScrolledIntoView)
     list->scrollToTop();
     QCoreApplication::processEvents();
     ASSERT_FALSE(fullyShown(list, 201));
-    window->cmdDown->click();
+    window->moveDownButton->click();
     QCoreApplication::processEvents();
     ASSERT_EQ(selected(), 201);
     const QRect shown = list->visualItemRect(list->topLevelItem(201));
@@ -378,7 +488,7 @@ TEST_F(RemoveTest, MovedRowIsScrolledIntoView)
     list->scrollToBottom();
     QCoreApplication::processEvents();
     ASSERT_FALSE(fullyShown(list, 200));
-    window->cmdUp->click();
+    window->moveUpButton->click();
     QCoreApplication::processEvents();
     ASSERT_EQ(selected(), 200);
     EXPECT_TRUE(fullyShown(list, 200));
@@ -396,8 +506,8 @@ TEST_F(CreatorTest, SaveWritesNameAndCipheredFullPathLinesForEveryRow)
         + "Caf\xe9 menu\r\n" + ciphered("/home/ann/Films/Wave caf\xe9.swf") + "\r\n" + " \r\n"
         + ciphered("/m/x.swf") + "\r\n";
     EXPECT_EQ(readBytes(pathIn("show.qev")), expected);
-    EXPECT_TRUE(window->ProjectSaved);
-    EXPECT_EQ(window->ProjectName, "show");
+    EXPECT_TRUE(window->projectSaved());
+    EXPECT_EQ(window->projectName(), "show");
     EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - show");
 }
 
@@ -405,7 +515,7 @@ TEST_F(CreatorTest, EmptyListSavesAZeroByteFile)
 {
     save(pathIn("empty.qev"));
     EXPECT_EQ(readBytes(pathIn("empty.qev")), QByteArray());
-    EXPECT_TRUE(window->ProjectSaved);
+    EXPECT_TRUE(window->projectSaved());
 }
 
 TEST_F(CreatorTest, LoadThenSaveGivesTheSameBytes)
@@ -431,18 +541,18 @@ TEST_F(CreatorTest, LoadNamesTheProjectAndCountsAsUnsaved)
     writeBytes(pathIn("my.dir/menu.old.qev"), QByteArray("A\r\n") + ciphered("/m/a.swf") + "\r\n");
     add("/m/x.swf", "X");
     save(pathIn("first.qev"));
-    ASSERT_TRUE(window->ProjectSaved);
+    ASSERT_TRUE(window->projectSaved());
     load(pathIn("my.dir/menu.old.qev")); // saved: no question
     EXPECT_EQ(rows(), (std::vector<Row>{{"A", "/m/a.swf"}}));
-    EXPECT_EQ(window->ProjectName, "menu");
+    EXPECT_EQ(window->projectName(), "menu");
     EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - menu");
-    EXPECT_FALSE(window->ProjectSaved);
+    EXPECT_FALSE(window->projectSaved());
     EXPECT_TRUE(platform.asked(Kind::Question).empty());
     // Closing right after a load asks again.
     platform.answerQuestion(qev::Answer::Cancel);
     EXPECT_FALSE(window->close());
     EXPECT_EQ(platform.asked(Kind::Question).size(), 1u);
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
 }
 
 TEST_F(CreatorTest, NewProjectShowsTheNameOnlyInTheCaption)
@@ -456,30 +566,30 @@ TEST_F(CreatorTest, NewProjectShowsTheNameOnlyInTheCaption)
         d->findChild<QLineEdit*>("txtItemName")->setText("Demo");
         d->findChild<QPushButton*>("cmdOK")->click();
     });
-    window->cmdNewProject->click();
+    window->newProjectButton->click();
     EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - Demo");
-    EXPECT_EQ(window->ProjectName, "kept");
+    EXPECT_EQ(window->projectName(), "kept");
     EXPECT_TRUE(rows().empty());
-    EXPECT_FALSE(window->ProjectSaved);
+    EXPECT_FALSE(window->projectSaved());
     // Cancel in the prompt changes nothing.
     add("/m/b.swf", "B");
     platform.answerQuestion(qev::Answer::No);
     platform.answerModal(pressCancel());
-    window->cmdNewProject->click();
+    window->newProjectButton->click();
     EXPECT_EQ(rows().size(), 1u);
     EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - Demo");
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
 }
 
 TEST_F(CreatorTest, TitleOfANameWithoutADotIsTheWholeName)
 {
     save(pathIn("plain"));
-    EXPECT_EQ(window->ProjectName, "plain");
+    EXPECT_EQ(window->projectName(), "plain");
     EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - plain");
     EXPECT_TRUE(QFile::exists(pathIn("plain")));
     EXPECT_FALSE(QFile::exists(pathIn("plain.qev")));
     save(pathIn("show.final.qev"));
-    EXPECT_EQ(window->ProjectName, "show");
+    EXPECT_EQ(window->projectName(), "show");
 }
 
 TEST(PathFunctions, FileNameAndTitle)
@@ -506,8 +616,8 @@ TEST(PathFunctions, FileNameAndTitle)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
-        EXPECT_EQ(frmAdminAdd::ExtractFileName(c.path), c.fileName);
-        EXPECT_EQ(frmAdminAdd::ExtractTitle(c.path), c.title);
+        EXPECT_EQ(CreatorWindow::extractFileName(c.path), c.fileName);
+        EXPECT_EQ(CreatorWindow::extractTitle(c.path), c.title);
     }
 }
 
@@ -527,7 +637,7 @@ void PrintTo(const QuestionCase& c, std::ostream* os)
 class SaveQuestion : public CreatorTest, public ::testing::WithParamInterface<QuestionCase> {
 protected:
     bool isNew() const { return std::string(GetParam().command) == "new"; }
-    void run() { (isNew() ? window->cmdNewProject : window->cmdOpenList)->click(); }
+    void run() { (isNew() ? window->newProjectButton : window->openProjectButton)->click(); }
     // What the command asks for after the question.
     void answerCommandDialog(bool cancel)
     {
@@ -545,7 +655,7 @@ protected:
     }
     void TearDown() override
     {
-        window->ProjectSaved = true;
+        window->setProjectSaved(true);
         CreatorTest::TearDown();
     }
 };
@@ -570,7 +680,7 @@ TEST_P(SaveQuestion, NoGoesOnWithoutSaving)
     run();
     EXPECT_TRUE(platform.asked(Kind::SaveFile).empty());
     EXPECT_EQ(window->windowTitle(), isNew() ? "QEV CD Menu Creator - Next" : "QEV CD Menu Creator - other");
-    EXPECT_FALSE(window->ProjectSaved);
+    EXPECT_FALSE(window->projectSaved());
 }
 
 TEST_P(SaveQuestion, YesThenCancelledSaveStillGoesOn)
@@ -592,15 +702,15 @@ TEST_P(SaveQuestion, YesSavesThenGoesOn)
     run();
     EXPECT_EQ(readBytes(pathIn("saved.qev")), QByteArray("A\r\n") + ciphered("/m/a.swf") + "\r\n");
     // The save named the project; the cancelled second step changed nothing.
-    EXPECT_EQ(window->ProjectName, "saved");
+    EXPECT_EQ(window->projectName(), "saved");
     EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - saved");
-    EXPECT_TRUE(window->ProjectSaved);
+    EXPECT_TRUE(window->projectSaved());
     EXPECT_EQ(rows().size(), 1u);
 }
 
 TEST_P(SaveQuestion, NotAskedWhenSaved)
 {
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
     answerCommandDialog(true);
     run();
     EXPECT_TRUE(platform.asked(Kind::Question).empty());
@@ -624,14 +734,14 @@ protected:
     }
     void TearDown() override
     {
-        window->ProjectSaved = true;
+        window->setProjectSaved(true);
         CreatorTest::TearDown();
     }
 };
 
 TEST_F(ClosingQuestion, IsAskedRightAfterStartWithAnEmptyList)
 {
-    window = std::make_unique<frmAdminAdd>(platform);
+    window = std::make_unique<CreatorWindow>(platform);
     window->show();
     platform.answerQuestion(qev::Answer::No);
     EXPECT_TRUE(window->close());
@@ -723,15 +833,15 @@ TEST_F(CreatorTest, LoadOfAMissingFileIsReportedAndNamesNothing)
     EXPECT_EQ(shown[0].caption, "Ravlen");
     EXPECT_TRUE(shown[0].text.contains(pathIn("missing.qev")));
     EXPECT_TRUE(shown[0].text.contains("No such file or directory")) << shown[0].text.toStdString();
-    EXPECT_EQ(window->ProjectName, "named");
+    EXPECT_EQ(window->projectName(), "named");
     EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - named");
     // The list was emptied before the file was opened; nothing else ran.
     EXPECT_TRUE(rows().empty());
-    EXPECT_TRUE(window->ProjectSaved);
+    EXPECT_TRUE(window->projectSaved());
     // The window goes on working.
     add("/m/b.swf", "B");
     EXPECT_EQ(rows().size(), 1u);
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
 }
 
 TEST_F(CreatorTest, LoadOfAnOddNumberOfLinesKeepsTheItemsBefore)
@@ -744,8 +854,8 @@ TEST_F(CreatorTest, LoadOfAnOddNumberOfLinesKeepsTheItemsBefore)
     ASSERT_EQ(platform.messages().size(), 1u);
     EXPECT_TRUE(platform.messages()[0].contains(pathIn("odd.qev")));
     EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - Untitled");
-    EXPECT_EQ(window->ProjectName, "Untitled");
-    window->ProjectSaved = true;
+    EXPECT_EQ(window->projectName(), "Untitled");
+    window->setProjectSaved(true);
 }
 
 TEST_F(CreatorTest, SaveIntoAMissingFolderIsReported)
@@ -754,10 +864,10 @@ TEST_F(CreatorTest, SaveIntoAMissingFolderIsReported)
     save(pathIn("gone/x.qev"));
     ASSERT_EQ(platform.messages().size(), 1u);
     EXPECT_TRUE(platform.messages()[0].contains(pathIn("gone/x.qev")));
-    EXPECT_FALSE(window->ProjectSaved);
-    EXPECT_EQ(window->ProjectName, "Untitled");
+    EXPECT_FALSE(window->projectSaved());
+    EXPECT_EQ(window->projectName(), "Untitled");
     EXPECT_EQ(window->windowTitle(), "QEV CD Menu Creator - Untitled");
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
 }
 
 TEST_F(CreatorTest, FailedSaveLeavesTheEarlierFileAndTheStateAsTheyWere)
@@ -766,7 +876,7 @@ TEST_F(CreatorTest, FailedSaveLeavesTheEarlierFileAndTheStateAsTheyWere)
     save(pathIn("kept.qev"));
     const QByteArray before = readBytes(pathIn("kept.qev"));
     add("/m/a-much-longer-path-that-will-not-fit/movie.swf", "A longer name than the limit allows");
-    ASSERT_FALSE(window->ProjectSaved);
+    ASSERT_FALSE(window->projectSaved());
 
     // A file size limit smaller than the new content makes the write fail,
     // whoever runs the test (a read-only folder does not stop root).
@@ -777,7 +887,7 @@ TEST_F(CreatorTest, FailedSaveLeavesTheEarlierFileAndTheStateAsTheyWere)
     small.rlim_cur = static_cast<rlim_t>(before.size() + 4);
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     platform.answerSaveFile(pathIn("kept.qev"));
-    window->cmdSaveList->click();
+    window->saveProjectButton->click();
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
 
@@ -785,8 +895,32 @@ TEST_F(CreatorTest, FailedSaveLeavesTheEarlierFileAndTheStateAsTheyWere)
     EXPECT_TRUE(platform.messages()[0].contains(pathIn("kept.qev")));
     EXPECT_EQ(readBytes(pathIn("kept.qev")), before);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"kept.qev"});
-    EXPECT_FALSE(window->ProjectSaved);
-    window->ProjectSaved = true;
+    EXPECT_FALSE(window->projectSaved());
+    window->setProjectSaved(true);
+}
+
+TEST_F(CreatorTest, SavePastAFileSizeLimitIsToldAndTheProgramGoesOn)
+{
+    add("/m/a.swf", "A");
+    save(pathIn("kept.qev"));
+    const QByteArray before = readBytes(pathIn("kept.qev"));
+    add("/m/a-much-longer-path-that-will-not-fit/movie.swf", "A longer name than the limit allows");
+    platform.clearAsked();
+    {
+        // What a write past the limit does is left to the program.
+        const FileSizeLimit limit(before.size() + 4);
+        save(pathIn("kept.qev"));
+    }
+    EXPECT_EQ(platform.messages(),
+              std::vector<QString>{qev::FileError::errnoText(EFBIG) + ": " + pathIn("kept.qev")});
+    EXPECT_EQ(readBytes(pathIn("kept.qev")), before);
+    EXPECT_FALSE(window->projectSaved());
+
+    // The window goes on, with its work: without the limit the save succeeds.
+    save(pathIn("kept.qev"));
+    EXPECT_TRUE(window->projectSaved());
+    EXPECT_EQ(rows().size(), 2u);
+    EXPECT_GT(readBytes(pathIn("kept.qev")).size(), before.size());
 }
 
 TEST_F(CreatorTest, SaveIntoAReadOnlyFolderIsReported)
@@ -801,8 +935,8 @@ TEST_F(CreatorTest, SaveIntoAReadOnlyFolderIsReported)
     QFile::setPermissions(pathIn("ro"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     ASSERT_EQ(platform.messages().size(), 1u);
     EXPECT_EQ(readBytes(pathIn("ro/old.qev")), "old");
-    EXPECT_FALSE(window->ProjectSaved);
-    window->ProjectSaved = true;
+    EXPECT_FALSE(window->projectSaved());
+    window->setProjectSaved(true);
 }
 
 // ---- What Add refuses --------------------------------------------------------------
@@ -810,28 +944,56 @@ TEST_F(CreatorTest, SaveIntoAReadOnlyFolderIsReported)
 TEST_F(CreatorTest, AddRefusesAPathThatWouldCipherToALineEnd)
 {
     platform.answerOpenFile("/movies/NEWPLAN.swf");
-    window->cmdAdd->click();
+    window->addButton->click();
     ASSERT_EQ(platform.messages().size(), 1u);
     EXPECT_TRUE(platform.messages()[0].contains("/movies/NEWPLAN.swf"));
+    EXPECT_TRUE(platform.messages()[0].contains("\"WP\"")) << platform.messages()[0].toStdString();
     EXPECT_EQ(platform.asked(Kind::Message)[0].caption, "Ravlen");
     EXPECT_TRUE(platform.asked(Kind::Modal).empty());
     EXPECT_TRUE(rows().empty());
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
 }
 
-TEST_F(CreatorTest, AddRefusesCharactersTheCodePageCannotHold)
+TEST_F(CreatorTest, AddRefusesCharactersTheCodePageCannotHoldAndNamesThem)
 {
-    platform.answerOpenFile("/movies/\u65e5\u672c.swf");
-    window->cmdAdd->click();
-    add("/movies/ok.swf", "\u03a9mega");
+    platform.answerOpenFile("/movies/\u65e5\u672c\u65e5.swf");
+    window->addButton->click();
     const auto shown = platform.messages();
-    ASSERT_EQ(shown.size(), 2u);
-    EXPECT_TRUE(shown[0].contains("/movies/\u65e5\u672c.swf"));
-    EXPECT_TRUE(shown[0].contains("1252"));
-    EXPECT_TRUE(shown[1].contains("\u03a9mega"));
-    EXPECT_EQ(platform.asked(Kind::Modal).size(), 1u);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0], "The movie's path holds characters that this system's code page cannot store: "
+                        "\u65e5, \u672c\n/movies/\u65e5\u672c\u65e5.swf");
+    EXPECT_TRUE(platform.asked(Kind::Modal).empty());
     EXPECT_TRUE(rows().empty());
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
+}
+
+TEST_F(CreatorTest, ANameTheCodePageCannotHoldKeepsThePromptOpenWithTheTypedName)
+{
+    platform.answerOpenFile("/movies/ok.swf");
+    platform.answerModal([this](QDialog* dialog) {
+        auto* box = dialog->findChild<QLineEdit*>("txtItemName");
+        box->setText("\u041f\u0440\u0438\u043c\u0435\u0440 \u043f\u0440\u0438");
+        QTest::mouseClick(dialog->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_EQ(box->text(), "\u041f\u0440\u0438\u043c\u0435\u0440 \u043f\u0440\u0438");
+        EXPECT_EQ(platform.messages(),
+                  std::vector<QString>{"The name holds characters that this system's code page cannot store: "
+                                       "\u041f, \u0440, \u0438, \u043c, \u0435, \u043f"});
+        // Mended, the name is taken.
+        box->setText("Primer");
+        QTest::mouseClick(dialog->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+        EXPECT_FALSE(dialog->isVisible());
+    });
+    window->addButton->click();
+    EXPECT_EQ(platform.messages().size(), 1u);
+    EXPECT_EQ(rows(), (std::vector<Row>{{"Primer", "/movies/ok.swf"}}));
+    // The project name takes what the code page cannot store: it goes only
+    // into the caption.
+    platform.answerQuestion(qev::Answer::No);
+    platform.answerModal(typeAndOk("\u041f"));
+    window->newProjectButton->click();
+    EXPECT_EQ(platform.messages().size(), 1u);
+    window->setProjectSaved(true);
 }
 
 TEST_F(CreatorTest, PathsWithWAndPApartAreKeptThroughSaveAndLoad)
@@ -843,7 +1005,7 @@ TEST_F(CreatorTest, PathsWithWAndPApartAreKeptThroughSaveAndLoad)
     platform.answerQuestion(qev::Answer::No);
     load(pathIn("w.qev"));
     EXPECT_EQ(rows(), (std::vector<Row>{{"W and P", "/Work/Paris/PW.swf"}}));
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
 }
 
 // ---- No 16-bit limits ----------------------------------------------------------------
@@ -854,15 +1016,15 @@ TEST_F(CreatorTest, ListsLongerThan32767RowsSaveLoadAndMove)
     save(pathIn("long.qev"));
     ASSERT_TRUE(platform.messages().empty());
     load(pathIn("long.qev"));
-    ASSERT_EQ(window->lstViewSongList->topLevelItemCount(), 40000);
-    EXPECT_EQ(window->lstViewSongList->topLevelItem(39999)->text(1), "/movies/m39999.swf");
-    window->lstViewSongList->setCurrentItem(window->lstViewSongList->topLevelItem(39998));
-    window->cmdDown->click();
+    ASSERT_EQ(window->movieList->topLevelItemCount(), 40000);
+    EXPECT_EQ(window->movieList->topLevelItem(39999)->text(1), "/movies/m39999.swf");
+    window->movieList->setCurrentItem(window->movieList->topLevelItem(39998));
+    window->moveDownButton->click();
     EXPECT_EQ(selected(), 39999);
-    EXPECT_EQ(window->lstViewSongList->topLevelItem(39999)->text(0), "Movie 39998");
-    window->cmdRemove->click();
+    EXPECT_EQ(window->movieList->topLevelItem(39999)->text(0), "Movie 39998");
+    window->removeButton->click();
     EXPECT_EQ(selected(), 39998);
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
 }
 
 } // namespace

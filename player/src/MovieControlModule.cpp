@@ -1,19 +1,21 @@
 #include "MovieControlModule.h"
 
+#include "qev/FileLookup.h"
 #include "qev/swf/MovieControl.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 namespace qev::player {
 
 MovieControlModule::MovieControlModule(const QString& path)
 {
     QString reason;
-    if (!QFileInfo(path).isFile()) {
+    // Looked up like every other disc file: a disc copied onto a mount that
+    // lower-cases names holds "flash.ocx".
+    if (const std::optional<QString> found = findRegularFile(path); !found) {
         reason = QStringLiteral("The file does not exist.");
     } else {
-        loader_.setFileName(path);
+        loader_.setFileName(*found);
         QObject* instance = loader_.instance();
         factory_ = qobject_cast<swf::MovieControlFactory*>(instance);
         if (!instance)

@@ -14,6 +14,8 @@ namespace qev::player {
 // it created may outlive it until the program ends.
 class MovieControlModule {
 public:
+    // path is looked up as disc files are: when its exact name is missing, a
+    // file whose name differs only in letter case is loaded.
     explicit MovieControlModule(const QString& path);
 
     // The module's factory, or nullptr when it could not be loaded.

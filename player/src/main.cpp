@@ -1,6 +1,6 @@
 // Ostiv, the menu player: lists the movies of "PlayList.qev" in the current
 // directory and plays the one the user clicks.
-#include "Form1.h"
+#include "PlayerWindow.h"
 #include "MovieControlModule.h"
 
 #include "qev/Platform.h"
@@ -25,10 +25,10 @@ int main(int argc, char** argv)
     }
 
     try {
-        qev::player::Form1 form(platform, [&](QWidget* parent) { return module.factory()->create(parent); });
-        if (!form.Form_Load())
+        qev::player::PlayerWindow window(platform, [&](QWidget* parent) { return module.factory()->create(parent); });
+        if (!window.loadStartFolder())
             return 0;
-        form.show();
+        window.show();
         return app.exec();
     } catch (const std::exception& e) {
         platform.message(nullptr, title, QString::fromUtf8(e.what()));

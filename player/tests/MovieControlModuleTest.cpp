@@ -49,5 +49,15 @@ TEST(MovieControlModule, LoadsAFactoryNamedFlashOcxAndCreatesControls)
     EXPECT_EQ(control->widget()->parentWidget(), &parent);
 }
 
+TEST(MovieControlModule, IsFoundUnderAnotherLetterCaseLikeEveryDiscFile)
+{
+    // A disc copied onto a mount that lower-cases every name.
+    QTemporaryDir dir;
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QEV_FAKE_MODULE_DIR "/Flash.ocx"), dir.filePath(QStringLiteral("flash.ocx"))));
+    const MovieControlModule module(dir.filePath(QStringLiteral("Flash.ocx")));
+    ASSERT_NE(module.factory(), nullptr) << module.errorText().toStdString();
+    EXPECT_TRUE(module.errorText().isEmpty());
+}
+
 } // namespace
 } // namespace qev::player

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Form1.h"
+#include "PlayerWindow.h"
 #include "RecordingMovieControl.h"
 
 #include "qev/CodePage.h"
@@ -31,7 +31,7 @@ protected:
     }
     void TearDown() override
     {
-        form_.reset();
+        window_.reset();
         QDir::setCurrent(previousDir_);
     }
 
@@ -53,24 +53,24 @@ protected:
     // A movie file; its content is never read through the fake control.
     void writeMovie(const QString& name) { writeBytes(name, QByteArrayLiteral("FWS")); }
 
-    Form1& makeForm()
+    PlayerWindow& makeWindow()
     {
-        form_ = std::make_unique<Form1>(platform_, RecordingMovieControl::maker(log_));
-        return *form_;
+        window_ = std::make_unique<PlayerWindow>(platform_, RecordingMovieControl::maker(log_));
+        return *window_;
     }
     // Creates the window, runs its start-up and shows it when asked to.
-    Form1& startPlayer()
+    PlayerWindow& startPlayer()
     {
-        Form1& form = makeForm();
-        if (form.Form_Load())
-            form.show();
-        return form;
+        PlayerWindow& window = makeWindow();
+        if (window.loadStartFolder())
+            window.show();
+        return window;
     }
 
     template <typename T>
     T* child(const char* name) const
     {
-        return form_->findChild<T*>(QString::fromLatin1(name));
+        return window_->findChild<T*>(QString::fromLatin1(name));
     }
     QTreeWidget* songList() const { return child<QTreeWidget>("lstViewSongList"); }
     QStringList rowTexts() const
@@ -85,7 +85,7 @@ protected:
     QString previousDir_;
     ScriptedPlatform platform_;
     MovieControlLog log_;
-    std::unique_ptr<Form1> form_;
+    std::unique_ptr<PlayerWindow> window_;
 };
 
 } // namespace qev::player::testing

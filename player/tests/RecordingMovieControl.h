@@ -54,7 +54,7 @@ public:
         log_.frame = log_.clamp ? std::clamp(frame, 0, log_.lastFrame) : frame;
     }
 
-    // A maker for Form1 that creates a control logging into log.
+    // A maker for PlayerWindow that creates a control logging into log.
     static auto maker(MovieControlLog& log)
     {
         return [&log](QWidget* parent) -> std::unique_ptr<swf::MovieControl> {

@@ -36,7 +36,7 @@ protected:
         writePlaylist({{QStringLiteral("Movie"), QStringLiteral("movie.swf")}});
         writeMovie(QStringLiteral("movie.swf"));
         startPlayer();
-        ASSERT_TRUE(form_->isVisible());
+        ASSERT_TRUE(window_->isVisible());
     }
 
     // Clicks the middle of a drawn button where the user would: on whatever
@@ -44,9 +44,9 @@ protected:
     void clickButton(int index)
     {
         const QPoint centre(kButtons[index].left + 18, kStripTop + 4 + 18);
-        QWidget* target = form_->childAt(centre);
+        QWidget* target = window_->childAt(centre);
         ASSERT_NE(target, nullptr);
-        QTest::mouseClick(target, Qt::LeftButton, {}, target->mapFrom(form_.get(), centre));
+        QTest::mouseClick(target, Qt::LeftButton, {}, target->mapFrom(window_.get(), centre));
     }
     void clickPlay() { clickButton(0); }
     void clickPause() { clickButton(1); }
@@ -82,7 +82,7 @@ TEST_F(Toolbar, EachDrawnButtonIsCoveredByItsClickArea)
         const QWidget* area = child<QWidget>(button.area);
         for (QPoint p : {QPoint(button.left + 4, kStripTop + 4 + 4), QPoint(button.left + 18, kStripTop + 22),
                          QPoint(button.left + 31, kStripTop + 4 + 31)})
-            EXPECT_EQ(form_->childAt(p), area) << p.x() << "," << p.y();
+            EXPECT_EQ(window_->childAt(p), area) << p.x() << "," << p.y();
     }
 }
 
@@ -92,8 +92,8 @@ TEST_F(Toolbar, EachButtonSendsItsActionsInOrder)
         {"Play"},                    // play
         {"Stop"},                    // pause
         {"Stop", "FrameNum 0"},      // stop
-        {"Stop"},                    // rewind (and Timer1 on)
-        {"Stop"},                    // fast forward (and Timer2 on)
+        {"Stop"},                    // rewind (and the rewind timer on)
+        {"Stop"},                    // fast forward (and the fast-forward timer on)
         {"Stop", "FrameNum 0", "Play"}, // back to start
     };
     for (int i = 0; i < 6; ++i) {
@@ -116,9 +116,9 @@ TEST_F(Toolbar, ButtonsWorkBeforeAnyMovieWasPicked)
 TEST_F(Toolbar, TheStripOutsideTheButtonsDoesNothing)
 {
     for (QPoint p : {QPoint(400, kStripTop + 20), QPoint(2, kStripTop + 20), QPoint(700, kStripTop + 40)}) {
-        QWidget* target = form_->childAt(p);
+        QWidget* target = window_->childAt(p);
         ASSERT_EQ(target, child<QWidget>("Image1"));
-        QTest::mouseClick(target, Qt::LeftButton, {}, target->mapFrom(form_.get(), p));
+        QTest::mouseClick(target, Qt::LeftButton, {}, target->mapFrom(window_.get(), p));
     }
     EXPECT_TRUE(log_.calls.isEmpty());
 }
@@ -128,8 +128,8 @@ TEST_F(Toolbar, AreasIgnoreOtherButtonsAndKeys)
     auto* area = child<QAbstractButton>("Image7");
     QTest::mouseClick(area, Qt::RightButton);
     QTest::keyClick(area, Qt::Key_Space);
-    QTest::keyClick(form_.get(), Qt::Key_Space);
-    QTest::keyClick(form_.get(), Qt::Key_Return);
+    QTest::keyClick(window_.get(), Qt::Key_Space);
+    QTest::keyClick(window_.get(), Qt::Key_Return);
     EXPECT_TRUE(log_.calls.isEmpty());
 }
 

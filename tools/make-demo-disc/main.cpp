@@ -4,7 +4,7 @@
 // The creator runs as it does for a user: started in its start folder, with
 // a project "Demo" that lists the sample movies, and "Make autorun CD"
 // clicked with OUT_DIR chosen in the folder picker. Runs without a display.
-#include "frmAdminAdd.h"
+#include "CreatorWindow.h"
 #include "PictureButton.h"
 #include "qev/CodePage.h"
 #include "qev/Platform.h"
@@ -98,23 +98,23 @@ int main(int argc, char* argv[])
     const QString projectFile = work.filePath(QStringLiteral("Demo.qev"));
 
     DemoPlatform platform(out);
-    frmAdminAdd window(platform);
+    CreatorWindow window(platform);
     window.setBuildProgressDelay(std::numeric_limits<int>::max());
     try {
         qev::writePlaylistFile(projectFile, demoItems(), qev::CodePage::fromEnvironment());
         // Loading names the project after the file: "Demo".
-        window.LoadPlayList(projectFile, window.lstViewSongList);
+        window.loadPlaylist(projectFile, window.movieList);
     } catch (const std::exception& e) {
         fail(QString::fromLocal8Bit(e.what()));
         return 1;
     }
 
-    window.cmdSave->click();
+    window.makeCdButton->click();
     const QString success = QStringLiteral("Project was created successfully");
     if (platform.messages != QStringList{success}) {
         fail(platform.messages.isEmpty() ? QStringLiteral("the build showed no result") : platform.messages.join(u'\n'));
         return 1;
     }
-    std::printf("%s\n", qPrintable(QDir(out).filePath(window.ProjectName)));
+    std::printf("%s\n", qPrintable(QDir(out).filePath(window.projectName())));
     return 0;
 }

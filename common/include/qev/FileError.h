@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QFileDevice;
+
 #include <stdexcept>
 
 namespace qev {
@@ -20,6 +22,9 @@ public:
 
     // The text of errno as the system words it.
     static QString errnoText(int errorNumber);
+    // Why file could not be opened to read or replace path, in the system's
+    // words where Qt's own would name the path a second time.
+    static QString openErrorText(const QFileDevice& file, const QString& path);
 
 private:
     QString path_;

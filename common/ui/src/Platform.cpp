@@ -59,6 +59,8 @@ QString runFileDialog(QWidget* owner, const FileDialogRequest& request, QFileDia
         dialog.setNameFilter(toQtNameFilters(request.filter));
         if (!(request.flags & FileDialogFlags::OverwritePrompt))
             dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        if (!request.folder.isEmpty())
+            dialog.setDirectory(request.folder);
         if (!request.fileName.isEmpty())
             dialog.selectFile(request.fileName);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

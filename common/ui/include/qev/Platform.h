@@ -15,6 +15,7 @@ struct FileDialogRequest {
     QString fileName;  // the file name it starts with
     QString filter;    // in the "Description (*.ext)|*.ext" form, pairs separated by "|"
     int flags = 0;     // FileDialogFlags
+    QString folder;    // the folder it opens in; "" for the current directory
 };
 
 // Option flags of the common file dialogs, with their historic values.

@@ -2,7 +2,10 @@
 // answer, and its life as one hidden dialog reused by both commands.
 #include "CreatorTestSupport.h"
 
+#include <QClipboard>
 #include <QFontMetrics>
+#include <QGuiApplication>
+#include <QWindow>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -19,11 +22,11 @@ protected:
         platform.answerModal(std::move(user));
         platform.showModal(&prompt);
         EXPECT_FALSE(prompt.isVisible());
-        return prompt.txtItemName->text();
+        return prompt.nameEdit->text();
     }
 
     qev::ScriptedPlatform platform;
-    frmItem prompt{platform, nullptr};
+    ItemNameDialog prompt{platform, nullptr};
 };
 
 TEST_F(NamePrompt, WindowAndControlsAreLaidOutInPixelsOfTheDesignTwips)
@@ -31,17 +34,17 @@ TEST_F(NamePrompt, WindowAndControlsAreLaidOutInPixelsOfTheDesignTwips)
     EXPECT_EQ(prompt.windowTitle(), "QEV Menu Creator");
     EXPECT_EQ(prompt.size(), QSize(303, 77));
     EXPECT_EQ(prompt.minimumSize(), prompt.maximumSize());
-    EXPECT_EQ(prompt.txtItemName->geometry(), QRect(80, 9, 195, 23));
-    EXPECT_EQ(prompt.cmdOK->geometry(), QRect(72, 40, 76, 26));
-    EXPECT_EQ(prompt.cmdCancel->geometry(), QRect(168, 40, 76, 26));
-    EXPECT_EQ(prompt.Label1->geometry(), QRect(8, 8, 65, 17));
-    EXPECT_EQ(prompt.Label1->text(), "ItemName:");
-    EXPECT_EQ(prompt.cmdOK->text(), "OK");
-    EXPECT_EQ(prompt.cmdCancel->text(), "Cancel");
-    EXPECT_TRUE(prompt.cmdOK->isDefault());
-    EXPECT_FALSE(prompt.cmdCancel->isDefault());
-    EXPECT_EQ(prompt.txtItemName->nextInFocusChain(), prompt.cmdOK);
-    EXPECT_EQ(prompt.cmdOK->nextInFocusChain(), prompt.cmdCancel);
+    EXPECT_EQ(prompt.nameEdit->geometry(), QRect(80, 9, 195, 23));
+    EXPECT_EQ(prompt.okButton->geometry(), QRect(72, 40, 76, 26));
+    EXPECT_EQ(prompt.cancelButton->geometry(), QRect(168, 40, 76, 26));
+    EXPECT_EQ(prompt.promptLabel->geometry(), QRect(8, 8, 65, 17));
+    EXPECT_EQ(prompt.promptLabel->text(), "ItemName:");
+    EXPECT_EQ(prompt.okButton->text(), "OK");
+    EXPECT_EQ(prompt.cancelButton->text(), "Cancel");
+    EXPECT_TRUE(prompt.okButton->isDefault());
+    EXPECT_FALSE(prompt.cancelButton->isDefault());
+    EXPECT_EQ(prompt.nameEdit->nextInFocusChain(), prompt.okButton);
+    EXPECT_EQ(prompt.okButton->nextInFocusChain(), prompt.cancelButton);
     EXPECT_FALSE(prompt.windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_FALSE(prompt.windowFlags() & Qt::WindowMinimizeButtonHint);
     // Hidden between uses, it must not be what keeps the program running.
@@ -101,7 +104,7 @@ TEST_F(NamePrompt, EmptyOkIsRefusedEveryTimeAndTheDialogStaysOpen)
 
 TEST_F(NamePrompt, TheWholePromptIsShown)
 {
-    prompt.Label1->setText("Project name:");
+    prompt.promptLabel->setText("Project name:");
     ask([](QDialog* d) {
         auto* label = d->findChild<QLabel*>("Label1");
         EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(label->text()), label->width());
@@ -138,16 +141,52 @@ TEST_F(CreatorTest, NamePromptIsCreatedOnFirstUseAndReusedHidden)
 {
     EXPECT_EQ(window->itemPromptIfCreated(), nullptr);
     add("/movies/a.swf", "First");
-    frmItem* first = window->itemPromptIfCreated();
+    ItemNameDialog* first = window->itemPromptIfCreated();
     ASSERT_NE(first, nullptr);
     EXPECT_FALSE(first->isVisible());
     add("/movies/b.swf", "Second");
     EXPECT_EQ(window->itemPromptIfCreated(), first);
-    EXPECT_EQ(window->findChildren<frmItem*>().size(), 1);
+    EXPECT_EQ(window->findChildren<ItemNameDialog*>().size(), 1);
     const auto modals = platform.asked(qev::ScriptedPlatform::Asked::Modal);
     ASSERT_EQ(modals.size(), 2u);
     EXPECT_EQ(modals[0].caption, "QEV Menu Creator");
-    window->ProjectSaved = true;
+    window->setProjectSaved(true);
+}
+
+TEST_F(CreatorTest, TheNamePromptShowsNoIcon)
+{
+    ASSERT_FALSE(window->windowIcon().isNull());
+    bool shown = false;
+    platform.answerOpenFile("/m/a.swf");
+    platform.answerModal([&](QDialog* dialog) {
+        shown = true;
+        EXPECT_TRUE(dialog->windowIcon().isNull());
+        ASSERT_NE(dialog->windowHandle(), nullptr);
+        EXPECT_TRUE(dialog->windowHandle()->icon().isNull());
+        QTest::mouseClick(dialog->findChild<QPushButton*>("cmdCancel"), Qt::LeftButton);
+    });
+    window->addButton->click();
+    EXPECT_TRUE(shown);
+}
+
+TEST_F(CreatorTest, NamesLongerThan32767CharactersAreKeptWholeTypedOrPasted)
+{
+    const QString typed(40000, u't');
+    add("/m/a.swf", typed);
+    const QString pasted = QString(20000, u'p') + QString(20001, u'q');
+    QGuiApplication::clipboard()->setText(pasted);
+    platform.answerOpenFile("/m/b.swf");
+    platform.answerModal([](QDialog* dialog) {
+        auto* box = dialog->findChild<QLineEdit*>("txtItemName");
+        box->paste();
+        QTest::mouseClick(dialog->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+    });
+    window->addButton->click();
+    EXPECT_TRUE(platform.messages().empty());
+    ASSERT_EQ(rows().size(), 2u);
+    EXPECT_EQ(rows()[0].first, typed);
+    EXPECT_EQ(rows()[1].first, pasted);
+    window->setProjectSaved(true);
 }
 
 } // namespace

@@ -30,37 +30,37 @@ using MovieControlMaker = std::function<std::unique_ptr<swf::MovieControl>(QWidg
 
 // The player's only window: the movie area, the list of movies and the
 // toolbar with its two stepping timers.
-class Form1 : public QWidget {
+class PlayerWindow : public QWidget {
     Q_OBJECT
 
 public:
-    Form1(Platform& platform, const MovieControlMaker& makeMovieControl, QWidget* parent = nullptr);
-    ~Form1() override;
+    PlayerWindow(Platform& platform, const MovieControlMaker& makeMovieControl, QWidget* parent = nullptr);
+    ~PlayerWindow() override;
 
     // Start-up: finds "PlayList.qev" in the current directory and fills the
     // lists from it. Returns whether the window is to be shown; false after
     // the missing-playlist message, when the program ends.
-    bool Form_Load();
+    bool loadStartFolder();
 
     // Empties both lists, then appends one row and one movie path per pair
     // of fName. A failure while reading leaves the pairs read before it.
-    void LoadPlayList(const QString& fName, QTreeWidget& songList);
+    void loadPlaylist(const QString& fName, QTreeWidget& songList);
 
     // The folder the playlist was looked for in and the prefix of every movie path.
-    const QString& startFolder() const { return StartFolder; }
+    const QString& startFolder() const { return startFolder_; }
     // The movie path of each row, in row order.
-    const QStringList& playList() const { return PlayList; }
+    const QStringList& moviePaths() const { return moviePaths_; }
 
 private slots:
-    void lstViewSongList_Click();
-    void Image2_Click();
-    void Image3_Click();
-    void Image4_Click();
-    void Image5_Click();
-    void Image6_Click();
-    void Image7_Click();
-    void Timer1_Timer();
-    void Timer2_Timer();
+    void movieListClicked();
+    void playClicked();
+    void pauseClicked();
+    void stopClicked();
+    void rewindClicked();
+    void fastForwardClicked();
+    void restartClicked();
+    void rewindTick();
+    void fastForwardTick();
 
 private:
     void createControls(const MovieControlMaker& makeMovieControl);
@@ -75,21 +75,21 @@ private:
     Platform& platform_;
     CodePage codePage_;
 
-    std::unique_ptr<swf::MovieControl> Flash1;
-    QTreeWidget* lstViewSongList = nullptr;
-    QLabel* Image1 = nullptr;
-    ClickArea* Image2 = nullptr;
-    ClickArea* Image3 = nullptr;
-    ClickArea* Image4 = nullptr;
-    ClickArea* Image5 = nullptr;
-    ClickArea* Image6 = nullptr;
-    ClickArea* Image7 = nullptr;
-    QTimer* Timer1 = nullptr; // rewind: two frames back per tick
-    QTimer* Timer2 = nullptr; // fast forward: two frames on per tick
+    std::unique_ptr<swf::MovieControl> movie_;
+    QTreeWidget* movieList_ = nullptr;
+    QLabel* toolbarStrip_ = nullptr;
+    ClickArea* playButton_ = nullptr;
+    ClickArea* pauseButton_ = nullptr;
+    ClickArea* stopButton_ = nullptr;
+    ClickArea* rewindButton_ = nullptr;
+    ClickArea* fastForwardButton_ = nullptr;
+    ClickArea* restartButton_ = nullptr;
+    QTimer* rewindTimer_ = nullptr; // rewind: two frames back per tick
+    QTimer* fastForwardTimer_ = nullptr; // fast forward: two frames on per tick
 
-    // The movie path of each row of lstViewSongList, at the same position.
-    QStringList PlayList;
-    QString StartFolder;
+    // The movie path of each row of movieList_, at the same position.
+    QStringList moviePaths_;
+    QString startFolder_;
 };
 
 } // namespace qev::player

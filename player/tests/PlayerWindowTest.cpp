@@ -3,8 +3,7 @@
 #include "PlayerTestSupport.h"
 
 #include <QAbstractButton>
-#include <QCoreApplication>
-#include <QFileInfo>
+#include <QApplication>
 #include <QHeaderView>
 #include <QScrollBar>
 #include <QLabel>
@@ -18,21 +17,21 @@ namespace {
 
 const QString kMissingPlaylist = QStringLiteral("QEV Project incorrect: PlayList file is not found.");
 
-class Form1Window : public PlayerTest {};
+class PlayerWindowTest : public PlayerTest {};
 
-TEST_F(Form1Window, HasItsCaptionFixedSizeAndTitleBarButtons)
+TEST_F(PlayerWindowTest, HasItsCaptionFixedSizeAndTitleBarButtons)
 {
-    Form1& form = makeForm();
-    EXPECT_EQ(form.windowTitle(), QStringLiteral("QEV Menu Player"));
-    EXPECT_EQ(form.size(), QSize(707, 509));
-    EXPECT_EQ(form.minimumSize(), QSize(707, 509));
-    EXPECT_EQ(form.maximumSize(), QSize(707, 509));
-    const Qt::WindowFlags flags = form.windowFlags();
+    PlayerWindow& window = makeWindow();
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("QEV Menu Player"));
+    EXPECT_EQ(window.size(), QSize(707, 509));
+    EXPECT_EQ(window.minimumSize(), QSize(707, 509));
+    EXPECT_EQ(window.maximumSize(), QSize(707, 509));
+    const Qt::WindowFlags flags = window.windowFlags();
     EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
     EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
     EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(flags & Qt::CustomizeWindowHint);
-    const QImage icon = form.windowIcon().pixmap(QSize(100, 100)).toImage();
+    const QImage icon = window.windowIcon().pixmap(QSize(100, 100)).toImage();
     ASSERT_EQ(icon.size(), QSize(100, 100));
     EXPECT_EQ(icon.pixelColor(0, 0).alpha(), 0);          // rounded corner
     EXPECT_GT(icon.pixelColor(30, 30).lightness(), 150);  // the disc
@@ -42,9 +41,9 @@ TEST_F(Form1Window, HasItsCaptionFixedSizeAndTitleBarButtons)
     EXPECT_EQ(icon.pixelColor(72, 70), QColor(Qt::white)); // its play symbol
 }
 
-TEST_F(Form1Window, PlacesItsControlsAsLaidOut)
+TEST_F(PlayerWindowTest, PlacesItsControlsAsLaidOut)
 {
-    makeForm();
+    makeWindow();
     EXPECT_EQ(child<QWidget>("Flash1")->geometry(), QRect(0, 0, 508, 465));
     EXPECT_EQ(songList()->geometry(), QRect(508, 0, 197, 465));
     auto* strip = child<QLabel>("Image1");
@@ -62,17 +61,17 @@ TEST_F(Form1Window, PlacesItsControlsAsLaidOut)
         EXPECT_EQ(area->focusPolicy(), Qt::NoFocus);
     }
     // The movie area and the list lie above the strip where they meet it.
-    EXPECT_EQ(form_->childAt(100, 464), child<QWidget>("Flash1"));
+    EXPECT_EQ(window_->childAt(100, 464), child<QWidget>("Flash1"));
 }
 
-TEST_F(Form1Window, ListIsAnUnsortedReportWithOneFullWidthColumn)
+TEST_F(PlayerWindowTest, ListIsAnUnsortedReportWithOneFullWidthColumn)
 {
-    makeForm();
+    makeWindow();
     QTreeWidget* list = songList();
     EXPECT_EQ(list->columnCount(), 1);
     EXPECT_EQ(list->headerItem()->text(0), QStringLiteral("Item"));
     // The column spans the whole visible width: no sideways scrolling.
-    form_->show();
+    window_->show();
     EXPECT_EQ(list->columnWidth(0), list->viewport()->width());
     EXPECT_GT(list->columnWidth(0), 190);
     EXPECT_FALSE(list->horizontalScrollBar()->isVisible());
@@ -86,9 +85,9 @@ TEST_F(Form1Window, ListIsAnUnsortedReportWithOneFullWidthColumn)
     EXPECT_EQ(list->font().weight(), QFont::Normal);
 }
 
-TEST_F(Form1Window, TimersAreOffWithTenMillisecondIntervalsAndTabOrderStartsAtTheMovie)
+TEST_F(PlayerWindowTest, TimersAreOffWithTenMillisecondIntervalsAndTabOrderStartsAtTheMovie)
 {
-    makeForm();
+    makeWindow();
     for (const char* name : {"Timer1", "Timer2"}) {
         SCOPED_TRACE(name);
         auto* timer = child<QTimer>(name);
@@ -100,9 +99,9 @@ TEST_F(Form1Window, TimersAreOffWithTenMillisecondIntervalsAndTabOrderStartsAtTh
     EXPECT_EQ(child<QWidget>("Flash1")->nextInFocusChain(), songList());
 }
 
-TEST_F(Form1Window, StripShowsSixRaisedButtonsOnLightGrey)
+TEST_F(PlayerWindowTest, StripShowsSixRaisedButtonsOnLightGrey)
 {
-    makeForm();
+    makeWindow();
     const QImage strip = child<QLabel>("Image1")->pixmap().toImage();
     const QColor background = strip.pixelColor(400, 20);
     EXPECT_GT(background.lightness(), 180);
@@ -122,24 +121,43 @@ TEST_F(Form1Window, StripShowsSixRaisedButtonsOnLightGrey)
     }
 }
 
+TEST_F(PlayerWindowTest, TheMovieAreaTakesTheFocusFirstAndWhenClickedAndTabLeadsToTheList)
+{
+    writePlaylist({{QStringLiteral("One"), QStringLiteral("1.swf")}});
+    PlayerWindow& window = startPlayer();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QWidget* movie = child<QWidget>("Flash1");
+    EXPECT_TRUE(movie->focusPolicy() & Qt::TabFocus);
+    EXPECT_TRUE(movie->focusPolicy() & Qt::ClickFocus);
+    // First in the tab order: the window opens with the focus on the movie.
+    EXPECT_EQ(QApplication::focusWidget(), movie);
+
+    QTest::keyClick(movie, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), songList());
+    QTest::mouseClick(movie, Qt::LeftButton, {}, QPoint(100, 100));
+    EXPECT_EQ(QApplication::focusWidget(), movie);
+    EXPECT_TRUE(log_.calls.isEmpty());
+}
+
 class StartUp : public PlayerTest {};
 
 TEST_F(StartUp, WithoutPlaylistTellsSoAndNeverShowsTheWindow)
 {
-    Form1& form = makeForm();
-    EXPECT_FALSE(form.Form_Load());
+    PlayerWindow& window = makeWindow();
+    EXPECT_FALSE(window.loadStartFolder());
     ASSERT_EQ(platform_.asked().size(), 1u);
     EXPECT_EQ(platform_.asked()[0].kind, ScriptedPlatform::Asked::Message);
     EXPECT_EQ(platform_.asked()[0].caption, QStringLiteral("Ostiv"));
     EXPECT_EQ(platform_.asked()[0].text, kMissingPlaylist);
-    EXPECT_FALSE(form.isVisible());
+    EXPECT_FALSE(window.isVisible());
     EXPECT_TRUE(log_.calls.isEmpty());
 }
 
 TEST_F(StartUp, ADirectoryNamedLikeThePlaylistCountsAsMissing)
 {
     ASSERT_TRUE(QDir().mkdir(QStringLiteral("PlayList.qev")));
-    EXPECT_FALSE(makeForm().Form_Load());
+    EXPECT_FALSE(makeWindow().loadStartFolder());
     EXPECT_EQ(platform_.messages(), std::vector<QString>{kMissingPlaylist});
 }
 
@@ -149,13 +167,13 @@ TEST_F(StartUp, ListsTheNamesAndJoinsEachReferenceToTheStartFolder)
                    {QStringLiteral("Chapter two"), QStringLiteral("two.swf")},
                    {QString(), QString()},
                    {QStringLiteral("Zeta"), QStringLiteral("z.swf")}});
-    Form1& form = makeForm();
-    EXPECT_TRUE(form.Form_Load());
+    PlayerWindow& window = makeWindow();
+    EXPECT_TRUE(window.loadStartFolder());
     EXPECT_TRUE(platform_.asked().empty());
-    EXPECT_EQ(form.startFolder(), QDir::currentPath());
+    EXPECT_EQ(window.startFolder(), QDir::currentPath());
     // Rows stay in file order, unsorted, each paired with the path at its position.
     EXPECT_EQ(rowTexts(), (QStringList{"Intro", "Chapter two", "", "Zeta"}));
-    EXPECT_EQ(form.playList(), (QStringList{folder() + "/intro.swf", folder() + "/two.swf", folder() + "/",
+    EXPECT_EQ(window.moviePaths(), (QStringList{folder() + "/intro.swf", folder() + "/two.swf", folder() + "/",
                                             folder() + "/z.swf"}));
     EXPECT_TRUE(log_.calls.isEmpty()); // nothing plays until a row is picked
 }
@@ -163,43 +181,41 @@ TEST_F(StartUp, ListsTheNamesAndJoinsEachReferenceToTheStartFolder)
 TEST_F(StartUp, ZeroBytePlaylistOpensAnEmptyList)
 {
     writeBytes(QStringLiteral("PlayList.qev"), {});
-    Form1& form = startPlayer();
-    EXPECT_TRUE(form.isVisible());
+    PlayerWindow& window = startPlayer();
+    EXPECT_TRUE(window.isVisible());
     EXPECT_TRUE(platform_.asked().empty());
     EXPECT_EQ(songList()->topLevelItemCount(), 0);
-    EXPECT_TRUE(form.playList().isEmpty());
+    EXPECT_TRUE(window.moviePaths().isEmpty());
 }
 
 TEST_F(StartUp, FindsThePlaylistUnderAnotherLetterCase)
 {
     writePlaylist({{QStringLiteral("Only"), QStringLiteral("only.swf")}}, QStringLiteral("playlist.qev"));
-    EXPECT_TRUE(makeForm().Form_Load());
+    EXPECT_TRUE(makeWindow().loadStartFolder());
     EXPECT_TRUE(platform_.asked().empty());
     EXPECT_EQ(rowTexts(), QStringList{"Only"});
 }
 
-TEST_F(StartUp, LooksOnlyInTheCurrentDirectoryNotBesideTheProgram)
+TEST_F(StartUp, LooksOnlyInTheCurrentDirectoryNotInAnotherFolder)
 {
-    // A playlist beside the program file, and none in the current directory.
-    const QString besideProgram = QCoreApplication::applicationDirPath() + QStringLiteral("/PlayList.qev");
-    ASSERT_FALSE(QFileInfo::exists(besideProgram));
+    // A playlist in another folder (where the program file might be), and
+    // none in the current directory. The other folder is a temporary one, so
+    // a run that crashes leaves nothing behind for later runs to trip over.
+    QTemporaryDir elsewhere;
+    ASSERT_TRUE(elsewhere.isValid());
     {
-        QFile file(besideProgram);
+        QFile file(elsewhere.filePath(QStringLiteral("PlayList.qev")));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(encodePlaylist({{QStringLiteral("Beside"), QStringLiteral("b.swf")}}, codePage()));
     }
-    struct Remove {
-        QString path;
-        ~Remove() { QFile::remove(path); }
-    } remove{besideProgram};
-    ASSERT_NE(QDir::currentPath(), QCoreApplication::applicationDirPath());
+    ASSERT_NE(QDir::currentPath(), elsewhere.path());
 
-    EXPECT_FALSE(makeForm().Form_Load());
+    EXPECT_FALSE(makeWindow().loadStartFolder());
     EXPECT_EQ(platform_.messages(), std::vector<QString>{kMissingPlaylist});
 
     platform_.clearAsked();
     writePlaylist({{QStringLiteral("Here"), QStringLiteral("h.swf")}});
-    EXPECT_TRUE(makeForm().Form_Load());
+    EXPECT_TRUE(makeWindow().loadStartFolder());
     EXPECT_EQ(rowTexts(), QStringList{"Here"});
 }
 
@@ -210,8 +226,8 @@ TEST_F(StartUp, PlaylistWithAnOddLineIsReportedAndKeepsTheCompletePairs)
                                       codePage());
     bytes += "Orphan\r\n";
     writeBytes(QStringLiteral("PlayList.qev"), bytes);
-    Form1& form = startPlayer();
-    EXPECT_TRUE(form.isVisible());
+    PlayerWindow& window = startPlayer();
+    EXPECT_TRUE(window.isVisible());
     ASSERT_EQ(platform_.asked().size(), 1u);
     EXPECT_EQ(platform_.asked()[0].caption, QStringLiteral("Ostiv"));
     // The reader's own words for the failure.
@@ -222,9 +238,10 @@ TEST_F(StartUp, PlaylistWithAnOddLineIsReportedAndKeepsTheCompletePairs)
         readerText = QString::fromUtf8(e.what());
     }
     ASSERT_FALSE(readerText.isEmpty());
-    EXPECT_EQ(platform_.asked()[0].text, readerText);
+    // The reader's words and the file, as every other file failure is told.
+    EXPECT_EQ(platform_.asked()[0].text, readerText + QStringLiteral(": ") + pathIn("PlayList.qev"));
     EXPECT_EQ(rowTexts(), (QStringList{"One", "Two"}));
-    EXPECT_EQ(form.playList(), (QStringList{folder() + "/1.swf", folder() + "/2.swf"}));
+    EXPECT_EQ(window.moviePaths(), (QStringList{folder() + "/1.swf", folder() + "/2.swf"}));
 }
 
 TEST_F(StartUp, UnreadablePlaylistIsReportedWithItsPath)
@@ -233,22 +250,43 @@ TEST_F(StartUp, UnreadablePlaylistIsReportedWithItsPath)
         GTEST_SKIP() << "file permissions do not stop root";
     writePlaylist({{QStringLiteral("One"), QStringLiteral("1.swf")}});
     ASSERT_TRUE(QFile::setPermissions(pathIn("PlayList.qev"), QFileDevice::WriteOwner));
-    Form1& form = startPlayer();
-    EXPECT_TRUE(form.isVisible());
+    PlayerWindow& window = startPlayer();
+    EXPECT_TRUE(window.isVisible());
     ASSERT_EQ(platform_.messages().size(), 1u);
     EXPECT_TRUE(platform_.messages()[0].contains(pathIn("PlayList.qev")));
     EXPECT_EQ(songList()->topLevelItemCount(), 0);
 }
 
+TEST_F(StartUp, ANameHoldingALineFeedShowsOnOneLineAndLeavesEveryRowItsHeight)
+{
+    writePlaylist({{QStringLiteral("Plain"), QStringLiteral("p.swf")}}, QStringLiteral("plain.qev"));
+    writePlaylist({{QStringLiteral("Two\nlines"), QStringLiteral("a.swf")},
+                   {QStringLiteral("Also\rbroken"), QStringLiteral("b.swf")},
+                   {QStringLiteral("Plain"), QStringLiteral("c.swf")}});
+    PlayerWindow& window = startPlayer();
+    ASSERT_TRUE(window.isVisible());
+    EXPECT_TRUE(platform_.asked().empty());
+    EXPECT_EQ(rowTexts(), (QStringList{"Two lines", "Also broken", "Plain"}));
+    QList<int> heights;
+    for (int row = 0; row < 3; ++row)
+        heights << songList()->visualItemRect(songList()->topLevelItem(row)).height();
+
+    // The height of a row in a list of one-line names only.
+    window.loadPlaylist(pathIn("plain.qev"), *songList());
+    const int plainHeight = songList()->visualItemRect(songList()->topLevelItem(0)).height();
+    ASSERT_GT(plainHeight, 0);
+    EXPECT_EQ(heights, (QList<int>{plainHeight, plainHeight, plainHeight}));
+}
+
 TEST_F(StartUp, LoadingAgainReplacesBothLists)
 {
     writePlaylist({{QStringLiteral("A"), QStringLiteral("a.swf")}, {QStringLiteral("B"), QStringLiteral("b.swf")}});
-    Form1& form = makeForm();
-    ASSERT_TRUE(form.Form_Load());
+    PlayerWindow& window = makeWindow();
+    ASSERT_TRUE(window.loadStartFolder());
     writePlaylist({{QStringLiteral("C"), QStringLiteral("c.swf")}}, QStringLiteral("other.qev"));
-    form.LoadPlayList(pathIn("other.qev"), *songList());
+    window.loadPlaylist(pathIn("other.qev"), *songList());
     EXPECT_EQ(rowTexts(), QStringList{"C"});
-    EXPECT_EQ(form.playList(), QStringList{folder() + "/c.swf"});
+    EXPECT_EQ(window.moviePaths(), QStringList{folder() + "/c.swf"});
 }
 
 TEST_F(StartUp, HoldsMoreRowsThanASixteenBitPositionCounts)
@@ -258,9 +296,9 @@ TEST_F(StartUp, HoldsMoreRowsThanASixteenBitPositionCounts)
         items.push_back({QStringLiteral("Item %1").arg(i), QStringLiteral("m%1.swf").arg(i)});
     writePlaylist(items);
     writeMovie(QStringLiteral("m39999.swf"));
-    Form1& form = startPlayer();
+    PlayerWindow& window = startPlayer();
     ASSERT_EQ(songList()->topLevelItemCount(), 40000);
-    ASSERT_EQ(form.playList().size(), 40000);
+    ASSERT_EQ(window.moviePaths().size(), 40000);
 
     QTreeWidgetItem* last = songList()->topLevelItem(39999);
     songList()->scrollToItem(last);
@@ -279,7 +317,7 @@ protected:
         writeMovie(QStringLiteral("first.swf"));
         writeMovie(QStringLiteral("second.swf"));
         startPlayer();
-        ASSERT_TRUE(form_->isVisible());
+        ASSERT_TRUE(window_->isVisible());
     }
 
     void clickRow(int row, Qt::KeyboardModifiers modifiers = {})
@@ -374,7 +412,7 @@ TEST_F(RowClick, KeysOnTheListPlayNothing)
 TEST_F(RowClick, RowsOfAnEmptyListPlayNothing)
 {
     writeBytes(QStringLiteral("PlayList.qev"), {});
-    form_->LoadPlayList(pathIn("PlayList.qev"), *songList());
+    window_->loadPlaylist(pathIn("PlayList.qev"), *songList());
     ASSERT_EQ(songList()->topLevelItemCount(), 0);
     QTest::mouseClick(songList()->viewport(), Qt::LeftButton, {}, QPoint(50, 10));
     EXPECT_TRUE(log_.calls.isEmpty());
