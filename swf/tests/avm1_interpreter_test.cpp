@@ -375,3 +375,50 @@ TEST(Avm1Limits, RunawayScriptsStopAndTheMoviePlaysOn)
     ASSERT_GE(run.warnings.size(), 2);
     EXPECT_TRUE(run.warnings.filter("script stopped").size() >= 2) << run.warnings.join('\n').toStdString();
 }
+
+TEST(Avm1Operators, StringBitTypeAndConversionActions)
+{
+    ActionAssembler a;
+    a.push("abc").push("abd").op(op::StringLess).op(op::Trace);
+    a.push("abc").push("abd").op(op::StringGreater).op(op::Trace);
+    a.push("hello").push(2).push(3).op(op::MBStringExtract).op(op::Trace);
+    a.push(QStringLiteral("\u00e9t\u00e9")).op(op::MBStringLength).op(op::Trace);
+    a.push("A").op(op::CharToAscii).op(op::Trace);
+    a.push(0x263A).op(op::MBAsciiToChar).op(op::CharToAscii).op(op::Trace);
+    a.push(-1).push(28).op(op::BitURShift).op(op::Trace);
+    a.push(-16).push(2).op(op::BitRShift).op(op::Trace);
+    a.push(1).push(31).op(op::BitLShift).op(op::Trace);
+    a.push(6).push(3).op(op::BitXor).op(op::Trace);
+    a.push(-7.9).op(op::ToInteger).op(op::Trace);
+    a.push(7).push(3).op(op::Modulo).op(op::Trace);
+    a.push("5").push(5).op(op::StrictEquals).op(op::Trace);
+    a.push("5").push(5).op(op::Equals2).op(op::Trace);
+    a.push(5).op(op::ToString).op(op::TypeOf).op(op::Trace);
+    a.pushNull().op(op::TypeOf).op(op::Trace);
+    // delete o.x and delete of a variable
+    a.push("o").push("x").push(1).push(1).op(op::InitObject).op(op::SetVariable);
+    a.push("o").op(op::GetVariable).push("x").op(op::Delete).op(op::Trace);
+    a.push("o").op(op::GetVariable).push("x").op(op::GetMember).op(op::Trace);
+    a.push("o").op(op::Delete2).op(op::Trace);
+    a.traceVariable("o");
+    // CastOp: an object that is not an instance casts to null.
+    a.push("Array").op(op::GetVariable).push(0).op(op::InitObject).op(op::CastOp).op(op::Trace);
+    // RandomNumber stays below its bound.
+    a.push(1).op(op::RandomNumber).op(op::Trace);
+    EXPECT_EQ(traces(a), (QStringList{"true", "false", "ell", "3", "65", "9786", "15", "-4", "-2147483648", "5",
+                                      "-7", "1", "false", "true", "string", "null", "true", "undefined", "true",
+                                      "undefined", "null", "0"}));
+}
+
+TEST(Avm1Timeline, CallRunsAnotherFramesScriptWithoutGoingThere)
+{
+    ActionAssembler first;
+    first.push(3).op(0x9E); // call(3): frame 3's script, here
+    first.push("_currentframe").op(op::GetVariable).op(op::Trace);
+    first.op(op::Stop);
+    ActionAssembler second;
+    ActionAssembler third;
+    third.trace("frame three's script");
+    const ScriptRun run = play({first, second, third}, 8, 3);
+    EXPECT_EQ(run.traces, (QStringList{"frame three's script", "1"}));
+}

@@ -6,6 +6,7 @@
 
 #include "avm1/Value.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <vector>
@@ -39,6 +40,13 @@ public:
     virtual int framesLoaded(ClipObject* clip) { return totalFrames(clip); }
     virtual int findLabel(ClipObject* clip, const QString& label) = 0;
     virtual void gotoFrame(ClipObject* clip, int frame, bool play) = 0;
+    // The script blocks of one frame of a clip (for call()).
+    virtual std::vector<QByteArray> frameScripts(ClipObject* clip, int frame)
+    {
+        (void)clip;
+        (void)frame;
+        return {};
+    }
     virtual void setPlaying(ClipObject* clip, bool playing) = 0;
 
     // The dot path of a clip: "_level0.menu.button".

@@ -1000,10 +1000,22 @@ void Interpreter::step(const DecodedAction& a, std::uint32_t& pc, std::uint32_t 
         }
         break;
     }
-    case 0x9E: { // Call: runs a frame's actions of a clip
+    case 0x9E: { // Call: runs a frame's scripts on a clip, staying where it is
         const Value frame = pop();
-        (void)frame;
-        vm_.warn(QStringLiteral("call() of a frame is not supported"));
+        ClipObject* clip = target_;
+        QString text = vm_.toString(frame);
+        if (const int colon = text.lastIndexOf(u':'); colon >= 0) {
+            clip = vm_.resolveTarget(target_, text.left(colon));
+            text = text.mid(colon + 1);
+        }
+        if (!clip || !host() || !host()->isLive(clip))
+            break;
+        const double n = stringToNumber(text);
+        const int index = std::isnan(n) ? host()->findLabel(clip, text) : int(std::clamp(n, -1.0, 1e6)) - 1;
+        if (index < 0)
+            break;
+        for (const QByteArray& script : host()->frameScripts(clip, index))
+            vm_.runBlock(std::make_shared<const QByteArray>(script), clip);
         break;
     }
     case 0x9A: { // GetURL2

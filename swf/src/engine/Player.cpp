@@ -386,7 +386,8 @@ void Player::gotoFrame(int n)
     if (!d->movie)
         return;
     d->seek(n);
-    // A seek shows the frame; it does not follow the frame's own jumps.
+    // The frame's scripts ran, but their stop and play leave the player's
+    // own play state as the caller set it.
     d->state.navigation.clear();
 }
 

@@ -685,6 +685,20 @@ void TimelineEngine::setPlaying(avm1::ClipObject* clip, bool playing)
     }
 }
 
+std::vector<QByteArray> TimelineEngine::frameScripts(avm1::ClipObject* clip, int frame)
+{
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* inst;
+    std::vector<QByteArray> out;
+    if (!locate(clip, t, path, inst) || !t->timeline || frame < 0 || frame >= frameCount(*t))
+        return out;
+    for (const ControlTag& tag : t->timeline->frames[frame].tags)
+        if (const auto* a = std::get_if<DoAction>(&tag))
+            out.push_back(a->bytecode);
+    return out;
+}
+
 QString TimelineEngine::targetPath(avm1::ClipObject* clip)
 {
     TimelineState* t;

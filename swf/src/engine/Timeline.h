@@ -79,6 +79,7 @@ public:
     int findLabel(avm1::ClipObject* clip, const QString& label) override;
     void gotoFrame(avm1::ClipObject* clip, int frame, bool play) override;
     void setPlaying(avm1::ClipObject* clip, bool playing) override;
+    std::vector<QByteArray> frameScripts(avm1::ClipObject* clip, int frame) override;
     QString targetPath(avm1::ClipObject* clip) override;
 
 private:
