@@ -752,8 +752,11 @@ void Interpreter::step(const DecodedAction& a, std::uint32_t& pc, std::uint32_t 
         PayloadReader p(block_, a.payload, a.length);
         const QString path = p.string(version);
         target_ = path.isEmpty() ? baseTarget_ : vm_.resolveTarget(baseTarget_, path);
-        if (!path.isEmpty() && !target_)
+        if (!target_) {
+            // A target that is not there leaves the actions on the block's own clip.
             vm_.warn(QStringLiteral("tellTarget: no clip at \"%1\"").arg(path));
+            target_ = baseTarget_;
+        }
         break;
     }
     case 0x8C: { // GotoLabel
@@ -797,8 +800,9 @@ void Interpreter::step(const DecodedAction& a, std::uint32_t& pc, std::uint32_t 
             push(Value::fromNumber(y / x));
         break;
     }
-    case 0x0E: { // Equals
-        const auto [y, x] = popNumberPair();
+    case 0x0E: { // Equals: unlike the others, the right operand converts first
+        const double x = popNumber();
+        const double y = popNumber();
         pushBool(x == y);
         break;
     }
@@ -1011,7 +1015,8 @@ void Interpreter::step(const DecodedAction& a, std::uint32_t& pc, std::uint32_t 
         if (!clip || !host() || !host()->isLive(clip))
             break;
         const double n = stringToNumber(text);
-        const int index = std::isnan(n) ? host()->findLabel(clip, text) : int(std::clamp(n, -1.0, 1e6)) - 1;
+        // Frame numbers wrap as 32-bit integers.
+        const int index = std::isnan(n) ? host()->findLabel(clip, text) : int(std::int64_t(toInt32(n)) - 1);
         if (index < 0)
             break;
         for (const QByteArray& script : host()->frameScripts(clip, index))
