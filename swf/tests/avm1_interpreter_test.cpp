@@ -14,6 +14,7 @@
 using qev::swf::Player;
 using qev::swf::writer::ActionAssembler;
 using qev::swf::writer::MovieBuilder;
+using qev::swf::writer::SpriteBuilder;
 namespace op = qev::swf::writer::op;
 
 QT_BEGIN_NAMESPACE
@@ -421,4 +422,58 @@ TEST(Avm1Timeline, CallRunsAnotherFramesScriptWithoutGoingThere)
     third.trace("frame three's script");
     const ScriptRun run = play({first, second, third}, 8, 3);
     EXPECT_EQ(run.traces, (QStringList{"frame three's script", "1"}));
+}
+
+TEST(Avm1Clips, ScriptsMakeMoveAndRemoveClipsThatOutliveTheTimeline)
+{
+    MovieBuilder m(100, 100, 10, 8);
+    SpriteBuilder ball;
+    ActionAssembler ballScript;
+    ballScript.push("made ").push("this").op(op::GetVariable).op(op::Add2).op(op::Trace).op(op::Stop);
+    ball.script(ballScript.bytes());
+    ball.showFrame();
+    const std::uint16_t ballId = m.defineSprite(ball);
+    m.exportAsset(ballId, QStringLiteral("Ball"));
+
+    auto callOnRoot = [](ActionAssembler& a, const char* method, std::initializer_list<QString> args) {
+        for (auto it = std::rbegin(args); it != std::rend(args); ++it) {
+            bool number = false;
+            const double n = it->toDouble(&number);
+            number ? a.push(n) : a.push(*it);
+        }
+        a.push(int(args.size())).push("_root").op(op::GetVariable).push(method).op(op::CallMethod);
+    };
+    ActionAssembler first;
+    callOnRoot(first, "createEmptyMovieClip", {"holder", "5"});
+    first.op(op::Pop);
+    callOnRoot(first, "attachMovie", {"Ball", "b1", "7"});
+    first.op(op::Pop);
+    callOnRoot(first, "attachMovie", {"Missing", "nothing", "8"});
+    first.op(op::Trace);
+    first.push(0).push("b1").op(op::GetVariable).push("getDepth").op(op::CallMethod).op(op::Trace);
+    first.push(0).push("_root").op(op::GetVariable).push("getNextHighestDepth").op(op::CallMethod).op(op::Trace);
+    first.push(9).push("b2").push(2).push("b1").op(op::GetVariable).push("duplicateMovieClip").op(op::CallMethod);
+    first.op(op::Pop);
+    first.push(20).push(1).push("b1").op(op::GetVariable).push("swapDepths").op(op::CallMethod).op(op::Pop);
+    first.push(20).push(1).push("_root").op(op::GetVariable).push("getInstanceAtDepth").op(op::CallMethod);
+    first.op(op::Trace);
+    first.push(0).push("holder").op(op::GetVariable).push("removeMovieClip").op(op::CallMethod).op(op::Pop);
+    first.push("holder").op(op::GetVariable).op(op::TypeOf).op(op::Trace);
+    ActionAssembler second;
+    second.traceVariable("b1");
+    second.traceVariable("b2");
+    m.script(first.bytes());
+    m.showFrame();
+    m.script(second.bytes());
+    m.showFrame();
+
+    ScriptRun run;
+    Player player;
+    player.setTraceHandler([&](const QString& line) { run.traces << line; });
+    ASSERT_TRUE(player.loadBytes(m.finish()).isEmpty());
+    // The new clips' own first frames run once the block that made them
+    // ends; on frame 2 the clips are still there.
+    player.advance();
+    EXPECT_EQ(run.traces, (QStringList{"undefined", "7", "8", "_level0.b1", "undefined", "made _level0.b1",
+                                       "made _level0.b2", "_level0.b1", "_level0.b2"}));
 }

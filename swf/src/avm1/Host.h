@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 namespace qev::swf::avm1 {
@@ -48,6 +49,40 @@ public:
         return {};
     }
     virtual void setPlaying(ClipObject* clip, bool playing) = 0;
+
+    // Clips that scripts make, move and remove. Depths are the scripts'
+    // own: 0 and up for what scripts make, timeline objects from -16384.
+    // createClip makes an empty clip, the exported sprite named linkage,
+    // or a copy of duplicateOf, at depth in parent (replacing what is
+    // there); it returns the new clip, or null.
+    virtual ClipObject* createClip(ClipObject* parent, const QString& name, int depth, const QString& linkage,
+                                   ClipObject* duplicateOf)
+    {
+        (void)parent, (void)name, (void)depth, (void)linkage, (void)duplicateOf;
+        return nullptr;
+    }
+    // Removes a clip that scripts may remove (depths 0 to 1,048,575).
+    virtual bool removeClip(ClipObject* clip)
+    {
+        (void)clip;
+        return false;
+    }
+    virtual std::optional<int> depthOf(ClipObject* clip)
+    {
+        (void)clip;
+        return std::nullopt;
+    }
+    virtual ClipObject* clipAtDepth(ClipObject* parent, int depth)
+    {
+        (void)parent, (void)depth;
+        return nullptr;
+    }
+    virtual int nextHighestDepth(ClipObject* parent)
+    {
+        (void)parent;
+        return 0;
+    }
+    virtual void swapDepths(ClipObject* clip, int depth) { (void)clip, (void)depth; }
 
     // The dot path of a clip: "_level0.menu.button".
     virtual QString targetPath(ClipObject* clip) = 0;

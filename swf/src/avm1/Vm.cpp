@@ -102,6 +102,8 @@ void Vm::installBuiltins()
     installClipClass(*this);
     installTimersAndFlags(*this);
     installPlaceholders(*this);
+    installGeomClasses(*this);
+    installXmlClasses(*this);
 }
 
 // ---- making objects ------------------------------------------------------

@@ -238,5 +238,7 @@ void installGlobalFunctions(Vm& vm);
 void installClipClass(Vm& vm);
 void installPlaceholders(Vm& vm);
 void installTimersAndFlags(Vm& vm);
+void installGeomClasses(Vm& vm);
+void installXmlClasses(Vm& vm);
 
 } // namespace qev::swf::avm1

@@ -126,12 +126,30 @@ struct Player::Impl {
         applyNavigation();
     }
 
+    // Starts again from a snapshot; the clips scripts made on the main
+    // timeline stay, as they do through a goto.
+    void restore(const engine::RootState& snapshot)
+    {
+        std::vector<std::pair<int, engine::Instance>> kept;
+        for (auto& [depth, inst] : state.main.list)
+            if (inst.scriptMade)
+                kept.emplace_back(depth, std::move(inst));
+        state = snapshot;
+        for (auto& [depth, inst] : kept)
+            state.main.list[depth] = std::move(inst);
+    }
+
     void keepSnapshot()
     {
         const int f = state.main.frame;
         if (!canonical || f % interval != 0 || snapshots.contains(f))
             return;
-        snapshots.emplace(f, state);
+        // Snapshots hold what the timeline built; script-made clips live on
+        // in the state itself.
+        engine::RootState snapshot = state;
+        for (auto it = snapshot.main.list.begin(); it != snapshot.main.list.end();)
+            it = it->second.scriptMade ? snapshot.main.list.erase(it) : std::next(it);
+        snapshots.emplace(f, std::move(snapshot));
         snapshotInstances += engine::instanceCount(state.main);
         while (snapshotInstances > maxSnapshotInstances && interval < (1 << 20)) {
             interval *= 2;
@@ -159,7 +177,7 @@ struct Player::Impl {
         --snap; // frame 0 is always there
         const bool fromCurrent = canonical && state.main.frame < n && state.main.frame >= snap->first;
         if (!fromCurrent) {
-            state = snap->second;
+            restore(snap->second);
             canonical = true;
         }
         // Scripts run once, on the frame arrived at: frames passed over are
@@ -252,7 +270,7 @@ struct Player::Impl {
             noteJumps();
             keepSnapshot();
         } else if (playing && loop && count > 1) {
-            state = snapshots.at(0);
+            restore(snapshots.at(0));
             canonical = true;
             engine->runFrameScripts(state);
             noteJumps();

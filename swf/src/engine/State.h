@@ -44,6 +44,9 @@ struct Instance {
     // A script set the position or shape of this instance; the timeline no
     // longer moves it.
     bool scriptTransformed = false;
+    // Made by a script (createEmptyMovieClip, attachMovie, ...): the
+    // timeline never removes it, and gotos keep it.
+    bool scriptMade = false;
 };
 
 // What a main-timeline action asked for; collected while a frame's actions

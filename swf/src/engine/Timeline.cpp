@@ -52,6 +52,12 @@ void clearJustPlaced(TimelineState& t)
     }
 }
 
+void clearTimelineObjects(TimelineState& t)
+{
+    for (auto it = t.list.begin(); it != t.list.end();)
+        it = it->second.scriptMade ? std::next(it) : t.list.erase(it);
+}
+
 std::size_t instanceCount(const TimelineState& t)
 {
     std::size_t n = t.list.size();
@@ -152,7 +158,9 @@ void TimelineEngine::applyFrame(Run& run, TimelineState& t, int frame, const std
         if (const auto* p = std::get_if<PlaceObject>(&tag)) {
             place(run, t, *p, path);
         } else if (const auto* r = std::get_if<RemoveObject>(&tag)) {
-            t.list.erase(r->depth);
+            // What scripts made or moved is theirs to remove.
+            if (auto it = t.list.find(r->depth); it != t.list.end() && !it->second.scriptMade)
+                t.list.erase(it);
         } else if (const auto* bg = std::get_if<SetBackgroundColor>(&tag)) {
             if (path.empty() && t.characterId == 0)
                 run.root->background = bg->color;
@@ -177,6 +185,8 @@ void TimelineEngine::place(Run& run, TimelineState& t, const PlaceObject& p, con
     auto it = t.list.find(p.depth);
     Instance* inst = nullptr;
     bool fresh = false;
+    if (it != t.list.end() && it->second.scriptMade)
+        return; // a script's clip holds this depth
     if (!p.move || p.version == 1) {
         if (!p.characterId)
             return;
@@ -287,7 +297,7 @@ void TimelineEngine::stepTimeline(Run& run, TimelineState& t, const std::vector<
             applyFrame(run, t, t.frame + 1, path, true);
         } else if (count > 1) {
             // A sprite starts over after its last frame.
-            t.list.clear();
+            clearTimelineObjects(t);
             applyFrame(run, t, 0, path, true);
         }
     }
@@ -317,10 +327,14 @@ void TimelineEngine::gotoFrame(Run& run, TimelineState& t, int frame, const std:
         return;
     run.work += frames;
     if (from == 0)
-        t.list.clear();
+        clearTimelineObjects(t);
     for (int f = from; f <= frame; ++f)
         applyFrame(run, t, f, path, f == frame);
 }
+
+namespace {
+bool findUid(TimelineState& t, std::uint64_t uid, std::vector<int>& path);
+} // namespace
 
 void TimelineEngine::runActions(Run& run)
 {
@@ -337,15 +351,20 @@ void TimelineEngine::runActions(Run& run)
 void TimelineEngine::execute(Run& run, const std::vector<int>& path, std::uint64_t uid, const QByteArray& bytecode)
 {
     RootState& root = *run.root;
-    if (!resolve(root, path))
-        return;
-    // A block whose clip was replaced or removed by an earlier block stays unrun.
-    if (!path.empty()) {
-        const Instance* inst = instanceAt(root, path);
-        if (!inst || inst->uid != uid)
-            return;
+    // The clip may have moved to another depth since its block was queued;
+    // a block whose clip was removed stays unrun.
+    std::vector<int> at = path;
+    if (!at.empty()) {
+        const Instance* inst = instanceAt(root, at);
+        if (!inst || inst->uid != uid) {
+            at.clear();
+            if (!findUid(root.main, uid, at))
+                return;
+        }
     }
-    avm1::ClipObject* clip = clipAt(root, path);
+    if (!resolve(root, at))
+        return;
+    avm1::ClipObject* clip = clipAt(root, at);
     ActiveRun active(*this, run);
     vm_->runBlock(std::make_shared<const QByteArray>(bytecode), clip);
 }
@@ -697,6 +716,155 @@ std::vector<QByteArray> TimelineEngine::frameScripts(avm1::ClipObject* clip, int
         if (const auto* a = std::get_if<DoAction>(&tag))
             out.push_back(a->bytecode);
     return out;
+}
+
+namespace {
+
+// The timeline of a clip made empty by a script: one empty frame.
+const Timeline& emptyTimeline()
+{
+    static const Timeline timeline = [] {
+        Timeline t;
+        t.frames.emplace_back();
+        return t;
+    }();
+    return timeline;
+}
+
+} // namespace
+
+avm1::ClipObject* TimelineEngine::createClip(avm1::ClipObject* parent, const QString& name, int depth,
+                                             const QString& linkage, avm1::ClipObject* duplicateOf)
+{
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* owner;
+    if (!locate(parent, t, path, owner) || static_cast<int>(path.size()) >= maxNesting
+        || run_->instances > maxInstances)
+        return nullptr;
+    Instance made;
+    if (duplicateOf) {
+        TimelineState* st;
+        std::vector<int> sp;
+        Instance* source;
+        if (!locate(duplicateOf, st, sp, source) || !source)
+            return nullptr;
+        made = *source;
+        made.sprite.clear();
+    } else if (!linkage.isEmpty()) {
+        auto it = movie_.exports.find(linkage);
+        if (it == movie_.exports.end() || !movie_.find<Sprite>(it->second)) {
+            vm_->warn(QStringLiteral("attachMovie: no exported clip \"%1\"").arg(linkage));
+            return nullptr;
+        }
+        made.characterId = it->second;
+    }
+    made.name = name;
+    made.uid = nextUid_++;
+    made.scriptMade = true;
+    made.justPlaced = true;
+    made.clipDepth = 0;
+    const int key = depth + depthOffset;
+    Instance& slot = t->list[key];
+    slot = std::move(made);
+    ++run_->instances;
+    std::vector<int> childPath = path;
+    childPath.push_back(key);
+    if (slot.characterId != 0 && movie_.find<Sprite>(slot.characterId)) {
+        startSprite(*run_, slot, childPath);
+    } else {
+        slot.characterId = 0;
+        slot.sprite.clear();
+        TimelineState empty;
+        empty.timeline = &emptyTimeline();
+        empty.frame = 0;
+        empty.playing = false;
+        slot.sprite.push_back(std::move(empty));
+    }
+    if (slot.sprite.empty())
+        return nullptr;
+    return clipAt(*run_->root, childPath);
+}
+
+bool TimelineEngine::removeClip(avm1::ClipObject* clip)
+{
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* inst;
+    if (!locate(clip, t, path, inst) || path.empty())
+        return false;
+    const int depth = path.back() - depthOffset;
+    if (depth < 0 || depth >= 1048576)
+        return false;
+    const int key = path.back();
+    path.pop_back();
+    TimelineState* parent = resolve(*run_->root, path);
+    return parent && parent->list.erase(key) > 0;
+}
+
+std::optional<int> TimelineEngine::depthOf(avm1::ClipObject* clip)
+{
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* inst;
+    if (!locate(clip, t, path, inst))
+        return std::nullopt;
+    // The main timeline sits at depth -16384 of its level.
+    return path.empty() ? -depthOffset : path.back() - depthOffset;
+}
+
+avm1::ClipObject* TimelineEngine::clipAtDepth(avm1::ClipObject* parent, int depth)
+{
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* inst;
+    if (!locate(parent, t, path, inst))
+        return nullptr;
+    auto it = t->list.find(depth + depthOffset);
+    if (it == t->list.end() || it->second.sprite.empty())
+        return nullptr;
+    path.push_back(it->first);
+    return clipAt(*run_->root, path);
+}
+
+int TimelineEngine::nextHighestDepth(avm1::ClipObject* parent)
+{
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* inst;
+    if (!locate(parent, t, path, inst) || t->list.empty())
+        return 0;
+    return std::max(0, t->list.rbegin()->first - depthOffset + 1);
+}
+
+void TimelineEngine::swapDepths(avm1::ClipObject* clip, int depth)
+{
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* inst;
+    if (!locate(clip, t, path, inst) || path.empty())
+        return;
+    const int from = path.back();
+    const int to = depth + depthOffset;
+    path.pop_back();
+    TimelineState* parent = resolve(*run_->root, path);
+    if (!parent || from == to)
+        return;
+    // A clip a script moved is the script's from then on: the timeline
+    // neither moves nor removes it.
+    Instance moving = std::move(parent->list.at(from));
+    moving.scriptMade = true;
+    auto other = parent->list.find(to);
+    if (other != parent->list.end()) {
+        Instance displaced = std::move(other->second);
+        displaced.scriptMade = true;
+        parent->list.erase(other);
+        parent->list.erase(from);
+        parent->list.emplace(from, std::move(displaced));
+    } else {
+        parent->list.erase(from);
+    }
+    parent->list.emplace(to, std::move(moving));
 }
 
 QString TimelineEngine::targetPath(avm1::ClipObject* clip)

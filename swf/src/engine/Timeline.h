@@ -80,6 +80,16 @@ public:
     void gotoFrame(avm1::ClipObject* clip, int frame, bool play) override;
     void setPlaying(avm1::ClipObject* clip, bool playing) override;
     std::vector<QByteArray> frameScripts(avm1::ClipObject* clip, int frame) override;
+    avm1::ClipObject* createClip(avm1::ClipObject* parent, const QString& name, int depth, const QString& linkage,
+                                 avm1::ClipObject* duplicateOf) override;
+    bool removeClip(avm1::ClipObject* clip) override;
+    std::optional<int> depthOf(avm1::ClipObject* clip) override;
+    avm1::ClipObject* clipAtDepth(avm1::ClipObject* parent, int depth) override;
+    int nextHighestDepth(avm1::ClipObject* parent) override;
+    void swapDepths(avm1::ClipObject* clip, int depth) override;
+
+    // Script depths and the display list's: timeline depth 1 is script depth -16383.
+    static constexpr int depthOffset = 16384;
     QString targetPath(avm1::ClipObject* clip) override;
 
 private:
@@ -135,6 +145,9 @@ private:
     std::set<std::uint16_t> initActionsDone_;
 };
 
+// Removes what the timeline placed from a display list, keeping what
+// scripts made.
+void clearTimelineObjects(TimelineState& t);
 // Clears the placed-this-tick marks of a whole tree.
 void clearJustPlaced(TimelineState& t);
 // The number of instances in a tree, nested sprites included.

@@ -139,6 +139,18 @@ void TimelineBuilder::actions(const ActionList& list) { rawTag(TagDoAction, enco
 
 void TimelineBuilder::script(const QByteArray& bytecode) { rawTag(TagDoAction, bytecode); }
 
+void TimelineBuilder::exportAsset(std::uint16_t characterId, const QString& name)
+{
+    QByteArray body;
+    body.append(char(1));
+    body.append(char(0));
+    body.append(char(characterId & 0xFF));
+    body.append(char(characterId >> 8));
+    body.append(name.toUtf8());
+    body.append('\0');
+    rawTag(56, body);
+}
+
 void TimelineBuilder::initScript(std::uint16_t spriteId, const QByteArray& bytecode)
 {
     QByteArray body;

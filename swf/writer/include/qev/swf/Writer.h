@@ -191,6 +191,8 @@ public:
     void script(const QByteArray& bytecode); // DoAction with bytecode as given (see ActionAssembler)
     // DoInitAction for a sprite (main timeline only).
     void initScript(std::uint16_t spriteId, const QByteArray& bytecode);
+    // ExportAssets of one character under a linkage name (for attachMovie).
+    void exportAsset(std::uint16_t characterId, const QString& name);
     void showFrame();
     // Any tag, as given (for tags the builder has no method for, or broken ones).
     void rawTag(int code, const QByteArray& body, bool forceLong = false);
