@@ -55,6 +55,10 @@ struct ScriptCode {
     std::uint8_t registerCount = 4; // DefineFunction2: registers it asks for
     std::uint16_t flags = 0;
     std::shared_ptr<const std::vector<QString>> constants; // the pool in force where it was defined
+    // Whether the body can name `arguments` or `super` at all (the name is
+    // in its bytes or its constant pool); a call makes them only then.
+    bool mayUseArguments = true;
+    bool mayUseSuper = true;
 };
 
 class FunctionObject : public Object {

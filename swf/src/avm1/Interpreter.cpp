@@ -477,10 +477,25 @@ private:
         return vm_.construct(ctor, args);
     }
 
+    // Whether a function body can reach a name: it is pushed from its own
+    // bytes or from the constant pool it sees (names fold case below SWF 7).
+    bool bodyMayName(const ScriptCode& code, const QString& name) const
+    {
+        const Qt::CaseSensitivity cs = caseSensitive() ? Qt::CaseSensitive : Qt::CaseInsensitive;
+        for (const QString& c : *constants_)
+            if (c.compare(name, cs) == 0)
+                return true;
+        const QByteArray body = block_.mid(code.start, code.length);
+        const QByteArray needle = name.toLatin1();
+        return caseSensitive() ? body.contains(needle) : body.toLower().contains(needle.toLower());
+    }
+
     FunctionObject* makeFunction(std::shared_ptr<ScriptCode> code)
     {
         code->block = blockRef_;
         code->constants = constants_;
+        code->mayUseArguments = bodyMayName(*code, QStringLiteral("arguments"));
+        code->mayUseSuper = bodyMayName(*code, QStringLiteral("super"));
         FunctionObject* f = vm_.heap().make<FunctionObject>(vm_.functionPrototype);
         f->script = std::move(code);
         // The closure keeps the chain with the timeline tellTarget chose.
@@ -1436,10 +1451,16 @@ Value Vm::callScript(FunctionObject* f, const Value& thisValue, Args& args, Obje
     if (depth_ >= limits_.maxCallDepth)
         throw ScriptAborted{QStringLiteral("more than %1 levels of recursion").arg(limits_.maxCallDepth)};
     Object* activation = heap_.make<Object>(nullptr, ObjectKind::Activation);
-    ArrayObject* arguments = newArray(args);
-    arguments->define(QStringLiteral("callee"), Value::fromObject(f), DontEnum);
+    // arguments and super are made only for bodies that can name them (or
+    // ask for them in registers): most calls need neither.
+    Value argumentsValue;
+    if (code.mayUseArguments || (code.flags & PreloadArguments)) {
+        ArrayObject* arguments = newArray(args);
+        arguments->define(QStringLiteral("callee"), Value::fromObject(f), DontEnum);
+        argumentsValue = Value::fromObject(arguments);
+    }
     Value superValue;
-    if (home)
+    if (home && (code.mayUseSuper || (code.flags & PreloadSuper)))
         superValue = Value::fromObject(heap_.make<SuperObject>(thisValue, home));
     ClipObject* target = f->targetClip && f->targetClip->kind() == ObjectKind::Clip
         ? static_cast<ClipObject*>(f->targetClip) : nullptr;
@@ -1470,12 +1491,12 @@ Value Vm::callScript(FunctionObject* f, const Value& thisValue, Args& args, Obje
         else if (!(flags & SuppressThis))
             activation->define(QStringLiteral("this"), thisValue);
         if (flags & PreloadArguments)
-            setRegister(r++, Value::fromObject(arguments));
-        else if (!(flags & SuppressArguments))
-            activation->define(QStringLiteral("arguments"), Value::fromObject(arguments));
+            setRegister(r++, argumentsValue);
+        else if (!(flags & SuppressArguments) && code.mayUseArguments)
+            activation->define(QStringLiteral("arguments"), argumentsValue);
         if (flags & PreloadSuper)
             setRegister(r++, superValue);
-        else if (!(flags & SuppressSuper))
+        else if (!(flags & SuppressSuper) && code.mayUseSuper)
             activation->define(QStringLiteral("super"), superValue);
         if (flags & PreloadRoot)
             setRegister(r++, host_ && host_->rootClip() ? Value::fromObject(host_->rootClip()) : Value());
@@ -1487,8 +1508,10 @@ Value Vm::callScript(FunctionObject* f, const Value& thisValue, Args& args, Obje
             setRegister(r++, Value::fromObject(global_));
     } else {
         activation->define(QStringLiteral("this"), thisValue);
-        activation->define(QStringLiteral("arguments"), Value::fromObject(arguments));
-        activation->define(QStringLiteral("super"), superValue);
+        if (code.mayUseArguments)
+            activation->define(QStringLiteral("arguments"), argumentsValue);
+        if (code.mayUseSuper)
+            activation->define(QStringLiteral("super"), superValue);
     }
     for (std::size_t i = 0; i < code.params.size(); ++i) {
         const Value v = i < args.size() ? args[i] : Value();
