@@ -77,14 +77,7 @@ public:
             ++pos_;
         else
             ok_ = false;
-        if (version < 6)
-            return QString::fromLatin1(s, n);
-        QString text = QString::fromUtf8(s, n);
-        // The player reads no four-byte sequences: each becomes one U+FFFD.
-        for (qsizetype i = 0; i + 1 < text.size(); ++i)
-            if (text[i].isHighSurrogate() && text[i + 1].isLowSurrogate())
-                text.replace(i, 2, QChar(QChar::ReplacementCharacter));
-        return text;
+        return version >= 6 ? QString::fromUtf8(s, n) : QString::fromLatin1(s, n);
     }
 
 private:

@@ -856,8 +856,10 @@ void Interpreter::step(const DecodedAction& a, std::uint32_t& pc, std::uint32_t 
         const double count = popNumber();
         const double index = popNumber();
         const QString s = popString();
-        qsizetype from = std::isfinite(index) ? qsizetype(std::clamp(index - 1, 0.0, double(s.size()))) : 0;
-        qsizetype n = std::isfinite(count) && count >= 0 ? qsizetype(std::min(count, double(s.size()))) : s.size();
+        // Index (from 1) and count wrap as 32-bit integers; a negative count takes the rest.
+        const qsizetype from = std::clamp<qsizetype>(qsizetype(toInt32(index)) - 1, 0, s.size());
+        const std::int32_t wanted = toInt32(count);
+        const qsizetype n = wanted < 0 ? s.size() : std::min<qsizetype>(wanted, s.size());
         push(Value::fromString(s.mid(from, n)));
         break;
     }
@@ -887,13 +889,18 @@ void Interpreter::step(const DecodedAction& a, std::uint32_t& pc, std::uint32_t 
     case 0x32: // CharToAscii
     case 0x36: { // MBCharToAscii
         const QString s = popString();
-        push(s.isEmpty() ? Value::fromNumber(nan) : Value::fromNumber(s[0].unicode()));
+        // Half of a surrogate pair is no character of its own: U+FFFD.
+        const char16_t c = s.isEmpty() ? 0 : s[0].unicode();
+        push(s.isEmpty() ? Value::fromNumber(nan)
+                         : Value::fromNumber(QChar::isSurrogate(c) ? QChar::ReplacementCharacter : c));
         break;
     }
     case 0x33: // AsciiToChar
     case 0x37: { // MBAsciiToChar
         const double n = popNumber();
-        const std::uint32_t code = toUint32(n) & 0xFFFF;
+        std::uint32_t code = toUint32(n) & 0xFFFF;
+        if (QChar::isSurrogate(code))
+            code = QChar::ReplacementCharacter;
         push(Value::fromString(code ? QString(QChar(char16_t(code))) : QString()));
         break;
     }
