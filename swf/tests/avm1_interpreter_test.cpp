@@ -477,3 +477,26 @@ TEST(Avm1Clips, ScriptsMakeMoveAndRemoveClipsThatOutliveTheTimeline)
     EXPECT_EQ(run.traces, (QStringList{"undefined", "7", "8", "_level0.b1", "undefined", "made _level0.b1",
                                        "made _level0.b2", "_level0.b1", "_level0.b2"}));
 }
+
+TEST(Avm1Events, OnEnterFrameRunsEveryTickBeforeTheFrameScriptsUntilDeleted)
+{
+    ActionAssembler first;
+    first.trace("frame 1");
+    first.push("count").push(0).op(op::SetVariable);
+    ActionAssembler handler;
+    handler.push("count").push("count").op(op::GetVariable).op(op::Increment).op(op::SetVariable);
+    handler.push("enter ").push("count").op(op::GetVariable).op(op::Add2).op(op::Trace);
+    handler.push("count").op(op::GetVariable).push(3).op(op::Equals2).op(op::Not).ifTrue("keep");
+    handler.push("this").op(op::GetVariable).push("onEnterFrame").op(op::Delete).op(op::Pop);
+    handler.label("keep");
+    first.push("this").op(op::GetVariable).push("onEnterFrame");
+    first.function("", {}, handler).op(op::SetMember);
+    ActionAssembler second;
+    second.trace("frame 2");
+    ActionAssembler third;
+    third.trace("frame 3");
+    third.op(op::Stop);
+    // A stopped movie still gets its enter-frame calls.
+    const ScriptRun run = play({first, second, third}, 8, 6);
+    EXPECT_EQ(run.traces, (QStringList{"frame 1", "enter 1", "frame 2", "enter 2", "frame 3", "enter 3"}));
+}

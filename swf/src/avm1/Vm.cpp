@@ -667,10 +667,38 @@ void Vm::runBlock(const std::shared_ptr<const QByteArray>& block, ClipObject* cl
         if (onTrace)
             onTrace(QStringLiteral("Warning: Uncaught exception, ") + toString(t.value));
     } catch (const ScriptAborted& a) {
-        if (!outer) {
-            depth_ = 0;
+        if (!outer)
             throw;
+        warn(QStringLiteral("script stopped: %1").arg(a.reason));
+    }
+    if (outer)
+        running_ = false;
+}
+
+void Vm::runHandler(Object* target, const QString& name)
+{
+    if (!target)
+        return;
+    const bool outer = !running_;
+    if (outer) {
+        if (!inTick_)
+            beginRun();
+        if (aborted_)
+            return;
+        running_ = true;
+    }
+    try {
+        const Value f = getMember(target, name);
+        if (f.isObject() && f.object->kind() == ObjectKind::Function) {
+            Args none;
+            call(f, Value::fromObject(target), none);
         }
+    } catch (const ThrownValue& t) {
+        if (onTrace)
+            onTrace(QStringLiteral("Warning: Uncaught exception, ") + toString(t.value));
+    } catch (const ScriptAborted& a) {
+        if (!outer)
+            throw;
         warn(QStringLiteral("script stopped: %1").arg(a.reason));
     }
     if (outer)

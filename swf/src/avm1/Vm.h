@@ -163,6 +163,9 @@ public:
     // Runs an action block (a frame script, an event handler's body) on a
     // clip. Uncaught throws and aborted scripts end the block with a warning.
     void runBlock(const std::shared_ptr<const QByteArray>& block, ClipObject* clip);
+    // Calls an event handler method of an object (onEnterFrame, ...) if it
+    // has one, the way runBlock runs a block.
+    void runHandler(Object* target, const QString& name);
     // Runs an action block on the given scope with this; returns what a
     // Return action gave (undefined otherwise). Used by runBlock and calls.
     Value execute(const std::shared_ptr<const QByteArray>& block, std::uint32_t start, std::uint32_t end,

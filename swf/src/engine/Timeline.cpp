@@ -92,8 +92,36 @@ void TimelineEngine::step(RootState& state, bool moveMain, bool runScripts)
     ActiveRun active(*this, run);
     state.navigation.clear();
     stepTimeline(run, state.main, {}, moveMain);
+    if (runScripts)
+        queueEnterFrame(run);
     runActions(run);
     clearJustPlaced(state.main);
+}
+
+void TimelineEngine::queueEnterFrame(Run& run)
+{
+    // Only clips that scripts reached have a script object, and only those
+    // can have a handler; clips placed in this tick wait for the next.
+    static const char16_t enterFrame[] = u"onEnterFrame";
+    std::vector<Pending> handlers;
+    auto& clips = vm_->clips();
+    std::function<void(TimelineState&, std::vector<int>&)> walk = [&](TimelineState& t, std::vector<int>& path) {
+        for (auto& [depth, inst] : t.list) {
+            if (inst.sprite.empty())
+                continue;
+            path.push_back(depth);
+            if (!inst.justPlaced && clips.contains(inst.uid))
+                handlers.push_back({path, nullptr, inst.uid, nullptr, enterFrame});
+            walk(inst.sprite.front(), path);
+            path.pop_back();
+        }
+    };
+    std::vector<int> path;
+    if (clips.contains(0))
+        handlers.push_back({{}, nullptr, 0, nullptr, enterFrame});
+    walk(run.root->main, path);
+    if (!handlers.empty())
+        run.queue.insert(run.queue.begin(), handlers.begin(), handlers.end());
 }
 
 void TimelineEngine::runFrameScripts(RootState& state)
@@ -340,16 +368,18 @@ void TimelineEngine::runActions(Run& run)
 {
     for (std::size_t i = 0; i < run.queue.size() && i < maxBlocksPerTick; ++i) {
         const Pending pending = run.queue[i];
-        if (pending.bytecode)
-            execute(run, pending.path, pending.uid, *pending.bytecode);
+        if (pending.bytecode || pending.event)
+            execute(run, pending);
         else if (pending.replay)
             replayActions(run, pending.path, *pending.replay);
     }
     run.queue.clear();
 }
 
-void TimelineEngine::execute(Run& run, const std::vector<int>& path, std::uint64_t uid, const QByteArray& bytecode)
+void TimelineEngine::execute(Run& run, const Pending& pending)
 {
+    const std::vector<int>& path = pending.path;
+    const std::uint64_t uid = pending.uid;
     RootState& root = *run.root;
     // The clip may have moved to another depth since its block was queued;
     // a block whose clip was removed stays unrun.
@@ -366,7 +396,10 @@ void TimelineEngine::execute(Run& run, const std::vector<int>& path, std::uint64
         return;
     avm1::ClipObject* clip = clipAt(root, at);
     ActiveRun active(*this, run);
-    vm_->runBlock(std::make_shared<const QByteArray>(bytecode), clip);
+    if (pending.event)
+        vm_->runHandler(clip, QString::fromUtf16(pending.event));
+    else
+        vm_->runBlock(std::make_shared<const QByteArray>(*pending.bytecode), clip);
 }
 
 TimelineState* TimelineEngine::resolve(RootState& root, const std::vector<int>& path)

@@ -98,6 +98,7 @@ private:
         const QByteArray* bytecode = nullptr;
         std::uint64_t uid = 0; // the clip the block belongs to (0: the main timeline)
         const ActionList* replay = nullptr; // instead of bytecode: timeline actions a seek passes over
+        const char16_t* event = nullptr;     // instead of bytecode: a handler of the clip to call
     };
     struct Run {
         RootState* root = nullptr;
@@ -123,7 +124,9 @@ private:
     void stepTimeline(Run& run, TimelineState& t, const std::vector<int>& path, bool move);
     void gotoFrame(Run& run, TimelineState& t, int frame, const std::vector<int>& path);
     void runActions(Run& run);
-    void execute(Run& run, const std::vector<int>& path, std::uint64_t uid, const QByteArray& bytecode);
+    // Queues the clips' onEnterFrame handlers ahead of the tick's frame scripts.
+    void queueEnterFrame(Run& run);
+    void execute(Run& run, const Pending& pending);
     void replayActions(Run& run, const std::vector<int>& path, const ActionList& actions);
     bool resolveReplayTarget(RootState& root, const std::vector<int>& from, const QString& target,
                              std::vector<int>& out);
