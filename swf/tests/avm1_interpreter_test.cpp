@@ -500,3 +500,24 @@ TEST(Avm1Events, OnEnterFrameRunsEveryTickBeforeTheFrameScriptsUntilDeleted)
     const ScriptRun run = play({first, second, third}, 8, 6);
     EXPECT_EQ(run.traces, (QStringList{"frame 1", "enter 1", "frame 2", "enter 2", "frame 3", "enter 3"}));
 }
+
+TEST(Avm1Events, ClipsMadeByScriptsMoveThemselvesInOnEnterFrame)
+{
+    // c = createEmptyMovieClip("c", 1); c.onEnterFrame = function () { this._x = this._x + 1; }
+    ActionAssembler move;
+    move.push("this").op(op::GetVariable).push("_x");
+    move.push("this").op(op::GetVariable).push("_x").op(op::GetMember).push(1).op(op::Add2).op(op::SetMember);
+    ActionAssembler first;
+    first.push("c").push(1).push("c").push(2).push("this").op(op::GetVariable);
+    first.push("createEmptyMovieClip").op(op::CallMethod).op(op::SetVariable);
+    first.push("c").op(op::GetVariable).push("onEnterFrame");
+    first.function("", {}, move).op(op::SetMember);
+    ActionAssembler probe;
+    probe.push("c").op(op::GetVariable).push("_x").op(op::GetMember).op(op::Trace);
+    ActionAssembler last = probe;
+    last.op(op::Stop);
+    // The clip made on frame 1 moves from the next tick on, before each
+    // frame's script reads it.
+    const ScriptRun run = play({first, probe, last}, 8, 5);
+    EXPECT_EQ(run.traces, (QStringList{"1", "2"}));
+}
