@@ -385,3 +385,37 @@ TEST_F(Builtins, GlobalParseAndEscape)
 }
 
 } // namespace
+
+TEST(BuiltinsMemory, NativeCodeKeepsWhatItHoldsWhenScriptsDeleteTheNames)
+{
+    Vm vm(8, nullptr);
+    // A script deletes every name that leads to AsBroadcaster's methods and
+    // to XML's prototypes; the collector runs; the natives that hold them
+    // must still work (the sanitizers see any use after free).
+    Object* broadcaster = vm.pin(vm.getMember(vm.global(), QStringLiteral("AsBroadcaster")).object);
+    Object* xmlClass = vm.pin(vm.getMember(vm.global(), QStringLiteral("XML")).object);
+    for (const char* name : {"AsBroadcaster", "Key", "Mouse", "Stage", "Selection", "System", "MovieClipLoader",
+                             "XML", "XMLNode"})
+        vm.deleteMember(vm.global(), QString::fromLatin1(name));
+    vm.collectGarbage();
+    for (int i = 0; i < 1000; ++i) // new objects take the freed places
+        vm.newObject();
+
+    Object* target = vm.pin(vm.newObject());
+    vm.callMethod(Value::fromObject(broadcaster), QStringLiteral("initialize"), {Value::fromObject(target)});
+    Object* listener = vm.pin(vm.newObject());
+    listener->defineMethod(vm, QStringLiteral("onPing"), [](Vm&, const Value&, Args& args) -> Value {
+        return args.empty() ? Value() : args[0];
+    });
+    vm.callMethod(Value::fromObject(target), QStringLiteral("addListener"), {Value::fromObject(listener)});
+    const Value sent =
+        vm.callMethod(Value::fromObject(target), QStringLiteral("broadcastMessage"), {Value::fromString("onPing")});
+    EXPECT_TRUE(vm.toBoolean(sent));
+
+    Args noArgs;
+    Value doc = vm.construct(Value::fromObject(xmlClass), noArgs);
+    ASSERT_TRUE(doc.isObject());
+    vm.callMethod(doc, QStringLiteral("parseXML"), {Value::fromString(QStringLiteral("<a><b/></a>"))});
+    const Value first = vm.getMember(doc, QStringLiteral("firstChild"));
+    EXPECT_EQ(vm.toString(vm.getMember(first, QStringLiteral("nodeName"))), QStringLiteral("a"));
+}

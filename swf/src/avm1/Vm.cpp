@@ -851,6 +851,8 @@ void Vm::collectGarbage(const std::function<void(Marker&)>& extraRoots)
         }
         for (const auto& [uid, clip] : clips_)
             m.mark(clip);
+        for (Object* o : pinned_)
+            m.mark(o);
         if (extraRoots)
             extraRoots(m);
     });

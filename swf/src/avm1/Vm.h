@@ -184,6 +184,13 @@ public:
     void collectGarbage(const std::function<void(Marker&)>& extraRoots = {});
     // Objects the host keeps alive by id (clip objects).
     std::map<std::uint64_t, ClipObject*>& clips() { return clips_; }
+    // Keeps an object alive for the machine's life: built-ins whose native
+    // code holds it, whatever scripts delete.
+    Object* pin(Object* o)
+    {
+        pinned_.push_back(o);
+        return o;
+    }
 
     // For the limits: the host brackets a tick's scripts with these, so
     // the budget covers all of them; a block run outside a tick has a
@@ -225,6 +232,7 @@ private:
     std::map<int, Timer> timers_;
     int nextTimerId_ = 1;
     std::map<std::uint64_t, ClipObject*> clips_;
+    std::vector<Object*> pinned_;
 };
 
 // The built-in classes, each installed on the global object.

@@ -232,6 +232,10 @@ void installBroadcaster(Vm& vm)
             vm.callMethod(l, name, rest);
         return Value::fromBool(!listeners.empty());
     });
+    // initialize hands out these three, so they live as long as the machine.
+    vm.pin(addListener);
+    vm.pin(removeListener);
+    vm.pin(broadcast);
     broadcaster->define(QStringLiteral("addListener"), Value::fromObject(addListener), DontEnum);
     broadcaster->define(QStringLiteral("removeListener"), Value::fromObject(removeListener), DontEnum);
     broadcaster->define(QStringLiteral("broadcastMessage"), Value::fromObject(broadcast), DontEnum);

@@ -740,7 +740,9 @@ XmlNode* nodeForNew(Vm& vm, const Value& thisValue, Object* fallbackProto)
 void installXmlClasses(Vm& vm)
 {
     // ---- XMLNode --------------------------------------------------------
-    Object* nodeProto = vm.newObject();
+    // Native code below makes nodes with this prototype, so it lives as
+    // long as the machine even if a script replaces XMLNode.prototype.
+    Object* nodeProto = vm.pin(vm.newObject());
     // Replaces the empty placeholder class of the same name.
     FunctionObject* nodeClass = vm.newClass(
         QStringLiteral("XMLNode"), nodeProto, [](Vm&, const Value&, Args&) -> Value { return Value(); },
@@ -821,7 +823,7 @@ void installXmlClasses(Vm& vm)
     });
 
     // ---- XML --------------------------------------------------------------
-    Object* docProto = vm.heap().make<Object>(nodeProto);
+    Object* docProto = vm.pin(vm.heap().make<Object>(nodeProto));
     vm.newClass(
         QStringLiteral("XML"), docProto, [](Vm&, const Value&, Args&) -> Value { return Value(); },
         [docProto, nodeProto](Vm& vm, const Value& thisValue, Args& args) -> Value {
