@@ -634,10 +634,8 @@ void Vm::countAction()
     }
 }
 
-void Vm::runBlock(const std::shared_ptr<const QByteArray>& block, ClipObject* clip)
+void Vm::runGuarded(const std::function<void()>& body)
 {
-    if (!block || block->isEmpty())
-        return;
     const bool outer = !running_;
     if (outer) {
         if (!inTick_)
@@ -646,63 +644,57 @@ void Vm::runBlock(const std::shared_ptr<const QByteArray>& block, ClipObject* cl
             return;
         running_ = true;
     }
-    auto scope = std::make_shared<Scope>();
-    scope->kind = Scope::Kind::Global;
-    scope->object = global_;
-    ScopePtr chain = scope;
-    if (clip) {
-        auto target = std::make_shared<Scope>();
-        target->kind = Scope::Kind::Target;
-        target->object = clip;
-        target->parent = chain;
-        chain = target;
-    }
-    Registers registers;
-    registers.local.resize(4);
     try {
-        execute(block, 0, std::uint32_t(block->size()), chain, clip ? Value::fromObject(clip) : Value::undefined(),
-                clip, nullptr, &registers, 0);
+        body();
     } catch (const ThrownValue& t) {
         // The player reports an exception nobody caught through trace.
         if (onTrace)
             onTrace(QStringLiteral("Warning: Uncaught exception, ") + toString(t.value));
     } catch (const ScriptAborted& a) {
         if (!outer)
-            throw;
+            throw; // the outermost run reports it once
+        running_ = false;
         warn(QStringLiteral("script stopped: %1").arg(a.reason));
+        return;
     }
     if (outer)
         running_ = false;
+}
+
+void Vm::runBlock(const std::shared_ptr<const QByteArray>& block, ClipObject* clip)
+{
+    if (!block || block->isEmpty())
+        return;
+    runGuarded([&] {
+        auto scope = std::make_shared<Scope>();
+        scope->kind = Scope::Kind::Global;
+        scope->object = global_;
+        ScopePtr chain = scope;
+        if (clip) {
+            auto target = std::make_shared<Scope>();
+            target->kind = Scope::Kind::Target;
+            target->object = clip;
+            target->parent = chain;
+            chain = target;
+        }
+        Registers registers;
+        registers.local.resize(4);
+        execute(block, 0, std::uint32_t(block->size()), chain, clip ? Value::fromObject(clip) : Value::undefined(),
+                clip, nullptr, &registers, 0);
+    });
 }
 
 void Vm::runHandler(Object* target, const QString& name)
 {
     if (!target)
         return;
-    const bool outer = !running_;
-    if (outer) {
-        if (!inTick_)
-            beginRun();
-        if (aborted_)
-            return;
-        running_ = true;
-    }
-    try {
+    runGuarded([&] {
         const Value f = getMember(target, name);
         if (f.isObject() && f.object->kind() == ObjectKind::Function) {
             Args none;
             call(f, Value::fromObject(target), none);
         }
-    } catch (const ThrownValue& t) {
-        if (onTrace)
-            onTrace(QStringLiteral("Warning: Uncaught exception, ") + toString(t.value));
-    } catch (const ScriptAborted& a) {
-        if (!outer)
-            throw;
-        warn(QStringLiteral("script stopped: %1").arg(a.reason));
-    }
-    if (outer)
-        running_ = false;
+    });
 }
 
 // ---- clock and timers --------------------------------------------------------------
@@ -755,22 +747,9 @@ void Vm::runTimers()
         if (!t.method.isNull()) {
             f = getMember(t.target, t.method);
         }
-        if (!running_) {
-            if (!inTick_)
-                beginRun();
-            if (aborted_)
-                return;
-            running_ = true;
-            try {
-                call(f, thisValue, t.args);
-            } catch (const ThrownValue& e) {
-                if (onTrace)
-                    onTrace(QStringLiteral("Warning: Uncaught exception, ") + toString(e.value));
-            } catch (const ScriptAborted& a) {
-                warn(QStringLiteral("script stopped: %1").arg(a.reason));
-            }
-            running_ = false;
-        }
+        // Timers fire between scripts, never inside one.
+        if (!running_)
+            runGuarded([&] { call(f, thisValue, t.args); });
     }
 }
 

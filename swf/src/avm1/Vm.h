@@ -219,6 +219,10 @@ private:
     bool inTick_ = false;
     bool aborted_ = false; // the tick's budget is spent: no more scripts in it
     void beginRun();
+    // Runs body as one script of the tick: an uncaught throw is reported
+    // through trace, a script past the budget is stopped with a warning;
+    // nested runs leave both to the outermost one.
+    void runGuarded(const std::function<void()>& body);
 
     struct Timer {
         Value target;
