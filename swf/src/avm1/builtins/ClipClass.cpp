@@ -4,6 +4,7 @@
 
 #include "avm1/ClipObject.h"
 #include "avm1/Vm.h"
+#include "avm1/builtins/Support.h"
 
 #include <cmath>
 
@@ -11,10 +12,7 @@ namespace qev::swf::avm1 {
 
 namespace {
 
-Value arg(const Args& args, std::size_t i)
-{
-    return i < args.size() ? args[i] : Value();
-}
+using builtins::arg;
 
 // The clip a method was called on, if it is still on the stage.
 ClipObject* clipOf(Vm& vm, const Value& thisValue)
