@@ -697,6 +697,16 @@ void Vm::runHandler(Object* target, const QString& name)
     });
 }
 
+void Vm::runConstructor(const Value& constructor, Object* self)
+{
+    if (!self)
+        return;
+    runGuarded([&] {
+        Args none;
+        call(constructor, Value::fromObject(self), none);
+    });
+}
+
 // ---- clock and timers --------------------------------------------------------------
 
 void Vm::advanceClock(double ms)

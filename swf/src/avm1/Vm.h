@@ -166,6 +166,9 @@ public:
     // Calls an event handler method of an object (onEnterFrame, ...) if it
     // has one, the way runBlock runs a block.
     void runHandler(Object* target, const QString& name);
+    // Calls a class's constructor on an object that already exists (a clip
+    // of a symbol with a registered class), the way runBlock runs a block.
+    void runConstructor(const Value& constructor, Object* self);
     // Runs an action block on the given scope with this; returns what a
     // Return action gave (undefined otherwise). Used by runBlock and calls.
     Value execute(const std::shared_ptr<const QByteArray>& block, std::uint32_t start, std::uint32_t end,

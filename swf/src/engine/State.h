@@ -47,6 +47,8 @@ struct Instance {
     // Made by a script (createEmptyMovieClip, attachMovie, ...): the
     // timeline never removes it, and gotos keep it.
     bool scriptMade = false;
+    // The onClipEvent handlers it was placed with (in the movie's model).
+    const std::vector<ClipEventHandler>* clipEvents = nullptr;
 };
 
 // What a main-timeline action asked for; collected while a frame's actions

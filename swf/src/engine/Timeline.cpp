@@ -91,7 +91,7 @@ void TimelineEngine::step(RootState& state, bool moveMain, bool runScripts)
     run.scripts = runScripts;
     ActiveRun active(*this, run);
     state.navigation.clear();
-    stepTimeline(run, state.main, {}, moveMain);
+    stepClips(run, state, moveMain);
     if (runScripts)
         queueEnterFrame(run);
     runActions(run);
@@ -110,8 +110,14 @@ void TimelineEngine::queueEnterFrame(Run& run)
             if (inst.sprite.empty())
                 continue;
             path.push_back(depth);
-            if (!inst.justPlaced && clips.contains(inst.uid))
-                handlers.push_back({path, nullptr, inst.uid, nullptr, enterFrame});
+            if (!inst.justPlaced) {
+                if (inst.clipEvents)
+                    for (const ClipEventHandler& h : *inst.clipEvents)
+                        if (h.events & ClipEvent::EnterFrame)
+                            handlers.push_back({path, &h.bytecode, inst.uid});
+                if (clips.contains(inst.uid))
+                    handlers.push_back({path, nullptr, inst.uid, nullptr, enterFrame});
+            }
             walk(inst.sprite.front(), path);
             path.pop_back();
         }
@@ -182,13 +188,20 @@ void TimelineEngine::applyFrame(Run& run, TimelineState& t, int frame, const std
     if (!t.timeline || frame < 0 || frame >= frameCount(t))
         return;
     t.frame = frame;
+    // Init actions run before everything else the frame queues, wherever
+    // their tags stand in it.
+    auto initAt = run.queue.size();
     for (const ControlTag& tag : t.timeline->frames[frame].tags) {
         if (const auto* p = std::get_if<PlaceObject>(&tag)) {
             place(run, t, *p, path);
         } else if (const auto* r = std::get_if<RemoveObject>(&tag)) {
             // What scripts made or moved is theirs to remove.
-            if (auto it = t.list.find(r->depth); it != t.list.end() && !it->second.scriptMade)
+            if (auto it = t.list.find(r->depth); it != t.list.end() && !it->second.scriptMade) {
+                std::vector<int> removed = path;
+                removed.push_back(r->depth);
+                leaveStage(run, it->second, removed);
                 t.list.erase(it);
+            }
         } else if (const auto* bg = std::get_if<SetBackgroundColor>(&tag)) {
             if (path.empty() && t.characterId == 0)
                 run.root->background = bg->color;
@@ -203,7 +216,7 @@ void TimelineEngine::applyFrame(Run& run, TimelineState& t, int frame, const std
         } else if (const auto* init = std::get_if<DoInitAction>(&tag)) {
             // Once per sprite, whatever frame or seek first reaches it.
             if (run.scripts && initActionsDone_.insert(init->spriteId).second)
-                run.queue.push_back({{}, &init->bytecode, 0, nullptr});
+                run.queue.insert(run.queue.begin() + std::ptrdiff_t(initAt++), Pending{{}, &init->bytecode, 0, nullptr});
         }
     }
 }
@@ -219,10 +232,21 @@ void TimelineEngine::place(Run& run, TimelineState& t, const PlaceObject& p, con
         if (!p.characterId)
             return;
         Instance& slot = t.list[p.depth];
-        slot = Instance{};
-        slot.characterId = *p.characterId;
-        inst = &slot;
-        fresh = true;
+        if (!slot.sprite.empty()) {
+            std::vector<int> oldPath = path;
+            oldPath.push_back(p.depth);
+            leaveStage(run, slot, oldPath);
+        }
+        if (Instance* kept = reusable(run, t, p.depth, *p.characterId)) {
+            slot = std::move(*kept);
+            run.reuse->pool.erase(p.depth);
+            inst = &slot;
+        } else {
+            slot = Instance{};
+            slot.characterId = *p.characterId;
+            inst = &slot;
+            fresh = true;
+        }
     } else {
         if (it == t.list.end()) {
             // Modifying an empty depth with a character places it anew.
@@ -235,6 +259,9 @@ void TimelineEngine::place(Run& run, TimelineState& t, const PlaceObject& p, con
         } else {
             inst = &it->second;
             if (p.characterId && *p.characterId != inst->characterId) {
+                std::vector<int> oldPath = path;
+                oldPath.push_back(p.depth);
+                leaveStage(run, *inst, oldPath);
                 inst->characterId = *p.characterId;
                 inst->sprite.clear();
                 fresh = true;
@@ -267,6 +294,7 @@ void TimelineEngine::place(Run& run, TimelineState& t, const PlaceObject& p, con
         inst->justPlaced = true;
         inst->uid = nextUid_++;
         inst->scriptTransformed = false;
+        inst->clipEvents = p.clipActions.empty() ? nullptr : &p.clipActions;
         ++run.instances;
         // Only a sprite has a timeline to start; the path is built for it alone.
         if (movie_.find<Sprite>(inst->characterId)) {
@@ -275,9 +303,84 @@ void TimelineEngine::place(Run& run, TimelineState& t, const PlaceObject& p, con
                 inst->name = QStringLiteral("instance%1").arg(++unnamedClips_);
             std::vector<int> childPath = path;
             childPath.push_back(p.depth);
-            startSprite(run, *inst, childPath);
+            constructClip(run, *inst, childPath);
         }
     }
+}
+
+void TimelineEngine::constructClip(Run& run, Instance& placed, const std::vector<int>& path)
+{
+    Instance* inst = &placed;
+    const std::uint64_t uid = inst->uid;
+    queueClipEvent(run, *inst, path, ClipEvent::Initialize | ClipEvent::Construct, nullptr);
+    // The first frame is built (its scripts queued) before a class
+    // registered for the symbol becomes the clip's class and its
+    // constructor runs on the clip, so the constructor sees its children.
+    startSprite(run, *inst, path);
+    if (run.scripts && !inst->sprite.empty()) {
+        const avm1::Value cls = registeredClass(inst->characterId);
+        if (avm1::ClipObject* clip = cls.isObject() ? clipAt(*run.root, path) : nullptr) {
+            const avm1::Value proto = vm_->getMember(cls, QStringLiteral("prototype"));
+            if (proto.isObject())
+                clip->setProto(proto.object);
+            ActiveRun active(*this, run);
+            vm_->runConstructor(cls, clip);
+            // The constructor may have removed or replaced the clip.
+            inst = instanceAt(*run.root, path);
+            if (!inst || inst->uid != uid)
+                return;
+        }
+    }
+    queueClipEvent(run, *inst, path, ClipEvent::Load, u"onLoad");
+}
+
+avm1::Value TimelineEngine::registeredClass(std::uint16_t characterId)
+{
+    const avm1::Value table = vm_->getMember(vm_->global(), QStringLiteral("__registeredClasses"));
+    if (!table.isObject())
+        return {};
+    for (const auto& [name, id] : movie_.exports)
+        if (id == characterId) {
+            const avm1::Value cls = vm_->getMember(table, name);
+            if (cls.isObject() && cls.object->kind() == avm1::ObjectKind::Function)
+                return cls;
+        }
+    return {};
+}
+
+void TimelineEngine::queueClipEvent(Run& run, const Instance& inst, const std::vector<int>& path,
+                                    std::uint32_t event, const char16_t* method, bool afterRemoval)
+{
+    if (!run.scripts)
+        return;
+    if (inst.clipEvents)
+        for (const ClipEventHandler& h : *inst.clipEvents)
+            if (h.events & event)
+                run.queue.push_back({path, &h.bytecode, inst.uid, nullptr, nullptr, afterRemoval});
+    // Only a clip that scripts reached can have a method of its own or of
+    // its class.
+    if (method && vm_->clips().contains(inst.uid))
+        run.queue.push_back({path, nullptr, inst.uid, nullptr, method, afterRemoval});
+}
+
+void TimelineEngine::leaveStage(Run& run, const Instance& inst, std::vector<int>& path)
+{
+    if (inst.sprite.empty() || !run.scripts)
+        return;
+    queueClipEvent(run, inst, path, ClipEvent::Unload, u"onUnload", true);
+    for (const auto& [depth, child] : inst.sprite.front().list) {
+        path.push_back(depth);
+        leaveStage(run, child, path);
+        path.pop_back();
+    }
+}
+
+Instance* TimelineEngine::reusable(Run& run, TimelineState& t, int depth, std::uint16_t characterId)
+{
+    if (!run.reuse || run.reuse->timeline != &t)
+        return nullptr;
+    auto it = run.reuse->pool.find(depth);
+    return it != run.reuse->pool.end() && it->second.characterId == characterId ? &it->second : nullptr;
 }
 
 void TimelineEngine::startSprite(Run& run, Instance& inst, const std::vector<int>& path)
@@ -319,25 +422,46 @@ bool TimelineEngine::containsItself(Run& run, const std::vector<int>& path, std:
 
 void TimelineEngine::stepTimeline(Run& run, TimelineState& t, const std::vector<int>& path, bool move)
 {
-    if (move) {
-        const int count = frameCount(t);
-        if (t.frame + 1 < count) {
-            applyFrame(run, t, t.frame + 1, path, true);
-        } else if (count > 1) {
-            // A sprite starts over after its last frame.
-            clearTimelineObjects(t);
-            applyFrame(run, t, 0, path, true);
+    if (!move)
+        return;
+    const int count = frameCount(t);
+    if (t.frame + 1 < count) {
+        applyFrame(run, t, t.frame + 1, path, true);
+    } else if (count > 1) {
+        // A timeline starts over after its last frame.
+        rewind(run, t, 0, path, true);
+    }
+}
+
+void TimelineEngine::stepClips(Run& run, RootState& state, bool moveMain)
+{
+    // The player keeps its clips in one list, the newest first, and moves
+    // them on in that order, the main timeline last. Placement order is the
+    // order of uids. Clips placed during this tick wait for the next.
+    std::vector<std::pair<std::uint64_t, std::vector<int>>> clips;
+    std::vector<int> path;
+    std::function<void(TimelineState&)> collect = [&](TimelineState& t) {
+        for (auto& [depth, inst] : t.list) {
+            if (inst.sprite.empty())
+                continue;
+            path.push_back(depth);
+            if (!inst.justPlaced)
+                clips.emplace_back(inst.uid, path);
+            collect(inst.sprite.front());
+            path.pop_back();
         }
-    }
-    std::vector<int> childPath = path;
-    childPath.push_back(0);
-    for (auto& [depth, inst] : t.list) {
-        if (inst.justPlaced || inst.sprite.empty())
+    };
+    collect(state.main);
+    std::sort(clips.begin(), clips.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (const auto& [uid, at] : clips) {
+        // An earlier clip's frame may have removed this one or its parent.
+        Instance* inst = instanceAt(state, at);
+        if (!inst || inst->uid != uid || inst->sprite.empty() || inst->justPlaced)
             continue;
-        childPath.back() = depth;
-        TimelineState& s = inst.sprite.front();
-        stepTimeline(run, s, childPath, s.playing);
+        TimelineState& s = inst->sprite.front();
+        stepTimeline(run, s, at, s.playing);
     }
+    stepTimeline(run, state.main, {}, moveMain);
 }
 
 void TimelineEngine::gotoFrame(Run& run, TimelineState& t, int frame, const std::vector<int>& path)
@@ -354,10 +478,38 @@ void TimelineEngine::gotoFrame(Run& run, TimelineState& t, int frame, const std:
     if (run.work + frames > maxWorkPerTick)
         return;
     run.work += frames;
-    if (from == 0)
-        clearTimelineObjects(t);
+    if (from == 0) {
+        rewind(run, t, frame, path, true);
+        return;
+    }
     for (int f = from; f <= frame; ++f)
         applyFrame(run, t, f, path, f == frame);
+}
+
+void TimelineEngine::rewind(Run& run, TimelineState& t, int frame, const std::vector<int>& path, bool queueLast)
+{
+    // The timeline's instances wait in a pool while frames 0 to frame are
+    // applied again; a frame that places the same character at the same
+    // depth takes its instance back, so that clip keeps its state and its
+    // scripts do not run again. What no frame takes back leaves the stage.
+    Reuse reuse{&t, {}, run.reuse};
+    for (auto it = t.list.begin(); it != t.list.end();) {
+        if (it->second.scriptMade) {
+            ++it;
+            continue;
+        }
+        reuse.pool.emplace(it->first, std::move(it->second));
+        it = t.list.erase(it);
+    }
+    run.reuse = &reuse;
+    for (int f = 0; f <= frame; ++f)
+        applyFrame(run, t, f, path, queueLast && f == frame);
+    run.reuse = reuse.outer;
+    for (auto& [depth, left] : reuse.pool) {
+        std::vector<int> leftPath = path;
+        leftPath.push_back(depth);
+        leaveStage(run, left, leftPath);
+    }
 }
 
 namespace {
@@ -384,17 +536,25 @@ void TimelineEngine::execute(Run& run, const Pending& pending)
     // The clip may have moved to another depth since its block was queued;
     // a block whose clip was removed stays unrun.
     std::vector<int> at = path;
+    avm1::ClipObject* clip = nullptr;
+    bool found = true;
     if (!at.empty()) {
         const Instance* inst = instanceAt(root, at);
         if (!inst || inst->uid != uid) {
             at.clear();
-            if (!findUid(root.main, uid, at))
-                return;
+            found = findUid(root.main, uid, at);
         }
     }
-    if (!resolve(root, at))
+    if (found && resolve(root, at)) {
+        clip = clipAt(root, at);
+    } else if (pending.afterRemoval) {
+        // Unload handlers run on the clip that has left the stage.
+        auto& clips = vm_->clips();
+        auto it = clips.find(uid);
+        clip = it != clips.end() ? it->second : vm_->newClip(uid);
+    } else {
         return;
-    avm1::ClipObject* clip = clipAt(root, at);
+    }
     ActiveRun active(*this, run);
     if (pending.event)
         vm_->runHandler(clip, QString::fromUtf16(pending.event));
@@ -434,9 +594,18 @@ Instance* TimelineEngine::instanceAt(RootState& root, const std::vector<int>& pa
 
 int TimelineEngine::findLabel(const Timeline& timeline, const QString& label) const
 {
+    // Labels match without regard to the case of ASCII letters only: "À"
+    // and "à" are different labels.
+    auto asciiLower = [](QString s) {
+        for (QChar& c : s)
+            if (c.unicode() < 128)
+                c = c.toLower();
+        return s;
+    };
+    const QString wanted = asciiLower(label);
     for (std::size_t f = 0; f < timeline.frames.size(); ++f)
         for (const QString& l : timeline.frames[f].labels)
-            if (l.compare(label, Qt::CaseInsensitive) == 0)
+            if (l.size() == wanted.size() && asciiLower(l) == wanted)
                 return static_cast<int>(f);
     return -1;
 }
@@ -799,12 +968,17 @@ avm1::ClipObject* TimelineEngine::createClip(avm1::ClipObject* parent, const QSt
     made.clipDepth = 0;
     const int key = depth + depthOffset;
     Instance& slot = t->list[key];
+    if (!slot.sprite.empty()) {
+        std::vector<int> oldPath = path;
+        oldPath.push_back(key);
+        leaveStage(*run_, slot, oldPath);
+    }
     slot = std::move(made);
     ++run_->instances;
     std::vector<int> childPath = path;
     childPath.push_back(key);
     if (slot.characterId != 0 && movie_.find<Sprite>(slot.characterId)) {
-        startSprite(*run_, slot, childPath);
+        constructClip(*run_, slot, childPath);
     } else {
         slot.characterId = 0;
         slot.sprite.clear();
@@ -830,6 +1004,8 @@ bool TimelineEngine::removeClip(avm1::ClipObject* clip)
     if (depth < 0 || depth >= 1048576)
         return false;
     const int key = path.back();
+    if (inst)
+        leaveStage(*run_, *inst, path);
     path.pop_back();
     TimelineState* parent = resolve(*run_->root, path);
     return parent && parent->list.erase(key) > 0;

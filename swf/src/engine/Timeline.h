@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <vector>
@@ -99,9 +100,18 @@ private:
         std::uint64_t uid = 0; // the clip the block belongs to (0: the main timeline)
         const ActionList* replay = nullptr; // instead of bytecode: timeline actions a seek passes over
         const char16_t* event = nullptr;     // instead of bytecode: a handler of the clip to call
+        // Runs even though the clip has left the stage (unload handlers).
+        bool afterRemoval = false;
+    };
+    // The instances a rewinding timeline may take back (see rewind).
+    struct Reuse {
+        TimelineState* timeline = nullptr;
+        std::map<int, Instance> pool;
+        Reuse* outer = nullptr;
     };
     struct Run {
         RootState* root = nullptr;
+        Reuse* reuse = nullptr;
         std::vector<Pending> queue;
         std::size_t instances = 0;
         // Frames rebuilt by jumps in this tick (see maxWorkPerTick).
@@ -120,10 +130,30 @@ private:
     void applyFrame(Run& run, TimelineState& t, int frame, const std::vector<int>& path, bool queueActions);
     void place(Run& run, TimelineState& t, const PlaceObject& p, const std::vector<int>& path);
     void startSprite(Run& run, Instance& inst, const std::vector<int>& path);
+    // The pooled instance of a rewinding timeline that a placement of
+    // characterId at depth takes back, if any.
+    Instance* reusable(Run& run, TimelineState& t, int depth, std::uint16_t characterId);
     bool containsItself(Run& run, const std::vector<int>& path, std::uint16_t spriteId);
+    // Moves every playing timeline on by one frame, in the player's order.
+    void stepClips(Run& run, RootState& state, bool moveMain);
     void stepTimeline(Run& run, TimelineState& t, const std::vector<int>& path, bool move);
+    // Goes back to frame (applying frames 0 to frame again): instances the
+    // same frames place again at the same depth stay the same clips.
+    void rewind(Run& run, TimelineState& t, int frame, const std::vector<int>& path, bool queueLast);
     void gotoFrame(Run& run, TimelineState& t, int frame, const std::vector<int>& path);
     void runActions(Run& run);
+    // Queues the clip's onClipEvent handlers for event and, when given and
+    // the clip has a script object, its method of that name.
+    void queueClipEvent(Run& run, const Instance& inst, const std::vector<int>& path, std::uint32_t event,
+                        const char16_t* method, bool afterRemoval = false);
+    // A sprite instance was made: its class constructor, its first frame
+    // and its load events, in the player's order.
+    void constructClip(Run& run, Instance& inst, const std::vector<int>& path);
+    // The instance and every clip inside it leave the stage: their unload
+    // events are queued.
+    void leaveStage(Run& run, const Instance& inst, std::vector<int>& path);
+    // The class a script registered for the sprite's linkage name, if any.
+    avm1::Value registeredClass(std::uint16_t characterId);
     // Queues the clips' onEnterFrame handlers ahead of the tick's frame scripts.
     void queueEnterFrame(Run& run);
     void execute(Run& run, const Pending& pending);

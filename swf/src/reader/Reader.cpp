@@ -64,6 +64,30 @@ PlaceObject readPlaceObject1(BitReader& r)
     return p;
 }
 
+// CLIPACTIONS: a reserved word, the union of all events, then one record
+// per handler up to a record whose events are zero. Event masks are 16 bits
+// before SWF 6.
+void readClipActions(BitReader& r, int version, std::vector<ClipEventHandler>& handlers)
+{
+    auto events = [&] { return version >= 6 ? r.u32() : std::uint32_t(r.u16()); };
+    r.u16();
+    events();
+    while (!r.atEnd()) {
+        ClipEventHandler h;
+        h.events = events();
+        if (h.events == 0)
+            break;
+        std::size_t size = r.u32();
+        if (h.events & ClipEvent::KeyPress) {
+            h.keyCode = r.u8();
+            size = size > 0 ? size - 1 : 0;
+        }
+        BitReader block = r.sub(std::min(size, r.remaining()));
+        h.bytecode = actionBytes(block);
+        handlers.push_back(std::move(h));
+    }
+}
+
 PlaceObject readPlaceObject23(BitReader& r, Context& ctx, int version)
 {
     PlaceObject p;
@@ -97,7 +121,14 @@ PlaceObject readPlaceObject23(BitReader& r, Context& ctx, int version)
         p.visible = r.u8() != 0;
     if (f2 & 0x40)
         p.backgroundColor = readRgba(r);
-    p.hasClipActions = f1 & 0x80;
+    if (f1 & 0x80) {
+        // Broken handlers lose only themselves; the clip is still placed.
+        try {
+            readClipActions(r, ctx.version, p.clipActions);
+        } catch (const FormatError& e) {
+            ctx.warn(QStringLiteral("clip event handlers cut short: %1").arg(e.message));
+        }
+    }
     return p;
 }
 

@@ -370,7 +370,8 @@ QByteArray encodePlaceObject(const PlaceObject& p)
             writeColorTransform(w, *p.colorTransform, false);
         return w.data();
     }
-    w.u8((p.clipDepth ? 0x40 : 0) | (p.name ? 0x20 : 0) | (p.ratio ? 0x10 : 0) | (p.colorTransform ? 0x08 : 0)
+    const bool clipActions = code != 4 && !p.clipActions.empty();
+    w.u8((clipActions ? 0x80 : 0) | (p.clipDepth ? 0x40 : 0) | (p.name ? 0x20 : 0) | (p.ratio ? 0x10 : 0) | (p.colorTransform ? 0x08 : 0)
          | (p.matrix ? 0x04 : 0) | (p.characterId ? 0x02 : 0) | (p.move ? 0x01 : 0));
     if (code == 70)
         w.u8((p.backgroundColor ? 0x40 : 0) | (p.visible ? 0x20 : 0) | (p.className ? 0x08 : 0)
@@ -401,6 +402,23 @@ QByteArray encodePlaceObject(const PlaceObject& p)
             w.u8(*p.visible ? 1 : 0);
         if (p.backgroundColor)
             color(w, *p.backgroundColor, true);
+    }
+    if (clipActions) {
+        // The SWF 6 form, with 32-bit event masks.
+        std::uint32_t all = 0;
+        for (const ClipEventHandler& h : p.clipActions)
+            all |= h.events;
+        w.u16(0);
+        w.u32(all);
+        for (const ClipEventHandler& h : p.clipActions) {
+            w.u32(h.events);
+            const bool key = h.events & ClipEvent::KeyPress;
+            w.u32(std::uint32_t(h.bytecode.size()) + (key ? 1 : 0));
+            if (key)
+                w.u8(h.keyCode);
+            w.bytes(h.bytecode);
+        }
+        w.u32(0);
     }
     return w.data();
 }

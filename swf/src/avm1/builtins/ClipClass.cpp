@@ -48,7 +48,12 @@ std::optional<int> depthArg(Vm& vm, const Value& v)
     const double n = vm.toNumber(v);
     if (!std::isfinite(n))
         return std::nullopt;
-    return int(std::clamp(std::trunc(n), -16384.0, 2130690044.0));
+    // Depths wrap as 32-bit integers (2^32 is depth 0); outside the range
+    // scripts may use, nothing is made.
+    const int depth = toInt32(n);
+    if (depth < -16384 || depth > 2130690044)
+        return std::nullopt;
+    return depth;
 }
 
 } // namespace
@@ -125,11 +130,13 @@ void installClipClass(Vm& vm)
     });
     proto->defineMethod(vm, QStringLiteral("duplicateMovieClip"), [](Vm& vm, const Value& t, Args& args) -> Value {
         ClipObject* c = clipOf(vm, t);
+        // The name is converted before the depth.
+        const QString name = vm.toString(arg(args, 0));
         const auto depth = depthArg(vm, arg(args, 1));
         ClipObject* parent = c ? vm.host()->parentOf(c) : nullptr;
         if (!parent || args.size() < 2 || !depth)
             return Value();
-        ClipObject* made = vm.host()->createClip(parent, vm.toString(args[0]), *depth, QString(), c);
+        ClipObject* made = vm.host()->createClip(parent, name, *depth, QString(), c);
         if (made && args.size() > 2 && args[2].isObject())
             for (const QString& name : vm.enumerate(args[2].object))
                 vm.setMember(made, name, vm.getMember(args[2].object, name));

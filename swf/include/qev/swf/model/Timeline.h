@@ -15,6 +15,40 @@
 
 namespace qev::swf {
 
+// The events an onClipEvent handler answers (one bit each, as stored in
+// SWF 6 and later; SWF 5 stores the low 16 bits only).
+namespace ClipEvent {
+enum : std::uint32_t {
+    Load = 0x01,
+    EnterFrame = 0x02,
+    Unload = 0x04,
+    MouseMove = 0x08,
+    MouseDown = 0x10,
+    MouseUp = 0x20,
+    KeyDown = 0x40,
+    KeyUp = 0x80,
+    Data = 0x100,
+    Initialize = 0x200,
+    Press = 0x400,
+    Release = 0x800,
+    ReleaseOutside = 0x1000,
+    RollOver = 0x2000,
+    RollOut = 0x4000,
+    DragOver = 0x8000,
+    DragOut = 0x10000,
+    KeyPress = 0x20000,
+    Construct = 0x40000,
+};
+} // namespace ClipEvent
+
+// One onClipEvent handler of a placed sprite: the events it answers and
+// its action block.
+struct ClipEventHandler {
+    std::uint32_t events = 0;
+    std::uint8_t keyCode = 0; // the key of a KeyPress event
+    QByteArray bytecode;
+};
+
 // PlaceObject (version 1), PlaceObject2 and PlaceObject3.
 //  - move false, characterId set: put a new character at depth (replacing
 //    whatever was there).
@@ -40,7 +74,7 @@ struct PlaceObject {
     std::optional<bool> visible;
     std::optional<Rgba> backgroundColor;    // opaque background (cache as bitmap)
     std::optional<QString> className;
-    bool hasClipActions = false; // clip event handlers were present (not decoded)
+    std::vector<ClipEventHandler> clipActions;
 };
 
 // RemoveObject (with characterId) and RemoveObject2.
