@@ -1,59 +1,17 @@
 // The script machine through whole movies: bytecode written by our
 // assembler, played by the engine, checked by what the scripts trace.
 
-#include "qev/swf/ActionAssembler.h"
-#include "qev/swf/Player.h"
-#include "qev/swf/Writer.h"
-
-#include <gtest/gtest.h>
-
-#include <QDateTime>
-#include <QStringList>
-#include <QTimeZone>
+#include "script_test_support.h"
 
 using qev::swf::Player;
 using qev::swf::writer::ActionAssembler;
 using qev::swf::writer::MovieBuilder;
 using qev::swf::writer::SpriteBuilder;
+using script_test::play;
+using script_test::ScriptRun;
 namespace op = qev::swf::writer::op;
 
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& s, std::ostream* os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
-QT_END_NAMESPACE
-
 namespace {
-
-struct ScriptRun {
-    QStringList traces;
-    QStringList warnings;
-};
-
-// Plays a movie whose frames hold the given scripts (one per frame) for
-// `frames` frames on the virtual clock.
-ScriptRun play(const std::vector<ActionAssembler>& scripts, int version, int frames, bool stopLooping = false)
-{
-    MovieBuilder m(100, 100, 10, version);
-    for (const ActionAssembler& s : scripts) {
-        m.script(s.bytes());
-        m.showFrame();
-    }
-    ScriptRun run;
-    Player player;
-    player.setTraceHandler([&](const QString& line) { run.traces << line; });
-    player.setWarningHandler([&](const QString& line) { run.warnings << line; });
-    const QDateTime start(QDate(2001, 2, 3), QTime(4, 5, 6), QTimeZone(345 * 60));
-    player.setVirtualClock(double(start.toMSecsSinceEpoch()), 345);
-    const QString error = player.loadBytes(m.finish());
-    EXPECT_TRUE(error.isEmpty()) << error.toStdString();
-    if (stopLooping)
-        player.setLoops(false);
-    for (int f = 1; f < frames; ++f)
-        player.advance();
-    return run;
-}
 
 QStringList traces(const ActionAssembler& script, int version = 8)
 {

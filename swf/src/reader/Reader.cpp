@@ -82,7 +82,9 @@ void readClipActions(BitReader& r, int version, std::vector<ClipEventHandler>& h
             h.keyCode = r.u8();
             size = size > 0 ? size - 1 : 0;
         }
-        BitReader block = r.sub(std::min(size, r.remaining()));
+        if (size > r.remaining())
+            throw FormatError(QStringLiteral("a handler of %1 bytes lies past the tag's end").arg(size));
+        BitReader block = r.sub(size);
         h.bytecode = actionBytes(block);
         handlers.push_back(std::move(h));
     }
