@@ -7,6 +7,8 @@
 #include "avm1/Value.h"
 
 #include <QByteArray>
+#include <QRectF>
+#include <QTransform>
 #include <QString>
 
 #include <optional>
@@ -95,6 +97,22 @@ public:
         (void)method;
     }
     virtual void stopSounds() {}
+
+    // Geometry, in twips. The transform from the clip's coordinates to the
+    // stage's, and what the clip draws in its own coordinates (a null
+    // rectangle when nothing); false once the clip left the stage.
+    virtual bool clipToStage(ClipObject* clip, QTransform& out)
+    {
+        (void)clip;
+        (void)out;
+        return false;
+    }
+    virtual bool clipBounds(ClipObject* clip, QRectF& out)
+    {
+        (void)clip;
+        (void)out;
+        return false;
+    }
 };
 
 } // namespace qev::swf::avm1

@@ -14,6 +14,7 @@
 #include <functional>
 #include <optional>
 #include <map>
+#include <set>
 #include <memory>
 #include <random>
 #include <vector>
@@ -110,6 +111,20 @@ public:
 
     std::mt19937& random() { return random_; }
 
+    // ---- the user's input, as Key, Mouse and Stage report it -------------
+    struct Input {
+        std::set<int> keysDown; // key codes (Key.LEFT, ...) held now
+        int lastCode = 0;       // Key.getCode()
+        int lastAscii = 0;      // Key.getAscii()
+        double mouseX = 0;      // the pointer on the stage, in pixels
+        double mouseY = 0;
+        bool mouseDown = false;
+        bool mouseShown = true;
+        double stageWidth = 550; // pixels
+        double stageHeight = 400;
+    };
+    Input input;
+
     // ---- built-ins -------------------------------------------------------
     Object* global() const { return global_; }
     Object* objectPrototype = nullptr;
@@ -165,7 +180,7 @@ public:
     void runBlock(const std::shared_ptr<const QByteArray>& block, ClipObject* clip);
     // Calls an event handler method of an object (onEnterFrame, ...) if it
     // has one, the way runBlock runs a block.
-    void runHandler(Object* target, const QString& name);
+    void runHandler(Object* target, const QString& name, Args args = {});
     // Calls a class's constructor on an object that already exists (a clip
     // of a symbol with a registered class), the way runBlock runs a block.
     void runConstructor(const Value& constructor, Object* self);
@@ -258,5 +273,6 @@ void installPlaceholders(Vm& vm);
 void installTimersAndFlags(Vm& vm);
 void installGeomClasses(Vm& vm);
 void installXmlClasses(Vm& vm);
+void installInputClasses(Vm& vm);
 
 } // namespace qev::swf::avm1

@@ -75,10 +75,14 @@ Visual visualOf(Phase phase)
     return Visual::Up;
 }
 
-ButtonTracker::ButtonTracker(const Movie& movie) : movie_(movie)
+ButtonTracker::ButtonTracker(const Movie& movie, ClipButtonTest isClipButton)
+    : movie_(movie), isClipButton_(std::move(isClipButton))
 {
-    hasButtons_ = std::any_of(movie.dictionary.begin(), movie.dictionary.end(),
-                              [](const auto& entry) { return std::holds_alternative<Button>(entry.second); });
+    // Clips answer the pointer from SWF 6 on (and through onClipEvent
+    // handlers of the same version).
+    hasButtons_ = (isClipButton_ && movie.header.version >= 6)
+        || std::any_of(movie.dictionary.begin(), movie.dictionary.end(),
+                       [](const auto& entry) { return std::holds_alternative<Button>(entry.second); });
 }
 
 const QPainterPath& ButtonTracker::coverage(std::uint16_t shapeId)
@@ -183,6 +187,10 @@ bool ButtonTracker::findHit(const std::map<int, engine::Instance>& list, const Q
         if (movie_.find<Button>(inst.characterId)) {
             if (hitCharacter(inst.characterId, &inst, m, p, nesting))
                 return true;
+        } else if (!inst.sprite.empty() && isClipButton_ && isClipButton_(inst)) {
+            // A clip acting as a button takes the pointer for all it holds.
+            if (hitCharacter(inst.characterId, &inst, m, p, nesting))
+                return true;
         } else if (!inst.sprite.empty() && findHit(inst.sprite.front().list, m, p, nesting + 1, path)) {
             return true;
         }
@@ -211,11 +219,40 @@ const Button* ButtonTracker::buttonAt(const engine::RootState& state, const std:
     return movie_.find<Button>(inst->characterId);
 }
 
+namespace {
+
+// What a clip acting as a button runs on a transition of the button state
+// machine: its handler event and method.
+std::pair<std::uint32_t, const char16_t*> clipHandlerOf(std::uint16_t condition)
+{
+    switch (condition) {
+    case ButtonCondAction::IdleToOverUp: return {ClipEvent::RollOver, u"onRollOver"};
+    case ButtonCondAction::OverUpToIdle: return {ClipEvent::RollOut, u"onRollOut"};
+    case ButtonCondAction::OverUpToOverDown: return {ClipEvent::Press, u"onPress"};
+    case ButtonCondAction::OverDownToOverUp: return {ClipEvent::Release, u"onRelease"};
+    case ButtonCondAction::OverDownToOutDown: return {ClipEvent::DragOut, u"onDragOut"};
+    case ButtonCondAction::OutDownToOverDown: return {ClipEvent::DragOver, u"onDragOver"};
+    case ButtonCondAction::OutDownToIdle: return {ClipEvent::ReleaseOutside, u"onReleaseOutside"};
+    case ButtonCondAction::IdleToOverDown: return {ClipEvent::DragOver, u"onDragOver"};
+    case ButtonCondAction::OverDownToIdle: return {ClipEvent::DragOut, u"onDragOut"};
+    }
+    return {0, nullptr};
+}
+
+} // namespace
+
 void ButtonTracker::fire(const engine::RootState& state, std::uint16_t condition, std::vector<Fired>& out) const
 {
     const Button* button = buttonAt(state, tracked_);
-    if (!button)
+    if (!button) {
+        const engine::Instance* inst = tracked_.empty() ? nullptr : instanceAt(state, tracked_);
+        if (inst && inst->characterId == trackedId_ && !inst->sprite.empty()) {
+            const auto [event, method] = clipHandlerOf(condition);
+            if (event != 0)
+                out.push_back(Fired{tracked_, nullptr, event, method});
+        }
         return;
+    }
     const std::vector<int> timeline(tracked_.begin(), tracked_.end() - 1);
     for (const ButtonCondAction& a : button->actions) {
         if ((a.conditions & condition) != 0 && !a.bytecode.isEmpty())

@@ -14,6 +14,7 @@
 #include <QPointF>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -31,18 +32,26 @@ bool shows(const ButtonRecord& record, Visual visual);
 Visual visualOf(Phase phase);
 
 // An action block to run on the timeline at timelinePath (depths from the
-// main timeline; empty for the main timeline itself).
+// main timeline; empty for the main timeline itself). For a clip that acts
+// as a button, instead: the clip's event (a ClipEvent bit) and handler
+// method to run, timelinePath being the clip's.
 struct Fired {
     std::vector<int> timelinePath;
     const QByteArray* bytecode = nullptr;
+    std::uint32_t clipEvent = 0;
+    const char16_t* method = nullptr;
 };
+
+// Whether a sprite instance answers the pointer as a button does (a script
+// gave it onPress, onRelease, ...).
+using ClipButtonTest = std::function<bool(const engine::Instance&)>;
 
 class ButtonTracker {
 public:
-    explicit ButtonTracker(const Movie& movie);
+    explicit ButtonTracker(const Movie& movie, ClipButtonTest isClipButton = {});
 
-    // Whether the movie defines any button at all (otherwise nothing here
-    // needs to run).
+    // Whether the movie defines any button, or may make clips act as
+    // buttons (otherwise nothing here needs to run).
     bool hasButtons() const { return hasButtons_; }
 
     // The topmost visible button whose hit area holds the point (stage
@@ -87,6 +96,7 @@ private:
     const QPainterPath& coverage(std::uint16_t shapeId);
 
     const Movie& movie_;
+    ClipButtonTest isClipButton_;
     bool hasButtons_ = false;
     std::vector<int> tracked_;
     std::uint16_t trackedId_ = 0;

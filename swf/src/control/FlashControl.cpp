@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QMenu>
 #include <QPainter>
@@ -170,6 +171,21 @@ void FlashControl::leaveEvent(QEvent* event)
         update();
     unsetCursor();
     QWidget::leaveEvent(event);
+}
+
+void FlashControl::keyPressEvent(QKeyEvent* event)
+{
+    // Held keys repeat their presses, as the movie's player reports them.
+    if (player_.keyPress(event->key(), event->text()))
+        update();
+    QWidget::keyPressEvent(event);
+}
+
+void FlashControl::keyReleaseEvent(QKeyEvent* event)
+{
+    if (!event->isAutoRepeat() && player_.keyRelease(event->key(), event->text()))
+        update();
+    QWidget::keyReleaseEvent(event);
 }
 
 void FlashControl::contextMenuEvent(QContextMenuEvent* event)

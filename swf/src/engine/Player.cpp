@@ -5,6 +5,7 @@
 #include "qev/swf/Reader.h"
 #include "render/Renderer.h"
 #include "button/ButtonTracker.h"
+#include "engine/KeyCodes.h"
 #include "render/effects/EffectsLayer.h"
 #include "text/DeviceText.h"
 
@@ -62,6 +63,8 @@ struct Player::Impl {
             vm.limits().maxActionsPerRun = scriptActions;
             vm.limits().maxRunMilliseconds = scriptMilliseconds;
         }
+        vm.input.stageWidth = movie->header.stage.width() / double(kTwipsPerPixel);
+        vm.input.stageHeight = movie->header.stage.height() / double(kTwipsPerPixel);
         if (virtualClock) {
             vm.epochAtStart = virtualEpoch;
             vm.timeZoneMinutes = virtualZone;
@@ -113,7 +116,9 @@ struct Player::Impl {
         renderer->setLayerHook(std::make_shared<effects::EffectsLayer>(
             QSize(movie->header.stage.width() / kTwipsPerPixel, movie->header.stage.height() / kTwipsPerPixel)));
         renderer->setTextHook(std::make_shared<text::DeviceTextRenderer>(*movie));
-        buttons = std::make_unique<button::ButtonTracker>(*movie);
+        engine::TimelineEngine* scripts = engine.get();
+        buttons = std::make_unique<button::ButtonTracker>(
+            *movie, [scripts](const engine::Instance& inst) { return scripts->isClipButton(inst); });
         setUpScripts();
         // The seek snapshot of frame 0 is the frame as built; the stage then
         // runs the frame's scripts, which may already jump elsewhere.
@@ -232,7 +237,10 @@ struct Player::Impl {
     bool runButtons(const std::vector<button::Fired>& fired)
     {
         for (const button::Fired& f : fired) {
-            engine->runButtonActions(state, f.timelinePath, *f.bytecode);
+            if (f.clipEvent)
+                engine->runClipEvent(state, f.timelinePath, f.clipEvent, f.method);
+            else
+                engine->runButtonActions(state, f.timelinePath, *f.bytecode);
             if (!f.timelinePath.empty())
                 canonical = false;
         }
@@ -250,16 +258,43 @@ struct Player::Impl {
 
     bool pointer(QPointF pos, int kind)
     {
-        if (!movie || !buttons->hasButtons() || lastTarget.isEmpty())
+        if (!movie || lastTarget.isEmpty())
             return false;
         const QPointF p = toStage(pos);
+        // Scripts hear of every move, press and release; what they change
+        // takes the state off the played path.
+        bool scripted = false;
+        if (kind < 3 && movie->header.version >= 5) {
+            using Kind = engine::TimelineEngine::MouseEvent;
+            if (engine->mouseEvent(state, kind == 0 ? Kind::Move : kind == 1 ? Kind::Down : Kind::Up, p))
+                scripted = afterInput();
+        }
+        if (!buttons->hasButtons())
+            return scripted;
         const button::Phase before = buttons->phase();
         const auto fired = kind == 0 ? buttons->move(state, p)
             : kind == 1              ? buttons->press(state, p)
             : kind == 2              ? buttons->release(state, p)
                                      : buttons->leave(state);
         const bool ran = runButtons(fired);
-        return ran || buttons->phase() != before;
+        return scripted || ran || buttons->phase() != before;
+    }
+
+    // After input events ran scripts: their jumps and navigation take
+    // effect. Whether anything may have changed on the stage.
+    bool afterInput()
+    {
+        canonical = false;
+        noteJumps();
+        applyNavigation();
+        return true;
+    }
+
+    bool key(bool down, int code, int ascii, int buttonKey)
+    {
+        if (!movie || movie->header.version < 4)
+            return false;
+        return engine->keyEvent(state, down, code, ascii, buttonKey) && afterInput();
     }
 
     void advance()
@@ -468,6 +503,18 @@ bool Player::mouseRelease(QPointF pos)
 bool Player::mouseLeave()
 {
     return d->pointer(QPointF(), 3);
+}
+
+bool Player::keyPress(int qtKey, const QString& text)
+{
+    const engine::MovieKey k = engine::movieKey(qtKey, text);
+    return k.code != 0 && d->key(true, k.code, k.ascii, k.buttonKey);
+}
+
+bool Player::keyRelease(int qtKey, const QString& text)
+{
+    const engine::MovieKey k = engine::movieKey(qtKey, text);
+    return k.code != 0 && d->key(false, k.code, k.ascii, 0);
 }
 
 bool Player::overButton() const

@@ -2,6 +2,7 @@
 
 #include "avm1/ClipObject.h"
 #include "avm1/Vm.h"
+#include "engine/Bounds.h"
 
 #include <QRegularExpression>
 
@@ -359,8 +360,18 @@ void TimelineEngine::queueClipEvent(Run& run, const Instance& inst, const std::v
                 run.queue.push_back({path, &h.bytecode, inst.uid, nullptr, nullptr, afterRemoval});
     // Only a clip that scripts reached can have a method of its own or of
     // its class.
-    if (method && vm_->clips().contains(inst.uid))
+    if (method && hasMethod(inst.uid, method))
         run.queue.push_back({path, nullptr, inst.uid, nullptr, method, afterRemoval});
+}
+
+bool TimelineEngine::hasMethod(std::uint64_t uid, const char16_t* name)
+{
+    auto it = vm_->clips().find(uid);
+    if (it == vm_->clips().end())
+        return false;
+    // Looked up without calling getters: this runs outside any script.
+    const avm1::Property* p = it->second->find(QString::fromUtf16(name));
+    return p && !p->isVirtual() && p->value.isObject() && p->value.object->kind() == avm1::ObjectKind::Function;
 }
 
 void TimelineEngine::leaveStage(Run& run, const Instance& inst, std::vector<int>& path)
@@ -769,8 +780,12 @@ bool TimelineEngine::getProperty(avm1::ClipObject* clip, const QString& rawName,
         out = Value::fromString(QString());
     else if (name == u"_droptarget")
         out = Value::fromString(QString());
-    else if (name == u"_width" || name == u"_height")
-        out = Value::fromNumber(0);
+    else if (name == u"_width" || name == u"_height") {
+        // What the clip draws, as its parent sees it.
+        const QRectF b = inst ? instanceBounds(movie_, *inst, inst->matrix.toTransform())
+                              : listBounds(movie_, *t, QTransform());
+        out = Value::fromNumber((name == u"_width" ? b.width() : b.height()) / 20.0);
+    }
     else if (name == u"_quality")
         out = Value::fromString(QStringLiteral("HIGH"));
     else if (name == u"_highquality")
@@ -779,8 +794,11 @@ bool TimelineEngine::getProperty(avm1::ClipObject* clip, const QString& rawName,
         out = Value::fromBool(true);
     else if (name == u"_soundbuftime")
         out = Value::fromNumber(5);
-    else if (name == u"_xmouse" || name == u"_ymouse")
-        out = Value::fromNumber(0);
+    else if (name == u"_xmouse" || name == u"_ymouse") {
+        const QPointF mouse(vm_->input.mouseX * 20, vm_->input.mouseY * 20);
+        const QPointF local = toStage(*run_->root, path).inverted().map(mouse);
+        out = Value::fromNumber(std::round(name == u"_xmouse" ? local.x() : local.y()) / 20.0);
+    }
     else
         return false;
     return true;
@@ -833,6 +851,15 @@ bool TimelineEngine::setProperty(avm1::ClipObject* clip, const QString& rawName,
     } else if (name == u"_alpha" && std::isfinite(n)) {
         inst->colorTransform.aMul = std::int16_t(std::clamp(n * 256 / 100, -32768.0, 32767.0));
         inst->scriptTransformed = true;
+    } else if ((name == u"_width" || name == u"_height") && std::isfinite(n) && n >= 0) {
+        // Scales the clip so that, as its parent sees it, it is that size.
+        const QRectF b = instanceBounds(movie_, *inst, inst->matrix.toTransform());
+        const double now = (name == u"_width" ? b.width() : b.height()) / 20.0;
+        if (now > 0) {
+            const double k = n / now;
+            name == u"_width" ? recompose(xs * k, ys, rot) : recompose(xs, ys * k, rot);
+            inst->scriptTransformed = true;
+        }
     } else if (name == u"_visible") {
         inst->visible = vm_->toBoolean(v);
     } else if (name == u"_name") {
@@ -1074,6 +1101,45 @@ void TimelineEngine::swapDepths(avm1::ClipObject* clip, int depth)
         parent->list.erase(from);
     }
     parent->list.emplace(to, std::move(moving));
+}
+
+QTransform TimelineEngine::toStage(RootState& root, const std::vector<int>& path)
+{
+    QTransform m;
+    const TimelineState* t = &root.main;
+    for (int depth : path) {
+        auto it = t->list.find(depth);
+        if (it == t->list.end())
+            break;
+        // The inner matrix applies first.
+        m = it->second.matrix.toTransform() * m;
+        if (it->second.sprite.empty())
+            break;
+        t = &it->second.sprite.front();
+    }
+    return m;
+}
+
+bool TimelineEngine::clipToStage(avm1::ClipObject* clip, QTransform& out)
+{
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* inst;
+    if (!locate(clip, t, path, inst))
+        return false;
+    out = toStage(*run_->root, path);
+    return true;
+}
+
+bool TimelineEngine::clipBounds(avm1::ClipObject* clip, QRectF& out)
+{
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* inst;
+    if (!locate(clip, t, path, inst))
+        return false;
+    out = listBounds(movie_, *t, QTransform());
+    return true;
 }
 
 QString TimelineEngine::targetPath(avm1::ClipObject* clip)

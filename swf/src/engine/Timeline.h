@@ -4,6 +4,7 @@
 #include "engine/State.h"
 
 #include <QByteArray>
+#include <QPointF>
 
 #include <cstddef>
 #include <functional>
@@ -54,6 +55,24 @@ public:
     // is left in state.navigation.
     void runButtonActions(RootState& state, const std::vector<int>& path, const QByteArray& bytecode);
 
+    // ---- the user's input (Input.cpp) ----
+    enum class MouseEvent { Move, Down, Up };
+    // The pointer moved, went down or came up at a stage point (twips):
+    // clips' mouse events and onMouse* methods run, then Mouse's listeners
+    // hear of it.
+    bool mouseEvent(RootState& state, MouseEvent kind, QPointF stage);
+    // A key went down or up. code is the key's code as Key reports it,
+    // ascii its character (0 for none), buttonKey the code button key-press
+    // conditions use (0 for none). Clips' key events, buttons' key-press
+    // actions and Key's listeners run. Both return whether any script ran.
+    bool keyEvent(RootState& state, bool down, int code, int ascii, int buttonKey);
+    // Runs a clip's button-like handlers of event (a ClipEvent bit) and the
+    // method of that name (onPress, onRelease, ...).
+    void runClipEvent(RootState& state, const std::vector<int>& path, std::uint32_t event, const char16_t* method);
+    // Whether the pointer treats the clip as a button: it has a handler of
+    // a button event.
+    bool isClipButton(const Instance& inst);
+
     // Frees script objects nothing reaches any more; state is what is on
     // the stage.
     void collectGarbage(const RootState& state);
@@ -92,6 +111,8 @@ public:
     // Script depths and the display list's: timeline depth 1 is script depth -16383.
     static constexpr int depthOffset = 16384;
     QString targetPath(avm1::ClipObject* clip) override;
+    bool clipToStage(avm1::ClipObject* clip, QTransform& out) override;
+    bool clipBounds(avm1::ClipObject* clip, QRectF& out) override;
 
 private:
     struct Pending {
@@ -152,6 +173,15 @@ private:
     // The instance and every clip inside it leave the stage: their unload
     // events are queued.
     void leaveStage(Run& run, const Instance& inst, std::vector<int>& path);
+    // Queues event (and method) for every clip on the stage, the main
+    // timeline's method too.
+    void queueEverywhere(Run& run, std::uint32_t event, const char16_t* method);
+    // Whether the clip of uid has a script object with a method of that
+    // name (found without running getters).
+    bool hasMethod(std::uint64_t uid, const char16_t* name);
+    // Tells the listeners of a built-in broadcaster (Key, Mouse) of
+    // message; false when it has none.
+    bool broadcast(const char* object, const char16_t* message);
     // The class a script registered for the sprite's linkage name, if any.
     avm1::Value registeredClass(std::uint16_t characterId);
     // Queues the clips' onEnterFrame handlers ahead of the tick's frame scripts.
@@ -164,6 +194,8 @@ private:
     Instance* instanceAt(RootState& root, const std::vector<int>& path);
     int findLabel(const Timeline& timeline, const QString& label) const;
 
+    // The transform from the timeline at path to the stage.
+    QTransform toStage(RootState& root, const std::vector<int>& path);
     // The clip object of the timeline at path (created on first use).
     avm1::ClipObject* clipAt(RootState& root, const std::vector<int>& path);
     // Where a clip object's clip is now: its timeline, path and instance

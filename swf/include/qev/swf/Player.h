@@ -70,6 +70,11 @@ public:
     bool mouseLeave();
     // Whether the pointer is over a button (the control shows a hand).
     bool overButton() const;
+    // A key went down or up (qtKey a Qt::Key, text what it typed): the
+    // movie's key handlers and buttons' key presses run. Returns whether
+    // the picture may have changed.
+    bool keyPress(int qtKey, const QString& text);
+    bool keyRelease(int qtKey, const QString& text);
 
     // Draws the current frame scaled to show the whole stage in target, aspect
     // kept and centred; the rest of target is filled with the background.

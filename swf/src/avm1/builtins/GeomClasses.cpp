@@ -19,6 +19,8 @@ using namespace builtins;
 
 namespace {
 
+using builtins::defineVirtual;
+
 Value num(double n)
 {
     return Value::fromNumber(n);
@@ -122,15 +124,6 @@ bool looselyEqual(Vm& vm, const Value& a, const Value& b)
     if (a.isString() && b.isString())
         return a.string == b.string;
     return vm.toNumber(a) == vm.toNumber(b);
-}
-
-// A getter (and optionally a setter) on a prototype, hidden from for-in.
-void defineVirtual(Vm& vm, Object* proto, const QString& name, NativeFunction getter, NativeFunction setter = {})
-{
-    proto->define(name, Value(), DontEnum);
-    Property* p = proto->findOwn(name);
-    p->getter = vm.newNative(std::move(getter));
-    p->setter = setter ? vm.newNative(std::move(setter)) : nullptr;
 }
 
 // A class on flash.geom: fn initialises `this` under `new` and super().

@@ -15,6 +15,15 @@ namespace qev::swf::avm1::builtins {
 
 inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
+// A getter (and optionally a setter) on an object, hidden from for-in.
+inline void defineVirtual(Vm& vm, Object* o, const QString& name, NativeFunction getter, NativeFunction setter = {})
+{
+    o->define(name, Value(), DontEnum);
+    Property* p = o->findOwn(name);
+    p->getter = vm.newNative(std::move(getter));
+    p->setter = setter ? vm.newNative(std::move(setter)) : nullptr;
+}
+
 // The i-th argument, undefined when the script passed fewer.
 inline const Value& arg(const Args& args, std::size_t i)
 {

@@ -1,0 +1,151 @@
+// The user's pointer and keys as scripts see them: clip events, handler
+// methods of clips, button key presses and the Key and Mouse broadcasters.
+
+#include "engine/Timeline.h"
+
+#include "avm1/ClipObject.h"
+#include "avm1/Vm.h"
+
+#include <functional>
+
+namespace qev::swf::engine {
+
+namespace {
+
+constexpr std::uint32_t buttonEvents = ClipEvent::Press | ClipEvent::Release | ClipEvent::ReleaseOutside
+    | ClipEvent::RollOver | ClipEvent::RollOut | ClipEvent::DragOver | ClipEvent::DragOut;
+
+} // namespace
+
+void TimelineEngine::queueEverywhere(Run& run, std::uint32_t event, const char16_t* method)
+{
+    if (method && hasMethod(0, method))
+        run.queue.push_back({{}, nullptr, 0, nullptr, method});
+    std::vector<int> path;
+    std::function<void(TimelineState&)> walk = [&](TimelineState& t) {
+        for (auto& [depth, inst] : t.list) {
+            if (inst.sprite.empty())
+                continue;
+            path.push_back(depth);
+            queueClipEvent(run, inst, path, event, method);
+            walk(inst.sprite.front());
+            path.pop_back();
+        }
+    };
+    walk(run.root->main);
+}
+
+bool TimelineEngine::broadcast(const char* object, const char16_t* message)
+{
+    const avm1::Value target = vm_->getMember(vm_->global(), QString::fromLatin1(object));
+    if (!target.isObject())
+        return false;
+    const avm1::Value listeners = vm_->getMember(target, QStringLiteral("_listeners"));
+    if (!listeners.isObject() || vm_->lengthOf(listeners.object) == 0)
+        return false;
+    vm_->runHandler(target.object, QStringLiteral("broadcastMessage"), {avm1::Value::fromString(QString::fromUtf16(message))});
+    return true;
+}
+
+bool TimelineEngine::mouseEvent(RootState& state, MouseEvent kind, QPointF stage)
+{
+    Run run;
+    run.root = &state;
+    run.instances = instanceCount(state.main);
+    ActiveRun active(*this, run);
+    vm_->input.mouseX = stage.x() / 20;
+    vm_->input.mouseY = stage.y() / 20;
+    static const char16_t move[] = u"onMouseMove";
+    static const char16_t down[] = u"onMouseDown";
+    static const char16_t up[] = u"onMouseUp";
+    const char16_t* method = kind == MouseEvent::Move ? move : kind == MouseEvent::Down ? down : up;
+    if (kind != MouseEvent::Move)
+        vm_->input.mouseDown = kind == MouseEvent::Down;
+    const std::uint32_t event = kind == MouseEvent::Move ? ClipEvent::MouseMove
+        : kind == MouseEvent::Down                       ? ClipEvent::MouseDown
+                                                         : ClipEvent::MouseUp;
+    queueEverywhere(run, event, method);
+    bool ran = !run.queue.empty();
+    runActions(run);
+    ran = broadcast("Mouse", method) || ran;
+    runActions(run);
+    clearJustPlaced(state.main);
+    return ran;
+}
+
+bool TimelineEngine::keyEvent(RootState& state, bool down, int code, int ascii, int buttonKey)
+{
+    Run run;
+    run.root = &state;
+    run.instances = instanceCount(state.main);
+    ActiveRun active(*this, run);
+    auto& input = vm_->input;
+    if (down)
+        input.keysDown.insert(code);
+    else
+        input.keysDown.erase(code);
+    input.lastCode = code;
+    input.lastAscii = ascii;
+    queueEverywhere(run, down ? ClipEvent::KeyDown : ClipEvent::KeyUp, nullptr);
+    if (down && buttonKey != 0) {
+        // Key presses that clip handlers and buttons on the stage wait for.
+        std::vector<int> path;
+        std::function<void(TimelineState&)> walk = [&](TimelineState& t) {
+            for (auto& [depth, inst] : t.list) {
+                path.push_back(depth);
+                if (inst.clipEvents)
+                    for (const ClipEventHandler& h : *inst.clipEvents)
+                        if ((h.events & ClipEvent::KeyPress) && h.keyCode == buttonKey)
+                            run.queue.push_back({path, &h.bytecode, inst.uid});
+                if (const Button* button = movie_.find<Button>(inst.characterId)) {
+                    path.pop_back();
+                    const Instance* owner = path.empty() ? nullptr : instanceAt(state, path);
+                    for (const ButtonCondAction& a : button->actions)
+                        if (a.keyPress == buttonKey && !a.bytecode.isEmpty())
+                            run.queue.push_back({path, &a.bytecode, owner ? owner->uid : 0});
+                    path.push_back(depth);
+                }
+                if (!inst.sprite.empty())
+                    walk(inst.sprite.front());
+                path.pop_back();
+            }
+        };
+        walk(state.main);
+    }
+    bool ran = !run.queue.empty();
+    runActions(run);
+    ran = broadcast("Key", down ? u"onKeyDown" : u"onKeyUp") || ran;
+    runActions(run);
+    clearJustPlaced(state.main);
+    return ran;
+}
+
+void TimelineEngine::runClipEvent(RootState& state, const std::vector<int>& path, std::uint32_t event,
+                                  const char16_t* method)
+{
+    Run run;
+    run.root = &state;
+    run.instances = instanceCount(state.main);
+    ActiveRun active(*this, run);
+    if (const Instance* inst = instanceAt(state, path))
+        queueClipEvent(run, *inst, path, event, method);
+    runActions(run);
+    clearJustPlaced(state.main);
+}
+
+bool TimelineEngine::isClipButton(const Instance& inst)
+{
+    if (inst.sprite.empty())
+        return false;
+    if (inst.clipEvents)
+        for (const ClipEventHandler& h : *inst.clipEvents)
+            if (h.events & buttonEvents)
+                return true;
+    for (const char16_t* m : {u"onPress", u"onRelease", u"onReleaseOutside", u"onRollOver", u"onRollOut",
+                              u"onDragOver", u"onDragOut"})
+        if (hasMethod(inst.uid, m))
+            return true;
+    return false;
+}
+
+} // namespace qev::swf::engine
