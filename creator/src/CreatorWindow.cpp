@@ -2,6 +2,7 @@
 
 #include "BuildProgress.h"
 #include "CdBuild.h"
+#include "CopyThread.h"
 #include "CreatorTexts.h"
 #include "MovieCheck.h"
 #include "PictureButton.h"
@@ -15,6 +16,7 @@
 #include <QCloseEvent>
 #include <QDropEvent>
 #include <QDir>
+#include <QEventLoop>
 #include <QFont>
 #include <QHeaderView>
 #include <QIcon>
@@ -29,6 +31,7 @@
 #include <QUrl>
 
 #include <csignal>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -195,6 +198,8 @@ void CreatorWindow::runHandler(void (CreatorWindow::*handler)())
 
 void CreatorWindow::runHandler(const std::function<void()>& handler)
 {
+    if (building_)
+        return;
     try {
         handler();
     } catch (const qev::FileError& e) {
@@ -472,6 +477,13 @@ void CreatorWindow::askBeforeClosing(bool& cancel)
 
 void CreatorWindow::closeEvent(QCloseEvent* event)
 {
+    if (building_) {
+        // The closing question could save into files the build is using;
+        // the window closes once the build has ended.
+        closeAfterBuild_ = true;
+        event->ignore();
+        return;
+    }
     bool cancel = false;
     try {
         askBeforeClosing(cancel);
@@ -489,6 +501,8 @@ bool CreatorWindow::sessionEnding(bool mayAsk)
 {
     if (!isVisible())
         return true;
+    if (building_)
+        return false; // a disc half written is not left behind by a logout
     if (!projectSaved_ && !mayAsk)
         return true; // no way to ask: the session ends without a save
     return close();
@@ -539,18 +553,42 @@ void CreatorWindow::makeAutorunCd()
         written << playlist;
         creator::CdBuild::writeAutorunInf(project);
         written << qev::joinPath(project, QStringLiteral("autorun.inf"));
-        BuildProgress progress(this, buildProgressDelayMs_);
-        build.copyFiles(
-            project,
-            [&progress](const QString& fileName, qint64 done, qint64 total) {
-                progress.update(fileName, done, total);
-            },
-            written);
     } catch (const qev::FileError& e) {
         showError(e.message() + QStringLiteral("\n\n") + writtenBeforeFailure(written));
         return;
     }
+    if (const QString failure = copyOffThread(build, project, written); !failure.isEmpty()) {
+        showError(failure + QStringLiteral("\n\n") + writtenBeforeFailure(written));
+        return;
+    }
     platform_.message(this, creator::AppTitle, QStringLiteral("Project was created successfully"));
+}
+
+QString CreatorWindow::copyOffThread(const creator::CdBuild& build, const QString& project,
+                                     QStringList& written)
+{
+    building_ = true;
+    const auto ended = qScopeGuard([this] {
+        building_ = false;
+        // A close asked for during the build happens now, after the build's
+        // own message, with the closing question as usual.
+        if (std::exchange(closeAfterBuild_, false))
+            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    });
+    BuildProgress progress(this, buildProgressDelayMs_);
+    CopyThread copies(build, project);
+    connect(&copies, &CopyThread::progressed, &progress, &BuildProgress::update);
+    QEventLoop loop;
+    connect(&copies, &QThread::finished, &loop, &QEventLoop::quit);
+    copies.start();
+    // The window keeps painting while the copies run. Whatever arrives
+    // meanwhile (a click, a key, the close box, the session's save request)
+    // finds building_ set and is refused, so no command runs halfway
+    // through a build.
+    loop.exec();
+    copies.wait();
+    written << copies.written();
+    return copies.failure();
 }
 
 QString CreatorWindow::writtenBeforeFailure(const QStringList& written)

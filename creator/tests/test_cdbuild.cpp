@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
@@ -270,7 +271,8 @@ TEST_F(CdBuildTest, ProgressIsShownWithoutACancelButton)
     add(big, "Big");
     window->setBuildProgressDelay(0);
     bool seen = false;
-    // Runs from inside the build, when the shown dialog lets events through.
+    QStringList labels;
+    // Runs from inside the build, while the copies run.
     QTimer::singleShot(0, window.get(), [&] {
         auto* progress = window->findChild<QProgressDialog*>("buildProgress");
         ASSERT_NE(progress, nullptr);
@@ -278,7 +280,12 @@ TEST_F(CdBuildTest, ProgressIsShownWithoutACancelButton)
         EXPECT_TRUE(progress->isVisible());
         EXPECT_TRUE(progress->isModal() || progress->windowModality() != Qt::NonModal);
         EXPECT_TRUE(progress->findChildren<QPushButton*>().isEmpty());
-        EXPECT_TRUE(progress->labelText().contains("big.swf")) << progress->labelText().toStdString();
+        // The copies report from their own thread, each report setting the
+        // label and then the bar; the labels are taken as the bar moves.
+        auto* bar = progress->findChild<QProgressBar*>();
+        ASSERT_NE(bar, nullptr);
+        QObject::connect(bar, &QProgressBar::valueChanged, [&] { labels << progress->labelText(); });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return labels.contains("Copying big.swf"); })) << labels.join(", ").toStdString();
         EXPECT_EQ(progress->windowTitle(), "Ravlen");
         // Esc and the close box do not stop or hide it.
         QTest::keyClick(progress, Qt::Key_Escape);
@@ -290,6 +297,55 @@ TEST_F(CdBuildTest, ProgressIsShownWithoutACancelButton)
     EXPECT_EQ(readBytes(pathIn("discs/Untitled/big.swf")), readBytes(big));
     EXPECT_EQ(platform.messages(), std::vector<QString>{"Project was created successfully"});
     EXPECT_EQ(window->findChild<QProgressDialog*>("buildProgress"), nullptr);
+}
+
+TEST_F(CdBuildTest, CommandsCloseAndTheSessionsEndAreRefusedWhileTheCopiesRun)
+{
+    const QString big = makeMovie("movies/big.swf", 24 << 20);
+    add(movieA, "Intro");
+    add(big, "Big");
+    platform.clearAsked();
+    bool ran = false;
+    // Queued before the build, so it runs inside it as events from the
+    // desktop would: the window answers them while the copies run, before
+    // its progress dialog is shown.
+    QTimer::singleShot(0, window.get(), [&] {
+        ran = true;
+        ASSERT_TRUE(window->building());
+        EXPECT_FALSE(window->findChild<QProgressDialog*>("buildProgress")->isVisible());
+        // Each of these would ask a question or change the list; the
+        // scripted platform fails the test on any question it was not given.
+        window->saveProjectButton->click();
+        window->removeButton->click();
+        window->newProjectButton->click();
+        QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+        QTest::keyClick(window->movieList, Qt::Key_Delete);
+        EXPECT_FALSE(window->close());
+        EXPECT_TRUE(window->isVisible());
+        EXPECT_FALSE(window->sessionEnding(true));
+        EXPECT_TRUE(window->isVisible());
+        EXPECT_EQ(rows().size(), 2u);
+    });
+    build(pathIn("discs"));
+    ASSERT_TRUE(ran);
+    EXPECT_FALSE(window->building());
+
+    // The build ended as it does undisturbed.
+    const auto asked = platform.asked();
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0].kind, Kind::Folder);
+    EXPECT_EQ(asked[1].text, "Project was created successfully");
+    EXPECT_EQ(filesIn("discs/Untitled"), QStringList({"COMDLG32.OCX", "Flash.ocx", "MSCOMCTL.OCX", "PlayList.qev",
+                                                      "autorun.exe", "autorun.inf", "big.swf", "intro.swf"}));
+    EXPECT_EQ(readBytes(pathIn("discs/Untitled/big.swf")), readBytes(big));
+    EXPECT_EQ(readBytes(pathIn("discs/Untitled/PlayList.qev")),
+              QByteArray("Intro\r\n") + ciphered("intro.swf") + "\r\nBig\r\n" + ciphered("big.swf") + "\r\n");
+    EXPECT_EQ(rows().size(), 2u);
+
+    // The close asked for during the build follows it; the build saved the
+    // list, so it closes without a question.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }));
+    EXPECT_EQ(platform.asked().size(), 2u);
 }
 
 TEST_F(CdBuildTest, UnreadableMoviesAndFixedFilesAreFoundBeforeAnythingIsWritten)
