@@ -284,7 +284,7 @@ TEST_F(CdBuildTest, ProgressIsShownWithoutACancelButton)
         // label and then the bar; the labels are taken as the bar moves.
         auto* bar = progress->findChild<QProgressBar*>();
         ASSERT_NE(bar, nullptr);
-        QObject::connect(bar, &QProgressBar::valueChanged, [&] { labels << progress->labelText(); });
+        QObject::connect(bar, &QProgressBar::valueChanged, [&labels, progress] { labels << progress->labelText(); });
         EXPECT_TRUE(QTest::qWaitFor([&] { return labels.contains("Copying big.swf"); })) << labels.join(", ").toStdString();
         EXPECT_EQ(progress->windowTitle(), "Ravlen");
         // Esc and the close box do not stop or hide it.
