@@ -16,9 +16,7 @@ void CopyThread::run()
             projectFolder_,
             [this](const QString& fileName, qint64 done, qint64 total) { emit progressed(fileName, done, total); },
             written_);
-    } catch (const qev::FileError& e) {
-        failure_ = e.message();
     } catch (const std::exception& e) {
-        failure_ = QString::fromUtf8(e.what());
+        failure_ = qev::errorText(e);
     }
 }

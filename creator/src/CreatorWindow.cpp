@@ -8,6 +8,7 @@
 #include "PictureButton.h"
 #include "ItemNameDialog.h"
 #include "qev/FileError.h"
+#include "qev/HandlerGuard.h"
 #include "qev/Paths.h"
 #include "qev/Platform.h"
 #include "qev/Playlist.h"
@@ -200,13 +201,7 @@ void CreatorWindow::runHandler(const std::function<void()>& handler)
 {
     if (building_)
         return;
-    try {
-        handler();
-    } catch (const qev::FileError& e) {
-        showError(e.message());
-    } catch (const std::exception& e) {
-        showError(QString::fromLocal8Bit(e.what()));
-    }
+    qev::runHandler(platform_, this, creator::AppTitle, handler);
 }
 
 void CreatorWindow::showError(const QString& text)
@@ -485,16 +480,9 @@ void CreatorWindow::closeEvent(QCloseEvent* event)
         return;
     }
     bool cancel = false;
-    try {
-        askBeforeClosing(cancel);
-    } catch (const qev::FileError& e) {
-        showError(e.message());
-        cancel = true;
-    } catch (const std::exception& e) {
-        showError(QString::fromLocal8Bit(e.what()));
-        cancel = true;
-    }
-    event->setAccepted(!cancel);
+    // A save that fails keeps the window open, with the failure told.
+    const bool asked = qev::runHandler(platform_, this, creator::AppTitle, [&] { askBeforeClosing(cancel); });
+    event->setAccepted(asked && !cancel);
 }
 
 bool CreatorWindow::sessionEnding(bool mayAsk)
@@ -553,8 +541,8 @@ void CreatorWindow::makeAutorunCd()
         written << playlist;
         creator::CdBuild::writeAutorunInf(project);
         written << qev::joinPath(project, QStringLiteral("autorun.inf"));
-    } catch (const qev::FileError& e) {
-        showError(e.message() + QStringLiteral("\n\n") + writtenBeforeFailure(written));
+    } catch (const std::exception& e) {
+        showError(qev::errorText(e) + QStringLiteral("\n\n") + writtenBeforeFailure(written));
         return;
     }
     if (const QString failure = copyOffThread(build, project, written); !failure.isEmpty()) {
@@ -632,19 +620,15 @@ void CreatorWindow::savePlaylist(const QString& fName, bool extract)
 void CreatorWindow::loadPlaylist(const QString& fName, QTreeWidget* list)
 {
     list->clear();
-    // Rows are added in one go at the end, and also when reading stops on
-    // an error, so that the pairs read before the failure stay.
+    // The rows go in at once, those read before a failure included, and the
+    // failure is passed on afterwards.
+    const qev::PlaylistRead read = qev::readPlaylistUpToFailure(fName, codePage_);
     QList<QTreeWidgetItem*> rows;
-    {
-        const auto addRead = qScopeGuard([&] { list->addTopLevelItems(rows); });
-        try {
-            qev::readPlaylistFile(fName, codePage_, [&](qev::PlaylistItem&& item) {
-                rows.append(makeRow(item.name, item.reference));
-            });
-        } catch (const qev::PlaylistFormatError& e) {
-            throw qev::FileError(fName, QString::fromLocal8Bit(e.what()));
-        }
-    }
+    rows.reserve(qsizetype(read.items.size()));
+    for (const qev::PlaylistItem& item : read.items)
+        rows.append(makeRow(item.name, item.reference));
+    list->addTopLevelItems(rows);
+    read.throwFailure();
     projectName_ = extractTitle(fName);
     setCaptionName(projectName_);
 }

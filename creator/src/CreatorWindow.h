@@ -113,8 +113,8 @@ private:
     void startUp();
     void askBeforeClosing(bool& cancel);
 
-    // Runs a command; a failure to read or write a file is shown and ends
-    // the command, and the window goes on.
+    // Runs a command through qev::runHandler: a failure is shown and ends
+    // the command, and the window goes on. Refused while a disc build runs.
     void runHandler(void (CreatorWindow::*handler)());
     void runHandler(const std::function<void()>& handler);
     // Adds the movie at path as Add does once its file is chosen: the path
