@@ -81,15 +81,17 @@ protected:
     QString movieA, movieB;
 };
 
-TEST_F(CdBuildTest, AutorunInfIsTwentyNineExactBytes)
+TEST_F(CdBuildTest, TheDiscsAutorunInfIsTwentyNineExactBytesReplacingAnEarlierOne)
 {
-    const QByteArray expected = QByteArray::fromHex(
-        "5B6175746F72756E5D0D0A6F70656E3D6175746F72756E2E6578650D0A");
-    EXPECT_EQ(creator::CdBuild::autorunInf(), expected);
-    EXPECT_EQ(expected.size(), 29);
-    EXPECT_EQ(creator::CdBuild::fixedFiles(),
-              QStringList({"Flash.ocx", "COMDLG32.OCX", "MSCOMCTL.OCX", "autorun.exe"}));
-    window->setProjectSaved(true);
+    // A longer file from an earlier build must not leave its tail behind.
+    ASSERT_TRUE(QDir(pathIn("discs")).mkdir("Untitled"));
+    writeBytes(pathIn("discs/Untitled/autorun.inf"), QByteArray(200, 'x'));
+    build(pathIn("discs"));
+    EXPECT_EQ(platform.messages(), std::vector<QString>{"Project was created successfully"});
+    // "[autorun]" CR LF "open=autorun.exe" CR LF, worked out by hand.
+    const QByteArray onDisc = readBytes(pathIn("discs/Untitled/autorun.inf"));
+    EXPECT_EQ(onDisc, QByteArray::fromHex("5B6175746F72756E5D0D0A6F70656E3D6175746F72756E2E6578650D0A"));
+    EXPECT_EQ(onDisc.size(), 29);
 }
 
 TEST_F(CdBuildTest, BuildsTheWholeFolder)
