@@ -541,6 +541,8 @@ void CreatorWindow::makeAutorunCd()
         written << playlist;
         creator::CdBuild::writeAutorunInf(project);
         written << qev::joinPath(project, QStringLiteral("autorun.inf"));
+        creator::CdBuild::writeAutorunScript(project);
+        written << qev::joinPath(project, QStringLiteral("autorun.sh"));
     } catch (const std::exception& e) {
         showError(qev::errorText(e) + QStringLiteral("\n\n") + writtenBeforeFailure(written));
         return;
