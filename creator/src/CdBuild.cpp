@@ -76,7 +76,6 @@ void makeFolders(const QString& folder)
         raise(folder, ENOTDIR);
 }
 
-
 // Closes a descriptor when the copy leaves, errors included.
 class Descriptor {
 public:
