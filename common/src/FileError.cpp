@@ -27,7 +27,7 @@ namespace {
 } // namespace
 
 FileError::FileError(QString path, QString systemText)
-    : std::runtime_error((systemText + QStringLiteral(": ") + path).toStdString())
+    : std::runtime_error(describe(systemText, path).toStdString())
     , path_(std::move(path))
     , systemText_(std::move(systemText))
 {
@@ -35,7 +35,12 @@ FileError::FileError(QString path, QString systemText)
 
 QString FileError::message() const
 {
-    return systemText_ + QStringLiteral(": ") + path_;
+    return describe(systemText_, path_);
+}
+
+QString FileError::describe(const QString& text, const QString& path)
+{
+    return text + QStringLiteral(": ") + path;
 }
 
 QString FileError::errnoText(int errorNumber)
@@ -57,6 +62,13 @@ QString FileError::openErrorText(const QFileDevice& file, const QString& path)
     if (file.error() == QFileDevice::WriteError && QFileInfo::exists(path) && ::access(QFile::encodeName(path).constData(), W_OK) != 0)
         return errnoText(errno);
     return file.errorString();
+}
+
+QString errorText(const std::exception& error)
+{
+    if (const auto* file = dynamic_cast<const FileError*>(&error))
+        return file->message();
+    return QString::fromUtf8(error.what());
 }
 
 } // namespace qev

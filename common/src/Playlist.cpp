@@ -96,6 +96,26 @@ void readPlaylistFile(const QString& path, const CodePage& codePage,
     decodePlaylist(data, codePage, onItem);
 }
 
+void PlaylistRead::throwFailure() const
+{
+    if (failure)
+        throw *failure;
+}
+
+PlaylistRead readPlaylistUpToFailure(const QString& path, const CodePage& codePage)
+{
+    PlaylistRead read;
+    try {
+        readPlaylistFile(path, codePage, [&](PlaylistItem&& item) { read.items.push_back(std::move(item)); });
+    } catch (const FileError& e) {
+        read.failure = e;
+    } catch (const std::exception& e) {
+        // Told like every other file failure: what went wrong, and the file.
+        read.failure = FileError(path, errorText(e));
+    }
+    return read;
+}
+
 void writePlaylistFile(const QString& path, const std::vector<PlaylistItem>& items,
                        const CodePage& codePage)
 {

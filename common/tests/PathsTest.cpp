@@ -52,3 +52,23 @@ TEST(FileErrorText, NonAsciiPathKeepsItsCharacters)
     EXPECT_EQ(error.message(), "Permission denied: " + path);
     EXPECT_EQ(QString::fromStdString(error.what()), error.message());
 }
+
+TEST(FileErrorText, AnyExceptionReadsAsUtf8AndAFileErrorAsItsMessage)
+{
+    const QString path = QStringLiteral(u"/tmp/\u00C9t\u00E9/\u6771\u4EAC.qev");
+    const qev::FileError fileError(path, QStringLiteral(u"Acc\u00E8s refus\u00E9"));
+    const std::exception& asException = fileError;
+    EXPECT_EQ(qev::errorText(asException), QStringLiteral(u"Acc\u00E8s refus\u00E9: ") + path);
+
+    // Text raised elsewhere in our code is UTF-8, whatever the locale says.
+    const std::runtime_error other(QStringLiteral(u"Zu gro\u00DF: \u00FC").toStdString());
+    EXPECT_EQ(qev::errorText(other), QStringLiteral(u"Zu gro\u00DF: \u00FC"));
+    EXPECT_EQ(qev::errorText(std::bad_alloc()), QString::fromLatin1(std::bad_alloc().what()));
+}
+
+TEST(FileErrorText, DescribeIsTheOneWordingOfFileErrors)
+{
+    EXPECT_EQ(qev::FileError::describe("Not a movie", "/m/a.swf"), "Not a movie: /m/a.swf");
+    const qev::FileError error("/m/a.swf", "Not a movie");
+    EXPECT_EQ(error.message(), qev::FileError::describe(error.systemText(), error.path()));
+}

@@ -138,6 +138,39 @@ TEST_F(PlaylistFile, OddNumberOfLinesDeliversPairsThenFailsAndCloses)
     EXPECT_EQ(openDescriptors(), before);
 }
 
+TEST_F(PlaylistFile, ReadUpToFailureKeepsThePairsBeforeAnOddLineAndNamesTheFile)
+{
+    writeBytes(path("odd.qev"), "A\r\n;\r\nB\r\n8\r\nC\r\n");
+    const qev::PlaylistRead read = qev::readPlaylistUpToFailure(path("odd.qev"), CodePage::fromNumber(1252));
+    EXPECT_EQ(read.items, (std::vector<PlaylistItem>{{"A", "a"}, {"B", "b"}}));
+    ASSERT_TRUE(read.failure.has_value());
+    EXPECT_EQ(read.failure->path(), path("odd.qev"));
+    EXPECT_EQ(read.failure->message(), "Input past end of file: " + path("odd.qev"));
+    try {
+        read.throwFailure();
+        ADD_FAILURE() << "no error raised";
+    } catch (const FileError& error) {
+        EXPECT_EQ(error.message(), read.failure->message());
+    }
+}
+
+TEST_F(PlaylistFile, ReadUpToFailureOfAMissingFileHasNoPairsAndTheSystemText)
+{
+    const qev::PlaylistRead read = qev::readPlaylistUpToFailure(path("missing.qev"), CodePage::fromNumber(1252));
+    EXPECT_TRUE(read.items.empty());
+    ASSERT_TRUE(read.failure.has_value());
+    EXPECT_EQ(read.failure->message(), FileError::errnoText(ENOENT) + ": " + path("missing.qev"));
+}
+
+TEST_F(PlaylistFile, ReadUpToFailureOfAWholeFileHasNoFailure)
+{
+    writeBytes(path("two.qev"), "A\r\n;\r\nB\r\n8\r\n");
+    const qev::PlaylistRead read = qev::readPlaylistUpToFailure(path("two.qev"), CodePage::fromNumber(1252));
+    EXPECT_EQ(read.items, (std::vector<PlaylistItem>{{"A", "a"}, {"B", "b"}}));
+    EXPECT_FALSE(read.failure.has_value());
+    EXPECT_NO_THROW(read.throwFailure());
+}
+
 TEST_F(PlaylistFile, ErrorFromTheCallerClosesTheFile)
 {
     writeBytes(path("two.qev"), "A\r\n;\r\nB\r\n8\r\n");

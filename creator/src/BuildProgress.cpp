@@ -3,12 +3,13 @@
 #include "CreatorTexts.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QKeyEvent>
+#include <QProgressBar>
+
+#include <limits>
 
 BuildProgress::BuildProgress(QWidget* owner, int showAfterMs)
-    : QProgressDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      showAfterMs_(showAfterMs)
+    : QProgressDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
 {
     setObjectName(QStringLiteral("buildProgress"));
     setWindowTitle(creator::AppTitle);
@@ -16,12 +17,23 @@ BuildProgress::BuildProgress(QWidget* owner, int showAfterMs)
     setCancelButton(nullptr);
     setAutoClose(false);
     setAutoReset(false);
+    // The dialog's own setValue() runs the event queue while a modal dialog
+    // is shown; the bar is set directly so that progress reports never
+    // nest inside one another.
+    bar_ = new QProgressBar(this);
+    setBar(bar_);
     setRange(0, 1000);
     setMinimumWidth(360);
-    // Shown by update() once the build has taken long enough, not by the
-    // dialog's own timer, which would need the event loop.
+    // Shown by our own timer: the dialog's would show it only when the
+    // value changes, and a single large file may take a while between
+    // reports.
     setMinimumDuration(std::numeric_limits<int>::max());
-    started_.start();
+    showTimer_.setSingleShot(true);
+    connect(&showTimer_, &QTimer::timeout, this, [this] { show(); });
+    if (showAfterMs <= 0)
+        show();
+    else
+        showTimer_.start(showAfterMs);
 }
 
 void BuildProgress::update(const QString& fileName, qint64 done, qint64 total)
@@ -30,12 +42,7 @@ void BuildProgress::update(const QString& fileName, qint64 done, qint64 total)
     if (labelText() != label)
         setLabelText(label);
     const int permille = total > 0 ? int(done * 1000 / total) : 1000;
-    setValue(permille);
-    if (!isVisible() && started_.elapsed() >= showAfterMs_)
-        show();
-    // Keeps the dialog painted; the window itself is blocked by it.
-    if (isVisible())
-        QCoreApplication::processEvents();
+    bar_->setValue(permille);
 }
 
 void BuildProgress::keyPressEvent(QKeyEvent* event)

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QProgressDialog>
+#include <QTimer>
 
-#include <limits>
+class QProgressBar;
 
-// The progress of a disc build: shown modally once the build has run for a
-// while, naming the file being copied. It has no cancel button and ignores
+// The progress of a disc build: shown modally once the build has run for
+// showAfterMs, naming the file being copied (0 shows it at once). It has no cancel button and ignores
 // Esc and the close box, since a build is not stopped halfway.
 class BuildProgress : public QProgressDialog {
     Q_OBJECT
@@ -20,6 +20,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    QElapsedTimer started_;
-    int showAfterMs_;
+    QProgressBar* bar_ = nullptr;
+    QTimer showTimer_;
 };

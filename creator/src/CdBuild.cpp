@@ -1,8 +1,11 @@
 #include "CdBuild.h"
 
+#include "DiscNames.h"
 #include "qev/FileError.h"
 #include "qev/Paths.h"
 
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -15,6 +18,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <optional>
 
 namespace creator {
 
@@ -22,6 +26,7 @@ namespace {
 
 const QString PlaylistName = QStringLiteral("PlayList.qev");
 const QString AutorunName = QStringLiteral("autorun.inf");
+const QString AutorunScriptName = QStringLiteral("autorun.sh");
 
 QByteArray nativePath(const QString& path)
 {
@@ -31,6 +36,44 @@ QByteArray nativePath(const QString& path)
 [[noreturn]] void raise(const QString& path, int error)
 {
     throw qev::FileError(path, qev::FileError::errnoText(error));
+}
+
+// Writes content into folder/name through a temporary file, replacing any
+// earlier file only once complete; with permissions, the file gets exactly
+// those bits.
+void writeWhole(const QString& folder, const QString& name, const QByteArray& content,
+                std::optional<QFileDevice::Permissions> permissions = std::nullopt)
+{
+    const QString path = qev::joinPath(folder, name);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw qev::FileError(path, qev::FileError::openErrorText(file, path));
+    if (file.write(content) != content.size() || !file.flush()
+        || (permissions && !file.setPermissions(*permissions))) {
+        const QString text = file.errorString();
+        file.cancelWriting();
+        throw qev::FileError(path, text);
+    }
+    if (!file.commit())
+        throw qev::FileError(path, file.errorString());
+}
+
+// Makes folder and the folders above it up to an existing one. Throws
+// qev::FileError.
+void makeFolders(const QString& folder)
+{
+    if (QFileInfo(folder).isDir())
+        return;
+    const qsizetype slash = folder.lastIndexOf(u'/');
+    if (slash > 0)
+        makeFolders(folder.left(slash));
+    if (::mkdir(nativePath(folder).constData(), 0777) == 0)
+        return;
+    const int error = errno;
+    if (error != EEXIST)
+        raise(folder, error);
+    if (!QFileInfo(folder).isDir())
+        raise(folder, ENOTDIR);
 }
 
 // Closes a descriptor when the copy leaves, errors included.
@@ -106,6 +149,40 @@ QByteArray CdBuild::autorunInf()
     return QByteArrayLiteral("[autorun]\r\nopen=autorun.exe\r\n");
 }
 
+QByteArray CdBuild::autorunScript()
+{
+    // The player takes the folder it is started in as the disc's folder.
+    return QByteArrayLiteral("#!/bin/sh\n"
+                             "# Plays the menu of this disc; desktops offer to run this when it is inserted.\n"
+                             "cd \"$(dirname \"$0\")\" || exit 1\n"
+                             "exec ./autorun.exe \"$@\"\n");
+}
+
+const QString& CdBuild::qtConfName()
+{
+    static const QString name = QStringLiteral("qt.conf");
+    return name;
+}
+
+const QString& CdBuild::runtimeFolderName()
+{
+    static const QString name = QStringLiteral("runtime");
+    return name;
+}
+
+QStringList CdBuild::runtimeFiles() const
+{
+    const QString runtime = qev::joinPath(startFolder_, runtimeFolderName());
+    QStringList files;
+    QDirIterator it(runtime, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << runtimeFolderName() + u'/' + QDir(runtime).relativeFilePath(it.next());
+    // Sorted by path, so a folder's files come together and a build is the
+    // same every time.
+    files.sort();
+    return files;
+}
+
 CdBuild::CdBuild(QStringList moviePaths, QString startFolder)
     : moviePaths_(std::move(moviePaths)), startFolder_(std::move(startFolder))
 {
@@ -115,7 +192,7 @@ QStringList CdBuild::problems() const
 {
     QStringList problems;
     QStringList reserved = fixedFiles();
-    reserved << PlaylistName << AutorunName;
+    reserved << PlaylistName << AutorunName << AutorunScriptName << qtConfName() << runtimeFolderName();
 
     // Bare names folded to lower case -> the first movie file that takes it.
     QHash<QString, QString> takenBy;
@@ -135,6 +212,14 @@ QStringList CdBuild::problems() const
         }
         const QString name = qev::fileNameOf(path);
         const QString key = name.toCaseFolded();
+        if (const QString why = discNameProblem(name); !why.isEmpty()) {
+            if (!reported.contains(path))
+                problems << QStringLiteral("The movie %1 has the file name \"%2\", which a burned disc "
+                                           "cannot keep: %3.")
+                                .arg(path, name, why);
+            reported.insert(path);
+            continue;
+        }
         if (reserved.contains(name, Qt::CaseInsensitive)) {
             if (!reported.contains(path))
                 problems << QStringLiteral("The movie %1 has the file name \"%2\", which the disc "
@@ -157,13 +242,35 @@ QStringList CdBuild::problems() const
                             .arg(name, first, path);
         reported.insert(pair);
     }
-    for (const QString& name : fixedFiles()) {
+    QStringList startFiles = fixedFiles();
+    startFiles << qtConfName();
+    for (const QString& name : startFiles) {
         const QString path = qev::joinPath(startFolder_, name);
         if (!isRegularFile(path))
             problems << QStringLiteral("The start folder lacks the file %1: %2").arg(name, path);
         else if (const QString why = readProblem(path); !why.isEmpty())
             problems << QStringLiteral("The file %1 of the start folder cannot be read (%2): %3")
                             .arg(name, why, path);
+    }
+    const QString runtime = qev::joinPath(startFolder_, runtimeFolderName());
+    const QStringList files = runtimeFiles();
+    if (!QFileInfo(runtime).isDir()) {
+        problems << QStringLiteral("The start folder lacks the runtime folder, which the disc's player "
+                                   "needs where Qt is not installed: %1")
+                        .arg(runtime);
+    } else if (files.isEmpty()) {
+        problems << QStringLiteral("The runtime folder of the start folder holds no files: %1").arg(runtime);
+    }
+    for (const QString& relative : files) {
+        const QString path = qev::joinPath(startFolder_, relative);
+        if (const QString why = readProblem(path); !why.isEmpty())
+            problems << QStringLiteral("The file %1 of the start folder cannot be read (%2): %3")
+                            .arg(relative, why, path);
+        for (const QString& part : relative.split(u'/')) {
+            if (const QString why = discNameProblem(part); !why.isEmpty())
+                problems << QStringLiteral("The runtime file %1 has a name a burned disc cannot keep: %2.")
+                                .arg(path, why);
+        }
     }
     return problems;
 }
@@ -175,6 +282,9 @@ qint64 CdBuild::bytesToCopy() const
         total += QFileInfo(path).size();
     for (const QString& name : fixedFiles())
         total += QFileInfo(qev::joinPath(startFolder_, name)).size();
+    total += QFileInfo(qev::joinPath(startFolder_, qtConfName())).size();
+    for (const QString& relative : runtimeFiles())
+        total += QFileInfo(qev::joinPath(startFolder_, relative)).size();
     return total;
 }
 
@@ -195,18 +305,15 @@ QString CdBuild::makeProjectFolder(const QString& folder, const QString& project
 
 void CdBuild::writeAutorunInf(const QString& projectFolder)
 {
-    const QString path = qev::joinPath(projectFolder, AutorunName);
-    const QByteArray content = autorunInf();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw qev::FileError(path, qev::FileError::openErrorText(file, path));
-    if (file.write(content) != content.size() || !file.flush()) {
-        const QString text = file.errorString();
-        file.cancelWriting();
-        throw qev::FileError(path, text);
-    }
-    if (!file.commit())
-        throw qev::FileError(path, file.errorString());
+    writeWhole(projectFolder, AutorunName, autorunInf());
+}
+
+void CdBuild::writeAutorunScript(const QString& projectFolder)
+{
+    // Executable by everyone: Rock Ridge keeps the bits on the disc.
+    writeWhole(projectFolder, AutorunScriptName, autorunScript(),
+               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup
+                   | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther);
 }
 
 void CdBuild::copyFiles(const QString& projectFolder, const Progress& progress,
@@ -227,9 +334,12 @@ void CdBuild::copyFiles(const QString& projectFolder, const Progress& progress,
             written << target;
         copied.insert(key);
     }
-    for (const QString& name : fixedFiles()) {
-        const QString target = qev::joinPath(projectFolder, name);
-        if (copyReplacing(qev::joinPath(startFolder_, name), target, done, total, progress))
+    QStringList fromStart = fixedFiles();
+    fromStart << qtConfName() << runtimeFiles();
+    for (const QString& relative : fromStart) {
+        const QString target = qev::joinPath(projectFolder, relative);
+        makeFolders(target.left(target.lastIndexOf(u'/')));
+        if (copyReplacing(qev::joinPath(startFolder_, relative), target, done, total, progress))
             written << target;
     }
 }

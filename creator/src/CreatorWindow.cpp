@@ -2,11 +2,13 @@
 
 #include "BuildProgress.h"
 #include "CdBuild.h"
+#include "CopyThread.h"
 #include "CreatorTexts.h"
 #include "MovieCheck.h"
 #include "PictureButton.h"
 #include "ItemNameDialog.h"
 #include "qev/FileError.h"
+#include "qev/HandlerGuard.h"
 #include "qev/Paths.h"
 #include "qev/Platform.h"
 #include "qev/Playlist.h"
@@ -15,6 +17,7 @@
 #include <QCloseEvent>
 #include <QDropEvent>
 #include <QDir>
+#include <QEventLoop>
 #include <QFont>
 #include <QHeaderView>
 #include <QIcon>
@@ -29,6 +32,7 @@
 #include <QUrl>
 
 #include <csignal>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -195,13 +199,9 @@ void CreatorWindow::runHandler(void (CreatorWindow::*handler)())
 
 void CreatorWindow::runHandler(const std::function<void()>& handler)
 {
-    try {
-        handler();
-    } catch (const qev::FileError& e) {
-        showError(e.message());
-    } catch (const std::exception& e) {
-        showError(QString::fromLocal8Bit(e.what()));
-    }
+    if (building_)
+        return;
+    qev::runHandler(platform_, this, creator::AppTitle, handler);
 }
 
 void CreatorWindow::showError(const QString& text)
@@ -472,23 +472,25 @@ void CreatorWindow::askBeforeClosing(bool& cancel)
 
 void CreatorWindow::closeEvent(QCloseEvent* event)
 {
-    bool cancel = false;
-    try {
-        askBeforeClosing(cancel);
-    } catch (const qev::FileError& e) {
-        showError(e.message());
-        cancel = true;
-    } catch (const std::exception& e) {
-        showError(QString::fromLocal8Bit(e.what()));
-        cancel = true;
+    if (building_) {
+        // The closing question could save into files the build is using;
+        // the window closes once the build has ended.
+        closeAfterBuild_ = true;
+        event->ignore();
+        return;
     }
-    event->setAccepted(!cancel);
+    bool cancel = false;
+    // A save that fails keeps the window open, with the failure told.
+    const bool asked = qev::runHandler(platform_, this, creator::AppTitle, [&] { askBeforeClosing(cancel); });
+    event->setAccepted(asked && !cancel);
 }
 
 bool CreatorWindow::sessionEnding(bool mayAsk)
 {
     if (!isVisible())
         return true;
+    if (building_)
+        return false; // a disc half written is not left behind by a logout
     if (!projectSaved_ && !mayAsk)
         return true; // no way to ask: the session ends without a save
     return close();
@@ -539,18 +541,44 @@ void CreatorWindow::makeAutorunCd()
         written << playlist;
         creator::CdBuild::writeAutorunInf(project);
         written << qev::joinPath(project, QStringLiteral("autorun.inf"));
-        BuildProgress progress(this, buildProgressDelayMs_);
-        build.copyFiles(
-            project,
-            [&progress](const QString& fileName, qint64 done, qint64 total) {
-                progress.update(fileName, done, total);
-            },
-            written);
-    } catch (const qev::FileError& e) {
-        showError(e.message() + QStringLiteral("\n\n") + writtenBeforeFailure(written));
+        creator::CdBuild::writeAutorunScript(project);
+        written << qev::joinPath(project, QStringLiteral("autorun.sh"));
+    } catch (const std::exception& e) {
+        showError(qev::errorText(e) + QStringLiteral("\n\n") + writtenBeforeFailure(written));
+        return;
+    }
+    if (const QString failure = copyOffThread(build, project, written); !failure.isEmpty()) {
+        showError(failure + QStringLiteral("\n\n") + writtenBeforeFailure(written));
         return;
     }
     platform_.message(this, creator::AppTitle, QStringLiteral("Project was created successfully"));
+}
+
+QString CreatorWindow::copyOffThread(const creator::CdBuild& build, const QString& project,
+                                     QStringList& written)
+{
+    building_ = true;
+    const auto ended = qScopeGuard([this] {
+        building_ = false;
+        // A close asked for during the build happens now, after the build's
+        // own message, with the closing question as usual.
+        if (std::exchange(closeAfterBuild_, false))
+            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    });
+    BuildProgress progress(this, buildProgressDelayMs_);
+    CopyThread copies(build, project);
+    connect(&copies, &CopyThread::progressed, &progress, &BuildProgress::update);
+    QEventLoop loop;
+    connect(&copies, &QThread::finished, &loop, &QEventLoop::quit);
+    copies.start();
+    // The window keeps painting while the copies run. Whatever arrives
+    // meanwhile (a click, a key, the close box, the session's save request)
+    // finds building_ set and is refused, so no command runs halfway
+    // through a build.
+    loop.exec();
+    copies.wait();
+    written << copies.written();
+    return copies.failure();
 }
 
 QString CreatorWindow::writtenBeforeFailure(const QStringList& written)
@@ -594,19 +622,15 @@ void CreatorWindow::savePlaylist(const QString& fName, bool extract)
 void CreatorWindow::loadPlaylist(const QString& fName, QTreeWidget* list)
 {
     list->clear();
-    // Rows are added in one go at the end, and also when reading stops on
-    // an error, so that the pairs read before the failure stay.
+    // The rows go in at once, those read before a failure included, and the
+    // failure is passed on afterwards.
+    const qev::PlaylistRead read = qev::readPlaylistUpToFailure(fName, codePage_);
     QList<QTreeWidgetItem*> rows;
-    {
-        const auto addRead = qScopeGuard([&] { list->addTopLevelItems(rows); });
-        try {
-            qev::readPlaylistFile(fName, codePage_, [&](qev::PlaylistItem&& item) {
-                rows.append(makeRow(item.name, item.reference));
-            });
-        } catch (const qev::PlaylistFormatError& e) {
-            throw qev::FileError(fName, QString::fromLocal8Bit(e.what()));
-        }
-    }
+    rows.reserve(qsizetype(read.items.size()));
+    for (const qev::PlaylistItem& item : read.items)
+        rows.append(makeRow(item.name, item.reference));
+    list->addTopLevelItems(rows);
+    read.throwFailure();
     projectName_ = extractTitle(fName);
     setCaptionName(projectName_);
 }

@@ -20,6 +20,9 @@ class ItemNameDialog;
 namespace qev {
 class Platform;
 }
+namespace creator {
+class CdBuild;
+}
 
 // The creator's main window. It holds one project: an ordered list of items
 // (display name and movie path) in movieList, and the project state
@@ -73,8 +76,14 @@ public:
 
     // The desktop session is ending: the window closes as if the user had
     // closed it, asking the closing question when mayAsk. False when the
-    // user chose to stay (Cancel), which should stop the logout.
+    // user chose to stay (Cancel), or while a disc build runs; either
+    // should stop the logout.
     bool sessionEnding(bool mayAsk);
+
+    // True while a disc build copies its files. Commands, closing and the
+    // end of the session are refused meanwhile; a close is done when the
+    // build ends.
+    bool building() const { return building_; }
 
     // The name prompt, or nullptr before its first use.
     ItemNameDialog* itemPromptIfCreated() const { return itemNameDialog_; }
@@ -104,8 +113,8 @@ private:
     void startUp();
     void askBeforeClosing(bool& cancel);
 
-    // Runs a command; a failure to read or write a file is shown and ends
-    // the command, and the window goes on.
+    // Runs a command through qev::runHandler: a failure is shown and ends
+    // the command, and the window goes on. Refused while a disc build runs.
     void runHandler(void (CreatorWindow::*handler)());
     void runHandler(const std::function<void()>& handler);
     // Adds the movie at path as Add does once its file is chosen: the path
@@ -124,6 +133,10 @@ private:
     void selectRow(int row, bool scrollIntoView);
     QTreeWidgetItem* makeRow(const QString& name, const QString& path) const;
     void moveSelectedRow(int step);
+    // Runs the copies of build on a worker thread while the window keeps
+    // answering; appends the files written. Returns the failure's text, ""
+    // when every copy was made.
+    QString copyOffThread(const creator::CdBuild& build, const QString& project, QStringList& written);
     // The part of a failed build's message that tells which files it wrote.
     static QString writtenBeforeFailure(const QStringList& written);
 
@@ -134,4 +147,6 @@ private:
     qev::CodePage codePage_;
     ItemNameDialog* itemNameDialog_ = nullptr;
     int buildProgressDelayMs_ = 500;
+    bool building_ = false;
+    bool closeAfterBuild_ = false;
 };

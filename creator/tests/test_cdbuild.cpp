@@ -10,12 +10,14 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace {
@@ -42,6 +44,13 @@ protected:
                  {"MSCOMCTL.OCX", "notice two"},
                  {"autorun.exe", "#!/bin/sh\necho player\n"}};
         for (const auto& [name, content] : fixed)
+            writeBytes(pathIn("start/" + name), content);
+        // The runtime: Qt's settings file and a folder of libraries and plugins.
+        runtime = {{"qt.conf", "[Paths]\nPrefix = runtime\n"},
+                   {"runtime/libQt6Core.so.6", "core library"},
+                   {"runtime/plugins/platforms/libqxcb.so", "platform plugin"}};
+        ASSERT_TRUE(QDir(pathIn("start")).mkpath("runtime/plugins/platforms"));
+        for (const auto& [name, content] : runtime)
             writeBytes(pathIn("start/" + name), content);
         QFile::setPermissions(pathIn("start/autorun.exe"), kExecutable);
         QFile::setPermissions(pathIn("start/COMDLG32.OCX"), kPrivate);
@@ -77,18 +86,21 @@ protected:
     }
 
     std::vector<std::pair<QString, QByteArray>> fixed;
+    std::vector<std::pair<QString, QByteArray>> runtime;
     QString movieA, movieB;
 };
 
-TEST_F(CdBuildTest, AutorunInfIsTwentyNineExactBytes)
+TEST_F(CdBuildTest, TheDiscsAutorunInfIsTwentyNineExactBytesReplacingAnEarlierOne)
 {
-    const QByteArray expected = QByteArray::fromHex(
-        "5B6175746F72756E5D0D0A6F70656E3D6175746F72756E2E6578650D0A");
-    EXPECT_EQ(creator::CdBuild::autorunInf(), expected);
-    EXPECT_EQ(expected.size(), 29);
-    EXPECT_EQ(creator::CdBuild::fixedFiles(),
-              QStringList({"Flash.ocx", "COMDLG32.OCX", "MSCOMCTL.OCX", "autorun.exe"}));
-    window->setProjectSaved(true);
+    // A longer file from an earlier build must not leave its tail behind.
+    ASSERT_TRUE(QDir(pathIn("discs")).mkdir("Untitled"));
+    writeBytes(pathIn("discs/Untitled/autorun.inf"), QByteArray(200, 'x'));
+    build(pathIn("discs"));
+    EXPECT_EQ(platform.messages(), std::vector<QString>{"Project was created successfully"});
+    // "[autorun]" CR LF "open=autorun.exe" CR LF, worked out by hand.
+    const QByteArray onDisc = readBytes(pathIn("discs/Untitled/autorun.inf"));
+    EXPECT_EQ(onDisc, QByteArray::fromHex("5B6175746F72756E5D0D0A6F70656E3D6175746F72756E2E6578650D0A"));
+    EXPECT_EQ(onDisc.size(), 29);
 }
 
 TEST_F(CdBuildTest, BuildsTheWholeFolder)
@@ -107,8 +119,8 @@ TEST_F(CdBuildTest, BuildsTheWholeFolder)
     EXPECT_EQ(asked[1].text, "Project was created successfully");
 
     const QString disc = "discs/Untitled/";
-    EXPECT_EQ(filesIn(disc), QStringList({"COMDLG32.OCX", "Credits.swf", "Flash.ocx", "MSCOMCTL.OCX",
-                                          "PlayList.qev", "autorun.exe", "autorun.inf", "intro.swf"}));
+    EXPECT_EQ(filesIn(disc), QStringList({"COMDLG32.OCX", "Credits.swf", "Flash.ocx", "MSCOMCTL.OCX", "PlayList.qev",
+                                          "autorun.exe", "autorun.inf", "autorun.sh", "intro.swf", "qt.conf"}));
     EXPECT_EQ(readBytes(pathIn(disc + "PlayList.qev")),
               QByteArray("Intro\r\n") + ciphered("intro.swf") + "\r\nThe credits\r\n"
                   + ciphered("Credits.swf") + "\r\n");
@@ -122,6 +134,15 @@ TEST_F(CdBuildTest, BuildsTheWholeFolder)
     }
     EXPECT_TRUE(QFileInfo(pathIn(disc + "autorun.exe")).isExecutable());
     EXPECT_EQ(QFile::permissions(pathIn(disc + "COMDLG32.OCX")), kPrivate);
+    // The runtime under the same relative paths, and the desktop's script.
+    for (const auto& [name, content] : runtime) {
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_EQ(readBytes(pathIn(disc + name)), content);
+    }
+    EXPECT_EQ(QDir(pathIn(disc + "runtime")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList({"libQt6Core.so.6", "plugins"}));
+    EXPECT_EQ(readBytes(pathIn(disc + "autorun.sh")), creator::CdBuild::autorunScript());
+    EXPECT_EQ(QFile::permissions(pathIn(disc + "autorun.sh")), kExecutable);
 
     // The build wrote a playlist: nothing needs saving any more.
     EXPECT_TRUE(window->projectSaved());
@@ -134,8 +155,8 @@ TEST_F(CdBuildTest, BuildsTheWholeFolder)
 TEST_F(CdBuildTest, EmptyListGivesAZeroBytePlaylistAndTheFixedFiles)
 {
     build(pathIn("discs"));
-    EXPECT_EQ(filesIn("discs/Untitled"), QStringList({"COMDLG32.OCX", "Flash.ocx", "MSCOMCTL.OCX",
-                                                      "PlayList.qev", "autorun.exe", "autorun.inf"}));
+    EXPECT_EQ(filesIn("discs/Untitled"), QStringList({"COMDLG32.OCX", "Flash.ocx", "MSCOMCTL.OCX", "PlayList.qev",
+                                                      "autorun.exe", "autorun.inf", "autorun.sh", "qt.conf"}));
     EXPECT_EQ(readBytes(pathIn("discs/Untitled/PlayList.qev")), QByteArray());
     EXPECT_EQ(platform.messages(), std::vector<QString>{"Project was created successfully"});
 }
@@ -270,7 +291,8 @@ TEST_F(CdBuildTest, ProgressIsShownWithoutACancelButton)
     add(big, "Big");
     window->setBuildProgressDelay(0);
     bool seen = false;
-    // Runs from inside the build, when the shown dialog lets events through.
+    QStringList labels;
+    // Runs from inside the build, while the copies run.
     QTimer::singleShot(0, window.get(), [&] {
         auto* progress = window->findChild<QProgressDialog*>("buildProgress");
         ASSERT_NE(progress, nullptr);
@@ -278,7 +300,12 @@ TEST_F(CdBuildTest, ProgressIsShownWithoutACancelButton)
         EXPECT_TRUE(progress->isVisible());
         EXPECT_TRUE(progress->isModal() || progress->windowModality() != Qt::NonModal);
         EXPECT_TRUE(progress->findChildren<QPushButton*>().isEmpty());
-        EXPECT_TRUE(progress->labelText().contains("big.swf")) << progress->labelText().toStdString();
+        // The copies report from their own thread, each report setting the
+        // label and then the bar; the labels are taken as the bar moves.
+        auto* bar = progress->findChild<QProgressBar*>();
+        ASSERT_NE(bar, nullptr);
+        QObject::connect(bar, &QProgressBar::valueChanged, [&labels, progress] { labels << progress->labelText(); });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return labels.contains("Copying big.swf"); })) << labels.join(", ").toStdString();
         EXPECT_EQ(progress->windowTitle(), "Ravlen");
         // Esc and the close box do not stop or hide it.
         QTest::keyClick(progress, Qt::Key_Escape);
@@ -290,6 +317,109 @@ TEST_F(CdBuildTest, ProgressIsShownWithoutACancelButton)
     EXPECT_EQ(readBytes(pathIn("discs/Untitled/big.swf")), readBytes(big));
     EXPECT_EQ(platform.messages(), std::vector<QString>{"Project was created successfully"});
     EXPECT_EQ(window->findChild<QProgressDialog*>("buildProgress"), nullptr);
+}
+
+TEST_F(CdBuildTest, CommandsCloseAndTheSessionsEndAreRefusedWhileTheCopiesRun)
+{
+    const QString big = makeMovie("movies/big.swf", 24 << 20);
+    add(movieA, "Intro");
+    add(big, "Big");
+    platform.clearAsked();
+    bool ran = false;
+    // Queued before the build, so it runs inside it as events from the
+    // desktop would: the window answers them while the copies run, before
+    // its progress dialog is shown.
+    QTimer::singleShot(0, window.get(), [&] {
+        ran = true;
+        ASSERT_TRUE(window->building());
+        EXPECT_FALSE(window->findChild<QProgressDialog*>("buildProgress")->isVisible());
+        // Each of these would ask a question or change the list; the
+        // scripted platform fails the test on any question it was not given.
+        window->saveProjectButton->click();
+        window->removeButton->click();
+        window->newProjectButton->click();
+        QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+        QTest::keyClick(window->movieList, Qt::Key_Delete);
+        EXPECT_FALSE(window->close());
+        EXPECT_TRUE(window->isVisible());
+        EXPECT_FALSE(window->sessionEnding(true));
+        EXPECT_TRUE(window->isVisible());
+        EXPECT_EQ(rows().size(), 2u);
+    });
+    build(pathIn("discs"));
+    ASSERT_TRUE(ran);
+    EXPECT_FALSE(window->building());
+
+    // The build ended as it does undisturbed.
+    const auto asked = platform.asked();
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0].kind, Kind::Folder);
+    EXPECT_EQ(asked[1].text, "Project was created successfully");
+    EXPECT_EQ(filesIn("discs/Untitled"),
+              QStringList({"COMDLG32.OCX", "Flash.ocx", "MSCOMCTL.OCX", "PlayList.qev", "autorun.exe", "autorun.inf",
+                           "autorun.sh", "big.swf", "intro.swf", "qt.conf"}));
+    EXPECT_EQ(readBytes(pathIn("discs/Untitled/big.swf")), readBytes(big));
+    EXPECT_EQ(readBytes(pathIn("discs/Untitled/PlayList.qev")),
+              QByteArray("Intro\r\n") + ciphered("intro.swf") + "\r\nBig\r\n" + ciphered("big.swf") + "\r\n");
+    EXPECT_EQ(rows().size(), 2u);
+
+    // The close asked for during the build follows it; the build saved the
+    // list, so it closes without a question.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }));
+    EXPECT_EQ(platform.asked().size(), 2u);
+}
+
+TEST_F(CdBuildTest, AMissingOrEmptyRuntimeIsReportedBeforeAnythingIsWritten)
+{
+    add(movieA, "Intro");
+    ASSERT_TRUE(QDir(pathIn("start/runtime")).removeRecursively());
+    ASSERT_TRUE(QFile::remove(pathIn("start/qt.conf")));
+    platform.clearAsked();
+    build(pathIn("discs"));
+    auto shown = platform.messages();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_TRUE(shown[0].startsWith("The autorun CD was not made:\n\n")) << shown[0].toStdString();
+    EXPECT_TRUE(shown[0].contains("The start folder lacks the file qt.conf: " + pathIn("start/qt.conf")));
+    EXPECT_TRUE(shown[0].contains("runtime folder") && shown[0].contains(pathIn("start/runtime")))
+        << shown[0].toStdString();
+    EXPECT_TRUE(QDir(pathIn("discs")).isEmpty());
+
+    // A runtime folder with nothing in it is no runtime either.
+    writeBytes(pathIn("start/qt.conf"), "[Paths]\n");
+    ASSERT_TRUE(QDir(pathIn("start")).mkpath("runtime/plugins"));
+    platform.clearAsked();
+    build(pathIn("discs"));
+    shown = platform.messages();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_TRUE(shown[0].contains("holds no files: " + pathIn("start/runtime"))) << shown[0].toStdString();
+    EXPECT_TRUE(QDir(pathIn("discs")).isEmpty());
+    window->setProjectSaved(true);
+}
+
+TEST_F(CdBuildTest, NamesABurnedDiscCannotKeepAreReportedBeforeAnythingIsWritten)
+{
+    const QString colon = makeMovie("movies/part 1: intro.swf", 100);
+    const QString longName = makeMovie("movies/" + QString(61, u'a') + ".swf", 100);
+    add(colon, "Colon");
+    add(longName, "Long");
+    add(movieA, "Fine");
+    writeBytes(pathIn("start/runtime/what?.so"), "odd");
+    platform.clearAsked();
+    build(pathIn("discs"));
+    const auto shown = platform.messages();
+    ASSERT_EQ(shown.size(), 1u);
+    const QStringList lines = shown[0].split(u'\n');
+    const auto lineWith = [&](const QString& text) {
+        return std::count_if(lines.begin(), lines.end(), [&](const QString& l) { return l.contains(text); });
+    };
+    EXPECT_EQ(lineWith(colon), 1) << shown[0].toStdString();
+    EXPECT_EQ(lineWith("\":\""), 1);
+    EXPECT_EQ(lineWith(longName), 1);
+    EXPECT_EQ(lineWith("65 characters long"), 1);
+    EXPECT_EQ(lineWith(pathIn("start/runtime/what?.so")), 1);
+    EXPECT_EQ(lineWith(movieA), 0);
+    EXPECT_TRUE(QDir(pathIn("discs")).isEmpty());
+    window->setProjectSaved(true);
 }
 
 TEST_F(CdBuildTest, UnreadableMoviesAndFixedFilesAreFoundBeforeAnythingIsWritten)
@@ -322,7 +452,8 @@ TEST_F(CdBuildTest, ACopyThatFailsLeavesNoPartFileKeepsTheEarlierOneAndTellsWhat
     add(movieA, "Intro");
     add(movieB, "Credits");
     const QString disc = pathIn("discs/Untitled");
-    const QStringList written = {disc + "/PlayList.qev", disc + "/autorun.inf", disc + "/intro.swf"};
+    const QStringList written = {disc + "/PlayList.qev", disc + "/autorun.inf", disc + "/autorun.sh",
+                                 disc + "/intro.swf"};
     const auto expectFailedCopy = [&] {
         const auto shown = platform.messages();
         ASSERT_EQ(shown.size(), 1u);
@@ -340,7 +471,7 @@ TEST_F(CdBuildTest, ACopyThatFailsLeavesNoPartFileKeepsTheEarlierOneAndTellsWhat
         build(pathIn("discs"));
     }
     expectFailedCopy();
-    EXPECT_EQ(filesIn("discs/Untitled"), (QStringList{"PlayList.qev", "autorun.inf", "intro.swf"}));
+    EXPECT_EQ(filesIn("discs/Untitled"), (QStringList{"PlayList.qev", "autorun.inf", "autorun.sh", "intro.swf"}));
 
     // A whole disc, then the movie grown past the limit: the copy on the
     // disc stays the earlier, complete one.

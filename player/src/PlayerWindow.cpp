@@ -4,8 +4,8 @@
 #include "FrameStep.h"
 #include "Pictures.h"
 
-#include "qev/FileError.h"
 #include "qev/FileLookup.h"
+#include "qev/HandlerGuard.h"
 #include "qev/Paths.h"
 #include "qev/Platform.h"
 #include "qev/Playlist.h"
@@ -165,16 +165,7 @@ void PlayerWindow::connectHandlers()
 
 void PlayerWindow::runHandler(QWidget* owner, const std::function<void()>& handler)
 {
-    QString failure;
-    try {
-        handler();
-        return;
-    } catch (const FileError& e) {
-        failure = e.message();
-    } catch (const std::exception& e) {
-        failure = QString::fromUtf8(e.what());
-    }
-    platform_.message(owner, kProgramTitle, failure);
+    qev::runHandler(platform_, owner, kProgramTitle, handler);
 }
 
 bool PlayerWindow::loadStartFolder()
@@ -199,26 +190,15 @@ void PlayerWindow::loadPlaylist(const QString& fName, QTreeWidget& songList)
     // The rows go into the list in one insertion, which lays the list out
     // once instead of once per row; the pairs read before a failure are
     // still added before the failure is passed on.
+    const PlaylistRead read = readPlaylistUpToFailure(fName, codePage_);
     QList<QTreeWidgetItem*> rows;
-    QStringList paths;
-    const auto addRead = [&] {
-        songList.addTopLevelItems(std::exchange(rows, {}));
-        moviePaths_.append(std::exchange(paths, {}));
-    };
-    try {
-        readPlaylistFile(fName, codePage_, [&](PlaylistItem&& item) {
-            rows.append(new QTreeWidgetItem(QStringList{oneLine(std::move(item.name))}));
-            paths.append(joinPath(startFolder_, item.reference));
-        });
-    } catch (const PlaylistFormatError& e) {
-        addRead();
-        // Told like every other file failure: what went wrong, and the file.
-        throw FileError(fName, QString::fromUtf8(e.what()));
-    } catch (...) {
-        addRead();
-        throw;
+    rows.reserve(qsizetype(read.items.size()));
+    for (const PlaylistItem& item : read.items) {
+        rows.append(new QTreeWidgetItem(QStringList{oneLine(item.name)}));
+        moviePaths_.append(joinPath(startFolder_, item.reference));
     }
-    addRead();
+    songList.addTopLevelItems(rows);
+    read.throwFailure();
 }
 
 void PlayerWindow::movieListClicked()

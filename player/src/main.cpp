@@ -3,6 +3,7 @@
 #include "PlayerWindow.h"
 #include "MovieControlModule.h"
 
+#include "qev/FileError.h"
 #include "qev/Platform.h"
 #include "qev/swf/MovieControl.h"
 
@@ -31,7 +32,7 @@ int main(int argc, char** argv)
         window.show();
         return app.exec();
     } catch (const std::exception& e) {
-        platform.message(nullptr, title, QString::fromUtf8(e.what()));
+        platform.message(nullptr, title, qev::errorText(e));
         return 1;
     }
 }

@@ -2,6 +2,12 @@
 // with LZMA reads back identically.
 
 #include "reader_test_support.h"
+#include "qev/FileError.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cerrno>
 
 using namespace qev::swf;
 using namespace qev::swf::writer;
@@ -118,13 +124,39 @@ TEST(ContainerTest, UnknownTagsAreSkippedAndTheRestStillReads)
     EXPECT_NE(movie.find<Shape>(id), nullptr);
 }
 
-TEST(ContainerTest, ReadMovieFileReportsThePathOfAMissingFile)
+TEST(ContainerTest, ReadMovieFileReportsAMissingFileAsEveryFileErrorIs)
 {
+    const QString path = QStringLiteral("/nonexistent/folder/movie.swf");
     try {
-        readMovieFile(QStringLiteral("/nonexistent/folder/movie.swf"));
+        readMovieFile(path);
         FAIL() << "no error";
+    } catch (const qev::FileError& e) {
+        EXPECT_EQ(e.path(), path);
+        EXPECT_EQ(e.message(), qev::FileError::errnoText(ENOENT) + QStringLiteral(": ") + path);
+    }
+}
+
+TEST(ContainerTest, AFileThatIsNotAMovieNamesItsPathAfterTheReason)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("notes.swf"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("plain text, not a movie");
+    file.close();
+    QString reason;
+    try {
+        readMovie(QByteArrayView("plain text, not a movie"));
+        FAIL() << "no error from the bytes";
     } catch (const ReadError& e) {
-        EXPECT_TRUE(e.message().contains(QStringLiteral("/nonexistent/folder/movie.swf")));
+        reason = e.message();
+    }
+    try {
+        readMovieFile(path);
+        FAIL() << "no error from the file";
+    } catch (const ReadError& e) {
+        EXPECT_EQ(e.message(), reason + QStringLiteral(": ") + path);
     }
 }
 

@@ -20,6 +20,9 @@ for f in Flash.ocx COMDLG32.OCX MSCOMCTL.OCX autorun.exe; do
   cmp "$stage/$f" "$disc/$f" || fail "$f differs from the start folder's"
 done
 [[ -x $disc/autorun.exe ]] || fail "autorun.exe is not executable"
+cmp "$stage/qt.conf" "$disc/qt.conf" || fail "qt.conf differs from the start folder's"
+diff -r "$stage/runtime" "$disc/runtime" >&2 || fail "the runtime folder differs from the start folder's"
+[[ -x $disc/autorun.sh ]] || fail "autorun.sh is missing or not executable"
 for m in shapes gradients bitmap text; do
   cmp "$stage/samples/$m.swf" "$disc/$m.swf" || fail "$m.swf differs from the sample"
 done

@@ -2,9 +2,10 @@
 
 #include <QString>
 
-class QFileDevice;
-
+#include <exception>
 #include <stdexcept>
+
+class QFileDevice;
 
 namespace qev {
 
@@ -19,6 +20,9 @@ public:
     const QString& systemText() const { return systemText_; }
     // "<system text>: <path>", as shown to the user.
     QString message() const;
+    // The one wording of every failure that concerns a file, whichever
+    // part of the programs raised it: what went wrong, then the file.
+    static QString describe(const QString& text, const QString& path);
 
     // The text of errno as the system words it.
     static QString errnoText(int errorNumber);
@@ -30,5 +34,11 @@ private:
     QString path_;
     QString systemText_;
 };
+
+// The text of any exception the programs catch, as shown to the user.
+// Exceptions raised by our code carry UTF-8 (QString::toStdString), and
+// those of the C++ library plain ASCII, so the text is always read as UTF-8
+// whatever the locale.
+QString errorText(const std::exception& error);
 
 } // namespace qev

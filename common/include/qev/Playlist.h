@@ -1,11 +1,13 @@
 #pragma once
 
 #include "qev/CodePage.h"
+#include "qev/FileError.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -50,6 +52,22 @@ void decodePlaylist(QByteArrayView data, const CodePage& codePage,
 // file cannot be read, PlaylistFormatError as above.
 void readPlaylistFile(const QString& path, const CodePage& codePage,
                       const std::function<void(PlaylistItem&&)>& onItem);
+
+// What reading a playlist file gave: every pair read before reading
+// stopped, and the failure that stopped it, if any, as a FileError naming
+// the file (an odd number of lines reads "Input past end of file: <path>").
+struct PlaylistRead {
+    std::vector<PlaylistItem> items;
+    std::optional<FileError> failure;
+
+    // Raises the failure, if there was one. A window shows the pairs read
+    // first, so that they stay listed when the failure is reported.
+    void throwFailure() const;
+};
+
+// Reads the file at path as readPlaylistFile does, keeping the pairs read
+// before a failure. Raises nothing a file can cause.
+PlaylistRead readPlaylistUpToFailure(const QString& path, const CodePage& codePage);
 
 // Writes the file atomically: on failure the earlier file stays as it was.
 // Throws FileError.

@@ -2,6 +2,7 @@
 
 #include "engine/State.h"
 #include "engine/Timeline.h"
+#include "qev/FileError.h"
 #include "qev/swf/Reader.h"
 #include "render/Renderer.h"
 #include "button/ButtonTracker.h"
@@ -336,7 +337,7 @@ QString Player::load(const QString& path)
         return e.message();
     } catch (const std::exception& e) {
         clear();
-        return QString::fromLocal8Bit(e.what());
+        return qev::errorText(e);
     }
     return {};
 }
@@ -351,7 +352,7 @@ QString Player::loadBytes(const QByteArray& bytes)
         return e.message();
     } catch (const std::exception& e) {
         clear();
-        return QString::fromLocal8Bit(e.what());
+        return qev::errorText(e);
     }
     return {};
 }

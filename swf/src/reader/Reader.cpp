@@ -1,5 +1,6 @@
 #include "Context.h"
 #include "Inflate.h"
+#include "qev/FileError.h"
 
 #include <QFile>
 
@@ -503,17 +504,18 @@ Movie readMovieFile(const QString& path, const ReadLimits& limits)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw ReadError(QStringLiteral("%1: %2").arg(path, file.errorString()));
+        throw FileError(path, FileError::openErrorText(file, path));
     // A compressed file is never larger than its content plus a little, so
     // the size cap applies to the file as well.
     const qint64 max = qint64(std::min<std::uint64_t>(limits.maxDecompressedBytes + limits.maxDecompressedBytes / 64 + 1024, std::uint64_t(INT_MAX - 1)));
     const QByteArray bytes = file.read(max);
     if (bytes.isEmpty() && file.error() != QFileDevice::NoError)
-        throw ReadError(QStringLiteral("%1: %2").arg(path, file.errorString()));
+        throw FileError(path, file.errorString());
     try {
         return readMovie(bytes, limits);
     } catch (const ReadError& e) {
-        throw ReadError(QStringLiteral("%1: %2").arg(path, e.message()), e.tagCode(), e.offset());
+        // Worded as every file failure is: what went wrong, then the file.
+        throw ReadError(FileError::describe(e.message(), path), e.tagCode(), e.offset());
     }
 }
 

@@ -4,19 +4,22 @@
 # chosen in the folder picker, the success message confirmed. Then checks
 # the folder byte for byte and that closing asks nothing (the build saved).
 #   build_disc.sh <path of Ravlen> <screenshot folder>
-# With the player, its engine module and a movie maker as well, the start
-# folder holds the real player and module, the movies are real, and the
-# player is started from the finished folder: its first row must play.
-#   build_disc.sh <Ravlen> <screenshot folder> <Ostiv> <Flash.ocx> <movie maker>
+# With the build's start folder and a movie maker as well, the start folder
+# is a copy of the real one (player, engine module, runtime), the movies are
+# real, and the disc's player is started through autorun.sh where the
+# system's Qt is hidden: it must run on the disc's runtime alone, and its
+# first row must play.
+#   build_disc.sh <Ravlen> <screenshot folder> <stage folder> <movie maker>
+# Ends with status 77 (skipped) when no mount namespace can be made.
 set -euo pipefail
 
 ravlen=$1
 shots=$2
-player=${3:-}
-module=${4:-}
-make_movies=${5:-}
+stage=${3:-}
+make_movies=${4:-}
 source "$(dirname "$0")/../lib.sh"
-require_tools cmp
+hide_qt=$(cd "$(dirname "$0")/.." && pwd)/hide_system_qt.sh
+require_tools cmp ldd
 mkdir -p "$shots"
 make_work_folder
 mkdir "$work/start" "$work/movies" "$work/discs"
@@ -30,9 +33,12 @@ on_failure() {
 printf 'notice one\n' >"$work/start/COMDLG32.OCX"
 printf 'notice two\n' >"$work/start/MSCOMCTL.OCX"
 chmod 640 "$work/start/COMDLG32.OCX"
-if [[ -n $player ]]; then
-  cp "$player" "$work/start/autorun.exe"
-  cp "$module" "$work/start/Flash.ocx"
+if [[ -n $stage ]]; then
+  status=0
+  bash "$hide_qt" true || status=$?
+  ((status != 77)) || exit 77
+  ((status == 0)) || fail "cannot hide the system's Qt"
+  cp -a "$stage/autorun.exe" "$stage/Flash.ocx" "$stage/qt.conf" "$stage/runtime" "$work/start/"
   # The maker writes first.swf and second.swf (and a playlist, not used here).
   "$make_movies" "$work/movies" || fail "could not make the movies"
   mv "$work/movies/first.swf" "$work/movies/intro.swf"
@@ -42,6 +48,10 @@ else
   printf 'engine module\n' >"$work/start/Flash.ocx"
   printf '#!/bin/sh\necho player\n' >"$work/start/autorun.exe"
   chmod 755 "$work/start/autorun.exe"
+  printf '[Paths]\nPrefix = runtime\n' >"$work/start/qt.conf"
+  mkdir -p "$work/start/runtime/plugins/platforms"
+  printf 'library\n' >"$work/start/runtime/libQt6Core.so.6"
+  printf 'plugin\n' >"$work/start/runtime/plugins/platforms/libqxcb.so"
   head -c 300000 /dev/urandom >"$work/movies/intro.swf"
   head -c 5000 /dev/urandom >"$work/movies/credits.swf"
 fi
@@ -82,17 +92,20 @@ wait_gone "Ravlen"
 disc=$work/discs/Untitled
 [[ -d $disc ]] || fail "no project folder $disc"
 expected=$(printf '%s\n' COMDLG32.OCX Flash.ocx MSCOMCTL.OCX PlayList.qev autorun.exe autorun.inf \
-  credits.swf intro.swf | LC_ALL=C sort)
+  autorun.sh credits.swf intro.swf qt.conf runtime | LC_ALL=C sort)
 actual=$(cd "$disc" && ls -1 | LC_ALL=C sort)
 [[ $actual == "$expected" ]] || fail "the folder holds: $actual"
 cmp -s "$disc/intro.swf" "$work/movies/intro.swf" || fail "intro.swf differs"
 cmp -s "$disc/credits.swf" "$work/movies/credits.swf" || fail "credits.swf differs"
-for f in Flash.ocx COMDLG32.OCX MSCOMCTL.OCX autorun.exe; do
+for f in Flash.ocx COMDLG32.OCX MSCOMCTL.OCX autorun.exe qt.conf; do
   cmp -s "$disc/$f" "$work/start/$f" || fail "$f differs"
   [[ $(stat -c %a "$disc/$f") == $(stat -c %a "$work/start/$f") ]] || fail "$f lost its permission bits"
 done
 [[ -x $disc/autorun.exe ]] || fail "autorun.exe is not executable in the disc folder"
-[[ -n $player || $("$disc/autorun.exe") == player ]] || fail "autorun.exe does not run from the disc folder"
+diff -r "$work/start/runtime" "$disc/runtime" >&2 || fail "the runtime folder differs from the start folder's"
+[[ -x $disc/autorun.sh ]] || fail "autorun.sh is not executable"
+# The desktop runs autorun.sh from anywhere; it starts the player in the disc's folder.
+[[ -n $stage || $(cd / && "$disc/autorun.sh") == player ]] || fail "autorun.sh does not start the disc's player"
 python3 - "$disc" <<'PY' || fail "PlayList.qev or autorun.inf holds other bytes"
 import sys
 disc = sys.argv[1]
@@ -110,16 +123,31 @@ app_pid=""
 ((exit_code == 0)) || fail "Ravlen ended with status $exit_code"
 [[ $(ls -l --time-style=full-iso "$work/start") == "$start_before" ]] || fail "Ravlen wrote into its start folder"
 echo "e2e: a disc folder made through the real dialogs holds the right files and bytes"
-[[ -n $player ]] || exit 0
+[[ -n $stage ]] || exit 0
 
-# The road's end: the player started from the folder lists the names and
-# plays the first movie when its row is clicked.
+# The disc's programs find every Qt library in the disc's runtime folder,
+# even here, where the system has its own.
+for program in autorun.exe Flash.ocx; do
+  outside=$(ldd "$disc/$program" | awk '/libQt6|libicu/ && $3 !~ "^'"$disc"'/runtime/" {print $1 " => " $3}')
+  [[ -z $outside ]] || fail "$program loads libraries from outside the disc: $outside"
+done
+
+# The road's end: the desktop's way in, autorun.sh, on a system without Qt.
+# The player lists the names and plays the first movie when its row is
+# clicked.
 on_failure() {
   [[ -s $work/player.log ]] && sed 's/^/  Ostiv: /' "$work/player.log" >&2
   import -window root "$shots/road-player-failure.png" 2>/dev/null
 }
-(cd "$disc" && exec ./autorun.exe) >"$work/player.log" 2>&1 &
+(cd / && exec bash "$hide_qt" "$disc/autorun.sh") >"$work/player.log" 2>&1 &
 app_pid=$!
 window=$(wait_for_window "QEV Menu Player" 20) || fail "the player's window did not appear"
+# Every Qt library the running player mapped, its plugins' included, is the disc's.
+mapped=$(awk '$6 ~ /libQt6|libicu|\/plugins\// {print $6}' "/proc/$app_pid/maps" | sort -u)
+grep -q "^$disc/runtime/libQt6Core.so.6\$" <<<"$mapped" || fail "the player did not map the disc's Qt: $mapped"
+grep -q "^$disc/runtime/plugins/platforms/libqxcb.so\$" <<<"$mapped" || fail "the player did not load the disc's X11 plugin: $mapped"
+if grep -v "^$disc/runtime/" <<<"$mapped"; then
+  fail "the player mapped Qt from outside the disc"
+fi
 # The first movie's background is dark blue.
 play_first_row "$window" "$shots/road-player" 203080

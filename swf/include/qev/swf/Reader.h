@@ -47,8 +47,10 @@ private:
 };
 
 Movie readMovie(QByteArrayView bytes, const ReadLimits& limits = {});
-// Reads the file at path (at most limits.maxDecompressedBytes of it); a file
-// that cannot be opened throws ReadError carrying the path and the system's text.
+// Reads the file at path (at most limits.maxDecompressedBytes of it). A file
+// that cannot be opened or read throws qev::FileError; one that is not a
+// movie throws ReadError whose message names the file the same way
+// ("<what went wrong>: <path>").
 Movie readMovieFile(const QString& path, const ReadLimits& limits = {});
 
 } // namespace qev::swf
