@@ -113,6 +113,16 @@ public:
         (void)out;
         return false;
     }
+    // The clip follows the pointer until stopDrag (one clip at a time):
+    // its centre, or the point grabbed, stays under the pointer, within
+    // limits (the parent's coordinates, twips) when given.
+    virtual void startDrag(ClipObject* clip, bool lockCenter, std::optional<QRectF> limits)
+    {
+        (void)clip;
+        (void)lockCenter;
+        (void)limits;
+    }
+    virtual void stopDrag() {}
 };
 
 } // namespace qev::swf::avm1

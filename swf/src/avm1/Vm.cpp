@@ -105,6 +105,7 @@ void Vm::installBuiltins()
     installGeomClasses(*this);
     installXmlClasses(*this);
     installInputClasses(*this);
+    installClipGeometry(*this);
 }
 
 // ---- making objects ------------------------------------------------------

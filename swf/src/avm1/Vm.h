@@ -274,5 +274,6 @@ void installTimersAndFlags(Vm& vm);
 void installGeomClasses(Vm& vm);
 void installXmlClasses(Vm& vm);
 void installInputClasses(Vm& vm);
+void installClipGeometry(Vm& vm);
 
 } // namespace qev::swf::avm1

@@ -2,12 +2,17 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QMenu>
 #include <QPainter>
 
+#include "UrlPolicy.h"
+
 #include <algorithm>
+#include <cstdio>
 #include <cmath>
 
 namespace qev::swf {
@@ -18,6 +23,8 @@ FlashControl::FlashControl(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     timer_.setTimerType(Qt::PreciseTimer);
+    urlOpener_ = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    player_.setUrlHandler([this](const QString& url, const QString& target) { openFromMovie(url, target); });
     connect(&timer_, &QTimer::timeout, this, &FlashControl::tick);
 
     menu_ = new QMenu(this);
@@ -171,6 +178,28 @@ void FlashControl::leaveEvent(QEvent* event)
         update();
     unsetCursor();
     QWidget::leaveEvent(event);
+}
+
+void FlashControl::openFromMovie(const QString& url, const QString& target)
+{
+    const UrlDecision d = decideUrl(url, target, QFileInfo(moviePath_).absolutePath());
+    switch (d.action) {
+    case UrlDecision::Action::Ignore:
+        break;
+    case UrlDecision::Action::OpenExternal:
+    case UrlDecision::Action::OpenFile:
+        if (urlOpener_)
+            urlOpener_(d.url);
+        break;
+    case UrlDecision::Action::LoadMovie:
+        // Not while the movie's own script is running: the next turn of the
+        // event loop replaces it.
+        QMetaObject::invokeMethod(this, [this, path = d.path] { Movie(path); }, Qt::QueuedConnection);
+        break;
+    case UrlDecision::Action::Refuse:
+        fprintf(stderr, "The movie asked to open %s; refused: %s.\n", qPrintable(d.path), qPrintable(d.reason));
+        break;
+    }
 }
 
 void FlashControl::keyPressEvent(QKeyEvent* event)

@@ -6,6 +6,8 @@
 #include "avm1/ClipObject.h"
 #include "avm1/Vm.h"
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
 
 namespace qev::swf::engine {
@@ -55,6 +57,8 @@ bool TimelineEngine::mouseEvent(RootState& state, MouseEvent kind, QPointF stage
     ActiveRun active(*this, run);
     vm_->input.mouseX = stage.x() / 20;
     vm_->input.mouseY = stage.y() / 20;
+    if (drag_)
+        followPointer(state, stage);
     static const char16_t move[] = u"onMouseMove";
     static const char16_t down[] = u"onMouseDown";
     static const char16_t up[] = u"onMouseUp";
@@ -131,6 +135,61 @@ void TimelineEngine::runClipEvent(RootState& state, const std::vector<int>& path
         queueClipEvent(run, *inst, path, event, method);
     runActions(run);
     clearJustPlaced(state.main);
+}
+
+void TimelineEngine::getUrl(const QString& url, const QString& target, int method)
+{
+    (void)method; // variables are never sent anywhere
+    // fscommand calls ask the hosting program to quit, run programs and
+    // the like; this player does none of it.
+    if (url.startsWith(QStringLiteral("fscommand:"), Qt::CaseInsensitive))
+        return;
+    if (onOpenUrl)
+        onOpenUrl(url, target);
+}
+
+void TimelineEngine::startDrag(avm1::ClipObject* clip, bool lockCenter, std::optional<QRectF> limits)
+{
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* inst;
+    if (!locate(clip, t, path, inst) || !inst)
+        return;
+    Drag d;
+    d.uid = inst->uid;
+    d.limits = limits;
+    if (!lockCenter) {
+        std::vector<int> parent(path.begin(), path.end() - 1);
+        const QPointF pointer = toStage(*run_->root, parent).inverted().map(
+            QPointF(vm_->input.mouseX * 20, vm_->input.mouseY * 20));
+        d.grab = pointer - QPointF(inst->matrix.tx, inst->matrix.ty);
+    }
+    drag_ = d;
+    followPointer(*run_->root, QPointF(vm_->input.mouseX * 20, vm_->input.mouseY * 20));
+}
+
+void TimelineEngine::stopDrag()
+{
+    drag_.reset();
+}
+
+void TimelineEngine::followPointer(RootState& root, QPointF stage)
+{
+    std::vector<int> path;
+    if (!findUid(root.main, drag_->uid, path)) {
+        drag_.reset();
+        return;
+    }
+    Instance* inst = instanceAt(root, path);
+    std::vector<int> parent(path.begin(), path.end() - 1);
+    QPointF at = toStage(root, parent).inverted().map(stage) - drag_->grab;
+    if (drag_->limits) {
+        const QRectF& r = *drag_->limits;
+        at = QPointF(std::clamp(at.x(), r.left(), r.right()), std::clamp(at.y(), r.top(), r.bottom()));
+    }
+    inst->matrix.tx = Twips(std::round(at.x()));
+    inst->matrix.ty = Twips(std::round(at.y()));
+    inst->scriptTransformed = true;
 }
 
 bool TimelineEngine::isClipButton(const Instance& inst)

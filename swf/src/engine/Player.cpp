@@ -44,6 +44,7 @@ struct Player::Impl {
 
     std::function<void(const QString&)> traceHandler;
     std::function<void(const QString&)> warningHandler;
+    std::function<void(const QString&, const QString&)> urlHandler;
     std::size_t scriptActions = 0; // 0: the machine's own budget
     int scriptMilliseconds = 0;
     bool virtualClock = false;
@@ -60,6 +61,7 @@ struct Player::Impl {
         avm1::Vm& vm = engine->vm();
         vm.onTrace = traceHandler;
         vm.onWarning = warningHandler;
+        engine->onOpenUrl = urlHandler;
         if (scriptActions > 0) {
             vm.limits().maxActionsPerRun = scriptActions;
             vm.limits().maxRunMilliseconds = scriptMilliseconds;
@@ -504,6 +506,13 @@ bool Player::mouseRelease(QPointF pos)
 bool Player::mouseLeave()
 {
     return d->pointer(QPointF(), 3);
+}
+
+void Player::setUrlHandler(std::function<void(const QString& url, const QString& target)> handler)
+{
+    d->urlHandler = std::move(handler);
+    if (d->engine)
+        d->engine->onOpenUrl = d->urlHandler;
 }
 
 bool Player::keyPress(int qtKey, const QString& text)

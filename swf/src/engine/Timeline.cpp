@@ -523,9 +523,6 @@ void TimelineEngine::rewind(Run& run, TimelineState& t, int frame, const std::ve
     }
 }
 
-namespace {
-bool findUid(TimelineState& t, std::uint64_t uid, std::vector<int>& path);
-} // namespace
 
 void TimelineEngine::runActions(Run& run)
 {
@@ -639,8 +636,6 @@ avm1::ClipObject* TimelineEngine::clipAt(RootState& root, const std::vector<int>
     return clip;
 }
 
-namespace {
-
 bool findUid(TimelineState& t, std::uint64_t uid, std::vector<int>& path)
 {
     for (auto& [depth, inst] : t.list) {
@@ -654,7 +649,6 @@ bool findUid(TimelineState& t, std::uint64_t uid, std::vector<int>& path)
     return false;
 }
 
-} // namespace
 
 bool TimelineEngine::locate(avm1::ClipObject* clip, TimelineState*& timeline, std::vector<int>& path,
                             Instance*& instance)

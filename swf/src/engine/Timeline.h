@@ -113,6 +113,13 @@ public:
     QString targetPath(avm1::ClipObject* clip) override;
     bool clipToStage(avm1::ClipObject* clip, QTransform& out) override;
     bool clipBounds(avm1::ClipObject* clip, QRectF& out) override;
+    void startDrag(avm1::ClipObject* clip, bool lockCenter, std::optional<QRectF> limits) override;
+    void stopDrag() override;
+    void getUrl(const QString& url, const QString& target, int method) override;
+
+    // What a movie asks to open (getURL): the address and the window or
+    // level named. The player decides what may open.
+    std::function<void(const QString& url, const QString& target)> onOpenUrl;
 
 private:
     struct Pending {
@@ -202,8 +209,18 @@ private:
     // (null for the main timeline); false once it left the stage.
     bool locate(avm1::ClipObject* clip, TimelineState*& timeline, std::vector<int>& path, Instance*& instance);
 
+    // Moves the dragged clip under the pointer (stage twips).
+    void followPointer(RootState& root, QPointF stage);
+
+    struct Drag {
+        std::uint64_t uid = 0;
+        QPointF grab; // the pointer's offset from the clip's origin, in the parent's twips
+        std::optional<QRectF> limits;
+    };
+
     const Movie& movie_;
     std::unique_ptr<avm1::Vm> vm_;
+    std::optional<Drag> drag_;
     Run* run_ = nullptr;
     std::uint64_t nextUid_ = 1;
     std::uint64_t unnamedClips_ = 0;
@@ -215,6 +232,9 @@ private:
 void clearTimelineObjects(TimelineState& t);
 // Clears the placed-this-tick marks of a whole tree.
 void clearJustPlaced(TimelineState& t);
+// The depths from t down to the sprite instance of uid; false when it is
+// not in the tree.
+bool findUid(TimelineState& t, std::uint64_t uid, std::vector<int>& path);
 // The number of instances in a tree, nested sprites included.
 std::size_t instanceCount(const TimelineState& t);
 

@@ -569,6 +569,16 @@ QByteArray encodeEditText(std::uint16_t id, const EditText& e)
     return w.data();
 }
 
+namespace {
+
+// A condition's block: its bytecode as given, or its actions encoded.
+QByteArray conditionBytes(const ButtonCondAction& c)
+{
+    return c.bytecode.isEmpty() ? encodeActions(c.actions) : c.bytecode;
+}
+
+} // namespace
+
 QByteArray encodeButton(std::uint16_t id, const Button& button)
 {
     const int version = button.version == 1 ? 1 : 2;
@@ -594,7 +604,7 @@ QByteArray encodeButton(std::uint16_t id, const Button& button)
     w.u16(id);
     if (version == 1) {
         w.bytes(records.data());
-        w.bytes(encodeActions(button.actions.empty() ? ActionList{} : button.actions.front().actions));
+        w.bytes(button.actions.empty() ? encodeActions({}) : conditionBytes(button.actions.front()));
         return w.data();
     }
     w.u8(button.trackAsMenu ? 1 : 0);
@@ -603,7 +613,7 @@ QByteArray encodeButton(std::uint16_t id, const Button& button)
     w.bytes(recordBytes);
     for (std::size_t i = 0; i < button.actions.size(); ++i) {
         const ButtonCondAction& c = button.actions[i];
-        const QByteArray actions = encodeActions(c.actions);
+        const QByteArray actions = conditionBytes(c);
         const bool last = i + 1 == button.actions.size();
         w.u16(last ? 0 : std::uint32_t(4 + actions.size()));
         w.u8(std::uint32_t(c.conditions >> 8));

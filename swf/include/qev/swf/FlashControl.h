@@ -4,6 +4,9 @@
 #include "qev/swf/Player.h"
 
 #include <QTimer>
+#include <QUrl>
+
+#include <functional>
 #include <QWidget>
 
 class QAction;
@@ -42,6 +45,9 @@ public:
     // The reason the last movie could not be loaded, empty when it loaded.
     QString loadError() const { return loadError_; }
     const Player& player() const { return player_; }
+    // How the control opens what a movie asks for (web addresses, files
+    // beside the movie): the desktop's default application unless set.
+    void setUrlOpener(std::function<void(const QUrl&)> opener) { urlOpener_ = std::move(opener); }
     // The context menu as it would pop up now (actions enabled and checked).
     QMenu* contextMenu();
 
@@ -59,6 +65,8 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
+    // A movie asked to open url in target (see UrlPolicy).
+    void openFromMovie(const QString& url, const QString& target);
     void rewind();
     void forward();
     void back();
@@ -66,6 +74,7 @@ private:
 
     Player player_;
     QString moviePath_;
+    std::function<void(const QUrl&)> urlOpener_;
     QString loadError_;
     QTimer timer_;
     QMenu* menu_ = nullptr;

@@ -86,6 +86,9 @@ public:
     // first frame's output.
     void setTraceHandler(std::function<void(const QString&)> handler);
     void setWarningHandler(std::function<void(const QString&)> handler);
+    // What the movie asks to open (getURL), with the window or level it
+    // names; fscommand calls never arrive here. Set before load().
+    void setUrlHandler(std::function<void(const QString& url, const QString& target)> handler);
     // Scripts see a clock that moves exactly one frame's time per
     // advance(), from a fixed date (ms since 1970) in a fixed time zone
     // (minutes east of UTC); otherwise the real clock. Set before load().
