@@ -1,6 +1,8 @@
 #include "qev/swf/Player.h"
 
+#include "engine/MovieSound.h"
 #include "engine/State.h"
+#include "media/Mixer.h"
 #include "engine/Timeline.h"
 #include "qev/swf/Reader.h"
 #include "render/Renderer.h"
@@ -15,6 +17,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 
 namespace qev::swf {
@@ -24,6 +27,10 @@ struct Player::Impl {
     std::unique_ptr<engine::TimelineEngine> engine;
     std::unique_ptr<render::Renderer> renderer;
     std::unique_ptr<button::ButtonTracker> buttons;
+    // Sound outlives movies: the device that plays the mix stays open.
+    std::shared_ptr<media::Mixer> mixer = std::make_shared<media::Mixer>();
+    std::unique_ptr<engine::MovieSound> sound;
+    std::uint64_t framesMixed = 0; // movie frames taken with mixFrame()
     QRect lastTarget; // where the last frame was drawn, for mouse positions
     engine::RootState state;
     // The state is the one that playing from frame 0 to its frame gives (it
@@ -101,6 +108,7 @@ struct Player::Impl {
 
     void start(Movie&& m)
     {
+        sound.reset();
         renderer.reset();
         engine.reset();
         snapshots.clear();
@@ -124,6 +132,10 @@ struct Player::Impl {
         playing = true;
         loop = true;
         applyNavigation();
+        sound = std::make_unique<engine::MovieSound>(*movie, mixer, warningHandler);
+        mixer->setPaused(false);
+        framesMixed = 0;
+        sound->played(state, playing);
     }
 
     // Starts again from a snapshot; the clips scripts made on the main
@@ -259,6 +271,8 @@ struct Player::Impl {
             : kind == 2              ? buttons->release(state, p)
                                      : buttons->leave(state);
         const bool ran = runButtons(fired);
+        if (sound)
+            sound->playButtonSounds(buttons->takeSounds());
         return ran || buttons->phase() != before;
     }
 
@@ -284,6 +298,7 @@ struct Player::Impl {
         applyNavigation();
         afterTick();
         applyNavigation();
+        sound->played(state, playing);
     }
 };
 
@@ -323,6 +338,7 @@ QString Player::loadBytes(const QByteArray& bytes)
 
 void Player::clear()
 {
+    d->sound.reset();
     d->buttons.reset();
     d->renderer.reset();
     d->engine.reset();
@@ -381,6 +397,8 @@ bool Player::isPlaying() const
 void Player::setPlaying(bool playing)
 {
     d->playing = playing;
+    // The control's Stop pauses the movie's sounds and Play resumes them.
+    d->mixer->setPaused(!playing);
 }
 
 bool Player::loops() const
@@ -407,6 +425,42 @@ void Player::gotoFrame(int n)
     // The frame's scripts ran, but their stop and play leave the player's
     // own play state as the caller set it.
     d->state.navigation.clear();
+    // Stepping through frames is silent; playing on starts the stream at
+    // the frame arrived at.
+    d->sound->seeked(d->state);
+}
+
+std::shared_ptr<media::Mixer> Player::mixer() const
+{
+    return d->mixer;
+}
+
+bool Player::hasSound() const
+{
+    return d->sound && d->sound->hasSound();
+}
+
+void Player::setSoundCapture(bool on)
+{
+    d->mixer->setListening(on);
+}
+
+std::vector<std::int16_t> Player::mixFrame()
+{
+    const double rate = frameRate() > 0 ? frameRate() : 12.0;
+    const auto at = [rate](std::uint64_t frame) { return std::uint64_t(std::llround(double(frame) * media::kMixRate / rate)); };
+    const std::size_t frames = std::size_t(at(d->framesMixed + 1) - at(d->framesMixed));
+    ++d->framesMixed;
+    std::vector<std::int16_t> out(frames * 2);
+    d->mixer->mix(out.data(), frames);
+    return out;
+}
+
+int Player::soundFrame() const
+{
+    if (!d->sound || !d->playing)
+        return -1;
+    return d->sound->streamFrame().value_or(-1);
 }
 
 void Player::setTraceHandler(std::function<void(const QString&)> handler)

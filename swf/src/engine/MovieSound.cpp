@@ -1,0 +1,185 @@
+#include "engine/MovieSound.h"
+
+#include "media/Mixer.h"
+#include "media/SoundDecoder.h"
+#include "media/StreamSource.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace qev::swf::engine {
+
+namespace {
+
+constexpr int kMaxNesting = 64;
+
+double playbackRate(const Movie& movie)
+{
+    const double rate = movie.header.frameRate();
+    return rate > 0.01 ? std::min(rate, 120.0) : 12.0;
+}
+
+} // namespace
+
+MovieSound::MovieSound(const Movie& movie, std::shared_ptr<media::Mixer> mixer,
+                       std::function<void(const QString&)> warn)
+    : movie_(movie), mixer_(std::move(mixer)), warn_(std::move(warn))
+{
+    hasSound_ = !movie.sounds.empty() || movie.timeline.streamHead.has_value();
+    for (const auto& [id, c] : movie.dictionary)
+        if (const Sprite* s = std::get_if<Sprite>(&c); s && s->timeline.streamHead)
+            hasSound_ = true;
+}
+
+MovieSound::~MovieSound()
+{
+    mixer_->stopAll();
+}
+
+void MovieSound::warn(const QString& message)
+{
+    if (warn_ && warned_.insert(message).second)
+        warn_(message);
+}
+
+std::shared_ptr<const media::Pcm> MovieSound::decoded(std::uint16_t soundId)
+{
+    if (auto it = cache_.find(soundId); it != cache_.end())
+        return it->second;
+    std::shared_ptr<const media::Pcm> pcm;
+    auto found = movie_.sounds.find(soundId);
+    if (found == movie_.sounds.end()) {
+        warn(QStringLiteral("sound %1 is started but not defined").arg(soundId));
+    } else {
+        QString problem;
+        pcm = std::make_shared<const media::Pcm>(media::decodeSound(found->second, &problem));
+        if (!problem.isEmpty())
+            warn(QStringLiteral("sound %1: %2").arg(soundId).arg(problem));
+    }
+    cache_.emplace(soundId, pcm);
+    return pcm;
+}
+
+void MovieSound::startStream(const TimelineState& t, std::uint64_t key)
+{
+    const Timeline& timeline = *t.timeline;
+    std::vector<QByteArray> blocks;
+    for (std::size_t f = std::size_t(t.frame); f < timeline.frames.size() && timeline.frames[f].streamBlock; ++f)
+        blocks.push_back(*timeline.frames[f].streamBlock);
+    auto source = std::make_shared<media::StreamSource>(*timeline.streamHead, std::move(blocks), playbackRate(movie_));
+    if (!source->error().isEmpty())
+        warn(QStringLiteral("streaming sound: %1").arg(source->error()));
+    mixer_->startStream(key, std::move(source));
+    streams_.insert(key);
+    if (key == 0)
+        rootStreamStart_ = t.frame;
+}
+
+void MovieSound::stopStream(std::uint64_t key)
+{
+    if (streams_.erase(key))
+        mixer_->stopStream(key);
+}
+
+void MovieSound::enter(const TimelineState& t, std::uint64_t key, bool fire, bool consecutive)
+{
+    if (!fire || !t.timeline || t.frame < 0 || std::size_t(t.frame) >= t.timeline->frames.size())
+        return;
+    const Frame& frame = t.timeline->frames[std::size_t(t.frame)];
+    for (const StartSound& start : frame.sounds) {
+        std::uint16_t id = start.soundId;
+        if (!start.className.isEmpty()) {
+            auto it = movie_.exports.find(start.className);
+            if (it == movie_.exports.end()) {
+                warn(QStringLiteral("no sound is exported as \"%1\"").arg(start.className));
+                continue;
+            }
+            id = it->second;
+        }
+        if (start.info.stop)
+            mixer_->stop(id);
+        else if (auto pcm = decoded(id))
+            mixer_->play(id, std::move(pcm), start.info);
+    }
+    if (frame.streamBlock && !t.timeline->streamHead) {
+        warn(QStringLiteral("a stream block without a stream head is not heard"));
+        return;
+    }
+    if (frame.streamBlock) {
+        // A stream plays on by itself from frame to frame; a jump, a loop
+        // or a stream that ran out starts it again here.
+        if (!consecutive || !streams_.contains(key) || mixer_->streamPosition(key) < 0)
+            startStream(t, key);
+    } else if (!consecutive) {
+        stopStream(key);
+    }
+}
+
+void MovieSound::visit(const TimelineState& t, std::uint64_t key, bool playing, bool fire,
+                       std::unordered_map<std::uint64_t, Seen>& now, int nesting)
+{
+    auto it = seen_.find(key);
+    const bool isNew = it == seen_.end() || it->second.characterId != t.characterId;
+    if (isNew || it->second.frame != t.frame)
+        enter(t, key, fire, !isNew && t.frame == it->second.frame + 1);
+    else if (!playing)
+        stopStream(key); // the timeline stands: so does its stream
+    now[key] = Seen{t.characterId, t.frame};
+    if (nesting >= kMaxNesting)
+        return;
+    for (const auto& [depth, inst] : t.list)
+        if (!inst.sprite.empty())
+            visit(inst.sprite.front(), inst.uid, inst.sprite.front().playing, fire, now, nesting + 1);
+}
+
+void MovieSound::walk(const RootState& state, bool rootPlaying, bool fire)
+{
+    std::unordered_map<std::uint64_t, Seen> now;
+    now.reserve(seen_.size());
+    visit(state.main, 0, rootPlaying, fire, now, 0);
+    // Sprites that left the stage take their streams with them.
+    for (auto it = streams_.begin(); it != streams_.end();) {
+        if (!now.contains(*it)) {
+            mixer_->stopStream(*it);
+            it = streams_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    seen_ = std::move(now);
+}
+
+void MovieSound::played(const RootState& state, bool rootPlaying)
+{
+    walk(state, rootPlaying, true);
+}
+
+void MovieSound::seeked(const RootState& state)
+{
+    for (std::uint64_t key : streams_)
+        mixer_->stopStream(key);
+    streams_.clear();
+    walk(state, false, false);
+}
+
+void MovieSound::playButtonSounds(const std::vector<ButtonSound>& sounds)
+{
+    for (const ButtonSound& s : sounds) {
+        if (s.info.stop)
+            mixer_->stop(s.soundId);
+        else if (auto pcm = decoded(s.soundId))
+            mixer_->play(s.soundId, std::move(pcm), s.info);
+    }
+}
+
+std::optional<int> MovieSound::streamFrame() const
+{
+    if (!streams_.contains(0))
+        return std::nullopt;
+    const std::int64_t pos = mixer_->streamPosition(0);
+    if (pos < 0)
+        return std::nullopt;
+    return rootStreamStart_ + int(double(pos) * playbackRate(movie_) / media::kMixRate);
+}
+
+} // namespace qev::swf::engine
