@@ -1,5 +1,7 @@
 #include "qev/swf/FlashControl.h"
 
+#include "control/AudioOutput.h"
+
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QMouseEvent>
@@ -42,6 +44,8 @@ void FlashControl::Movie(const QString& path)
 {
     timer_.stop();
     moviePath_ = path;
+    if (!path.isEmpty() && !audio_)
+        audio_ = std::make_unique<control::AudioOutput>(player_.mixer());
     loadError_ = path.isEmpty() ? QString() : player_.load(path);
     if (path.isEmpty())
         player_.clear();
@@ -87,10 +91,31 @@ void FlashControl::setLoops(bool loop)
     player_.setLoops(loop);
 }
 
+bool FlashControl::soundIsLive() const
+{
+    return audio_ && audio_->isLive();
+}
+
 void FlashControl::tick()
 {
-    player_.advance();
-    update();
+    // Frames a late clock catches up in one beat; beats the sound may hold
+    // the movie back before the clock stops waiting for it (a stalled device).
+    constexpr int maxCatchUp = 8;
+    constexpr int maxWaits = 6;
+    int steps = 1;
+    const int heard = player_.soundFrame();
+    if (heard >= 0) {
+        steps = std::clamp(heard - player_.currentFrame(), 0, maxCatchUp);
+        soundWaits_ = steps == 0 ? soundWaits_ + 1 : 0;
+        if (soundWaits_ > maxWaits) {
+            steps = 1;
+            soundWaits_ = 0;
+        }
+    }
+    for (int i = 0; i < steps; ++i)
+        player_.advance();
+    if (steps > 0)
+        update();
 }
 
 void FlashControl::rewind()

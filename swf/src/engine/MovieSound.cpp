@@ -179,7 +179,9 @@ std::optional<int> MovieSound::streamFrame() const
     const std::int64_t pos = mixer_->streamPosition(0);
     if (pos < 0)
         return std::nullopt;
-    return rootStreamStart_ + int(double(pos) * playbackRate(movie_) / media::kMixRate);
+    // Rounded: the frame whose time is nearest, so that a clock beating at
+    // the frame rate never sits on the boundary between two frames.
+    return rootStreamStart_ + int(std::floor(double(pos) * playbackRate(movie_) / media::kMixRate + 0.5));
 }
 
 } // namespace qev::swf::engine

@@ -11,6 +11,10 @@ class QMenu;
 
 namespace qev::swf {
 
+namespace control {
+class AudioOutput;
+}
+
 // The movie control widget: plays one movie with our engine. Design settings
 // as the player expects them: high quality (anti-aliased), the whole stage
 // shown with its aspect kept and centred, play on load, loop on, and a
@@ -34,9 +38,13 @@ public:
     // Milliseconds between two beats of the clock: one frame at the movie's rate.
     int tickInterval() const { return timer_.interval(); }
     // One beat of the clock: the movie moves on one tick and is drawn again.
-    // The clock calls it while running; tests call it to step the movie
-    // without waiting for real time to pass.
+    // While the main timeline's streaming sound plays, its sound leads: the
+    // movie moves on as many frames as the sound has (dropping pictures
+    // when late, waiting when early). The clock calls it while running;
+    // tests call it to step the movie without waiting for real time to pass.
     void tick();
+    // Whether a device plays the movie's sound.
+    bool soundIsLive() const;
     bool loops() const { return player_.loops(); }
     void setLoops(bool loop);
     // The reason the last movie could not be loaded, empty when it loaded.
@@ -63,6 +71,9 @@ private:
     void updateMenu();
 
     Player player_;
+    // Opened with the first movie; outlives movies.
+    std::unique_ptr<control::AudioOutput> audio_;
+    int soundWaits_ = 0; // ticks in a row the sound held the movie back
     QString moviePath_;
     QString loadError_;
     QTimer timer_;
