@@ -259,6 +259,33 @@ TEST(SoundPlay, StreamStartsAgainWhenTheMovieLoops)
         EXPECT_NEAR(levelAt(mix, f, pitchOf(f % 5)), 0.5, 0.02) << "frame " << f;
 }
 
+TEST(SoundPlay, StopAllSoundsEndsEventSoundsAndStreamsGoOn)
+{
+    MovieBuilder m(100, 100, kFps);
+    const auto id = defineSound(m, beep(1000, 3.0, 0.3));
+    SoundStreamHead head;
+    head.encoding = SoundEncoding{SoundFormat::PcmLittle, 3, true, false};
+    head.samplesPerBlock = kFrame;
+    soundStreamHead(m, head);
+    startSound(m, id);
+    for (int f = 0; f < 6; ++f) {
+        if (f == 2)
+            m.actions({act::raw(0x09)}); // StopSounds
+        soundStreamBlock(m, pcm16(sineWave(pitchOf(f), double(kFrame) / kMix, kMix, 0.3)));
+        m.showFrame();
+    }
+    Player player;
+    const auto mix = playMix(player, m.finish(), 6);
+    EXPECT_NEAR(levelAt(mix, 1, 1000), 0.3, 0.02);
+    EXPECT_NEAR(levelAt(mix, 1, pitchOf(1)), 0.3, 0.02);
+    // From the frame that stops all sounds on, the event sound is gone; the
+    // stream goes on with the block of that frame.
+    for (int f = 2; f < 6; ++f) {
+        EXPECT_LT(levelAt(mix, f, 1000), 0.02) << "frame " << f;
+        EXPECT_NEAR(levelAt(mix, f, pitchOf(f)), 0.3, 0.02) << "frame " << f;
+    }
+}
+
 TEST(SoundPlay, StopPausesAndPlayResumes)
 {
     Player player;

@@ -162,6 +162,12 @@ void MovieSound::seeked(const RootState& state)
     walk(state, false, false);
 }
 
+void MovieSound::stopAll()
+{
+    mixer_->stopAll();
+    streams_.clear();
+}
+
 void MovieSound::playButtonSounds(const std::vector<ButtonSound>& sounds)
 {
     for (const ButtonSound& s : sounds) {

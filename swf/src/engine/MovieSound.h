@@ -42,6 +42,9 @@ public:
     // entered already.
     void seeked(const RootState& state);
     void playButtonSounds(const std::vector<ButtonSound>& sounds);
+    // stopAllSounds(): every sound ends; streams start again with the next
+    // block their timelines reach.
+    void stopAll();
 
     // The main timeline's frame that its streaming sound has reached, while
     // one plays.

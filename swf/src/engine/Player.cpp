@@ -116,6 +116,10 @@ struct Player::Impl {
         snapshotInstances = 0;
         movie = std::make_unique<Movie>(std::move(m));
         engine = std::make_unique<engine::TimelineEngine>(*movie);
+        engine->onStopSounds = [this] {
+            if (sound)
+                sound->stopAll();
+        };
         renderer = std::make_unique<render::Renderer>(*movie, *engine);
         // Filters, blend modes and cached bitmaps; text in system fonts.
         renderer->setLayerHook(std::make_shared<effects::EffectsLayer>(
