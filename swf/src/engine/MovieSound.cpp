@@ -33,7 +33,7 @@ MovieSound::MovieSound(const Movie& movie, std::shared_ptr<media::Mixer> mixer,
 
 MovieSound::~MovieSound()
 {
-    mixer_->stopAll();
+    mixer_->reset();
 }
 
 void MovieSound::warn(const QString& message)
@@ -176,6 +176,50 @@ void MovieSound::playButtonSounds(const std::vector<ButtonSound>& sounds)
         else if (auto pcm = decoded(s.soundId))
             mixer_->play(s.soundId, std::move(pcm), s.info);
     }
+}
+
+int MovieSound::exportedSound(const QString& linkage)
+{
+    auto it = movie_.exports.find(linkage);
+    if (it == movie_.exports.end() || !movie_.sounds.contains(it->second))
+        return -1;
+    return it->second;
+}
+
+double MovieSound::soundDurationMs(int soundId)
+{
+    const auto pcm = soundId >= 0 && soundId <= 0xFFFF ? decoded(std::uint16_t(soundId)) : nullptr;
+    return pcm ? double(pcm->frames()) * 1000.0 / media::kMixRate : 0;
+}
+
+std::uint64_t MovieSound::startSound(int soundId, std::uint64_t group, double offsetMs, int loops)
+{
+    const auto pcm = soundId >= 0 && soundId <= 0xFFFF ? decoded(std::uint16_t(soundId)) : nullptr;
+    if (!pcm || !std::isfinite(offsetMs))
+        return 0;
+    const auto offset = std::size_t(std::clamp(offsetMs * media::kMixRate / 1000.0, 0.0, double(pcm->frames())));
+    return mixer_->playInstance(std::uint16_t(soundId), pcm, group, offset, loops);
+}
+
+void MovieSound::stopSounds(std::uint64_t group, int soundId)
+{
+    mixer_->stopGroup(group, soundId);
+}
+
+void MovieSound::setRouting(std::uint64_t group, double ll, double lr, double rl, double rr)
+{
+    mixer_->setTransform(group, media::Mixer::Transform{ll, lr, rl, rr});
+}
+
+double MovieSound::positionMs(std::uint64_t instance)
+{
+    const std::int64_t at = mixer_->instancePosition(instance);
+    return at < 0 ? -1 : double(at) * 1000.0 / media::kMixRate;
+}
+
+std::vector<std::uint64_t> MovieSound::finishedSounds()
+{
+    return mixer_->takeFinished();
 }
 
 std::optional<int> MovieSound::streamFrame() const

@@ -5,6 +5,7 @@
 // starts at, and the sounds of button transitions. Looks at the display
 // tree after each tick, so the timeline code needs no sound of its own.
 
+#include "avm1/SoundHost.h"
 #include "engine/State.h"
 
 #include <qev/swf/model/Movie.h>
@@ -26,11 +27,11 @@ struct Pcm;
 
 namespace qev::swf::engine {
 
-class MovieSound {
+class MovieSound : public avm1::SoundHost {
 public:
     MovieSound(const Movie& movie, std::shared_ptr<media::Mixer> mixer, std::function<void(const QString&)> warn);
     // Ends every sound of the movie.
-    ~MovieSound();
+    ~MovieSound() override;
 
     // After a tick that played (and after loading): every timeline that
     // entered a frame starts that frame's sounds; streams start or go on.
@@ -51,6 +52,15 @@ public:
     std::optional<int> streamFrame() const;
     // Whether the movie has any sound at all.
     bool hasSound() const { return hasSound_; }
+
+    // ---- avm1::SoundHost: the Sound class of scripts ----
+    int exportedSound(const QString& linkage) override;
+    double soundDurationMs(int soundId) override;
+    std::uint64_t startSound(int soundId, std::uint64_t group, double offsetMs, int loops) override;
+    void stopSounds(std::uint64_t group, int soundId) override;
+    void setRouting(std::uint64_t group, double ll, double lr, double rl, double rr) override;
+    double positionMs(std::uint64_t instance) override;
+    std::vector<std::uint64_t> finishedSounds() override;
 
 private:
     struct Seen {

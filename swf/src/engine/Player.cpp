@@ -116,6 +116,8 @@ struct Player::Impl {
         snapshotInstances = 0;
         movie = std::make_unique<Movie>(std::move(m));
         engine = std::make_unique<engine::TimelineEngine>(*movie);
+        sound = std::make_unique<engine::MovieSound>(*movie, mixer, warningHandler);
+        engine->vm().soundHost = sound.get();
         engine->onStopSounds = [this] {
             if (sound)
                 sound->stopAll();
@@ -136,7 +138,6 @@ struct Player::Impl {
         playing = true;
         loop = true;
         applyNavigation();
-        sound = std::make_unique<engine::MovieSound>(*movie, mixer, warningHandler);
         mixer->setPaused(false);
         framesMixed = 0;
         sound->played(state, playing);
@@ -303,6 +304,9 @@ struct Player::Impl {
         afterTick();
         applyNavigation();
         sound->played(state, playing);
+        avm1::deliverSoundCompletions(engine->vm());
+        noteJumps();
+        applyNavigation();
     }
 };
 

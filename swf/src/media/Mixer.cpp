@@ -3,6 +3,8 @@
 #include "media/StreamSource.h"
 
 #include <algorithm>
+#include <cmath>
+#include <utility>
 
 namespace qev::swf::media {
 
@@ -66,6 +68,71 @@ void Mixer::play(std::uint16_t soundId, std::shared_ptr<const Pcm> pcm, const So
     voices_.push_back(std::move(v));
 }
 
+std::uint64_t Mixer::playInstance(std::uint16_t soundId, std::shared_ptr<const Pcm> pcm, std::uint64_t group,
+                                  std::size_t offsetFrames, int loops)
+{
+    std::lock_guard guard(lock_);
+    if (!listening_ || !pcm || offsetFrames >= pcm->frames())
+        return 0;
+    Voice v;
+    v.soundId = soundId;
+    v.group = group;
+    v.instance = nextInstance_++;
+    v.pcm = std::move(pcm);
+    v.begin = offsetFrames;
+    v.end = v.pcm->frames();
+    v.pos = v.begin;
+    v.loopsLeft = std::clamp(loops, 1, 0x7FFF);
+    if (voices_.size() >= maxVoices)
+        voices_.erase(voices_.begin());
+    voices_.push_back(std::move(v));
+    return voices_.back().instance;
+}
+
+void Mixer::stopGroup(std::uint64_t group, int soundId)
+{
+    std::lock_guard guard(lock_);
+    std::erase_if(voices_, [&](const Voice& v) {
+        return (group == 0 || v.group == group) && (soundId < 0 || v.soundId == soundId);
+    });
+}
+
+void Mixer::setTransform(std::uint64_t group, const Transform& t)
+{
+    std::lock_guard guard(lock_);
+    transforms_[group] = t;
+}
+
+Mixer::Transform Mixer::transformOf(std::uint64_t group) const
+{
+    auto find = [this](std::uint64_t g) {
+        auto it = transforms_.find(g);
+        return it == transforms_.end() ? Transform{} : it->second;
+    };
+    const Transform all = find(0);
+    if (group == 0)
+        return all;
+    // The group's own routing, then the movie's.
+    const Transform own = find(group);
+    return Transform{own.ll * all.ll + own.lr * all.rl, own.ll * all.lr + own.lr * all.rr,
+                     own.rl * all.ll + own.rr * all.rl, own.rl * all.lr + own.rr * all.rr};
+}
+
+std::int64_t Mixer::instancePosition(std::uint64_t instance) const
+{
+    std::lock_guard guard(lock_);
+    for (const Voice& v : voices_)
+        if (v.instance == instance)
+            return std::int64_t(v.pos);
+    return -1;
+}
+
+std::vector<std::uint64_t> Mixer::takeFinished()
+{
+    std::lock_guard guard(lock_);
+    return std::exchange(finished_, {});
+}
+
 void Mixer::stop(std::uint16_t soundId)
 {
     std::lock_guard guard(lock_);
@@ -112,6 +179,15 @@ void Mixer::stopAll()
     streams_.clear();
 }
 
+void Mixer::reset()
+{
+    std::lock_guard guard(lock_);
+    voices_.clear();
+    streams_.clear();
+    transforms_.clear();
+    finished_.clear();
+}
+
 void Mixer::setPaused(bool paused)
 {
     std::lock_guard guard(lock_);
@@ -133,12 +209,19 @@ std::size_t Mixer::voiceCount() const
 void Mixer::mixVoice(Voice& v, std::int32_t* acc, std::size_t frames)
 {
     const std::int16_t* data = v.pcm->samples.data();
+    const Transform t = transformOf(v.group);
+    const bool routed = t.ll != 1 || t.lr != 0 || t.rl != 0 || t.rr != 1;
     for (std::size_t i = 0; i < frames && v.loopsLeft > 0; ++i) {
         std::int32_t l = data[v.pos * 2];
         std::int32_t r = data[v.pos * 2 + 1];
         if (!v.envelope.empty()) {
             l = std::int32_t((std::int64_t(l) * envelopeLevel(v.envelope, v.pos, false)) >> 15);
             r = std::int32_t((std::int64_t(r) * envelopeLevel(v.envelope, v.pos, true)) >> 15);
+        }
+        if (routed) {
+            const double inL = l, inR = r;
+            l = std::int32_t(std::lround(inL * t.ll + inR * t.rl));
+            r = std::int32_t(std::lround(inL * t.lr + inR * t.rr));
         }
         acc[i * 2] += l;
         acc[i * 2 + 1] += r;
@@ -169,7 +252,13 @@ void Mixer::mix(std::int16_t* out, std::size_t frames)
     acc_.assign(frames * 2, 0);
     for (Voice& v : voices_)
         mixVoice(v, acc_.data(), frames);
-    std::erase_if(voices_, [](const Voice& v) { return v.loopsLeft <= 0; });
+    std::erase_if(voices_, [this](const Voice& v) {
+        if (v.loopsLeft > 0)
+            return false;
+        if (v.instance != 0 && finished_.size() < 4096)
+            finished_.push_back(v.instance);
+        return true;
+    });
     for (auto it = streams_.begin(); it != streams_.end();)
         it = mixStream(it->second, acc_.data(), frames) ? std::next(it) : streams_.erase(it);
     for (std::size_t i = 0; i < frames * 2; ++i)

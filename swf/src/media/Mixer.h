@@ -42,7 +42,32 @@ public:
     // the device still holds), or -1 when it does not play.
     std::int64_t streamPosition(std::uint64_t key) const;
 
+    // Sounds that scripts start (the Sound class): each instance has an id,
+    // belongs to a group (the clip its Sound object controls; 0 is the
+    // whole movie) and may start part way in. Returns 0 when nothing starts.
+    std::uint64_t playInstance(std::uint16_t soundId, std::shared_ptr<const Pcm> pcm, std::uint64_t group,
+                               std::size_t offsetFrames, int loops);
+    // Stops a group's instances of soundId (every sound of the group when
+    // soundId < 0; group 0 and soundId < 0: every event sound).
+    void stopGroup(std::uint64_t group, int soundId);
+    // How a group's sounds reach the speakers: left to left, left to
+    // right, right to left, right to right (1 = full). Group 0's applies to
+    // every sound of the movie as well.
+    struct Transform {
+        double ll = 1, lr = 0, rl = 0, rr = 1;
+    };
+    void setTransform(std::uint64_t group, const Transform& t);
+    // Frames an instance has played into its sound (from the sound's
+    // start), or -1 once it ended.
+    std::int64_t instancePosition(std::uint64_t instance) const;
+    // Instances that played to their end since the last call.
+    std::vector<std::uint64_t> takeFinished();
+
+    // Every sound ends (stopAllSounds); volumes and pans stay.
     void stopAll();
+    // As stopAll, and volumes, pans and pending completions are forgotten:
+    // for a movie that ends.
+    void reset();
     // Paused: the mix is silence and every sound keeps its place.
     void setPaused(bool paused);
     bool paused() const;
@@ -60,6 +85,8 @@ public:
 private:
     struct Voice {
         std::uint16_t soundId = 0;
+        std::uint64_t group = 0;
+        std::uint64_t instance = 0; // 0: started by a timeline or button
         std::shared_ptr<const Pcm> pcm;
         std::size_t begin = 0, end = 0, pos = 0; // frames of pcm
         int loopsLeft = 1;
@@ -71,6 +98,7 @@ private:
         Pcm buffer;
     };
     void mixVoice(Voice& v, std::int32_t* acc, std::size_t frames);
+    Transform transformOf(std::uint64_t group) const;
     bool mixStream(Stream& s, std::int32_t* acc, std::size_t frames);
 
     mutable std::mutex lock_;
@@ -80,6 +108,9 @@ private:
     std::vector<Voice> voices_;
     std::map<std::uint64_t, Stream> streams_;
     std::vector<std::int32_t> acc_;
+    std::map<std::uint64_t, Transform> transforms_;
+    std::uint64_t nextInstance_ = 1;
+    std::vector<std::uint64_t> finished_;
 };
 
 } // namespace qev::swf::media

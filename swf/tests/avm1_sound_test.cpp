@@ -1,0 +1,201 @@
+// The Sound class of scripts: against a recording sound host, what each
+// method asks of the player; in a movie, what is heard.
+
+#include "avm1/SoundHost.h"
+#include "avm1/Vm.h"
+#include "qev/swf/ActionAssembler.h"
+#include "qev/swf/SoundWriter.h"
+#include "sound_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+
+using namespace qev::swf;
+using namespace qev::swf::avm1;
+
+namespace {
+
+struct RecordingHost : SoundHost {
+    QStringList calls;
+    std::vector<std::uint64_t> finished;
+    double ll = 1, lr = 0, rl = 0, rr = 1;
+    std::uint64_t routedGroup = 99;
+
+    int exportedSound(const QString& linkage) override { return linkage == u"tone" ? 7 : -1; }
+    double soundDurationMs(int id) override { return id == 7 ? 1500.5 : 0; }
+    std::uint64_t startSound(int id, std::uint64_t group, double offsetMs, int loops) override
+    {
+        calls << QStringLiteral("start %1 group %2 at %3 x%4").arg(id).arg(group).arg(offsetMs).arg(loops);
+        return 42;
+    }
+    void stopSounds(std::uint64_t group, int id) override { calls << QStringLiteral("stop %1 group %2").arg(id).arg(group); }
+    void setRouting(std::uint64_t group, double a, double b, double c, double d) override
+    {
+        routedGroup = group;
+        ll = a, lr = b, rl = c, rr = d;
+    }
+    double positionMs(std::uint64_t instance) override { return instance == 42 ? 250.7 : -1; }
+    std::vector<std::uint64_t> finishedSounds() override { return std::exchange(finished, {}); }
+};
+
+Value num(double n)
+{
+    return Value::fromNumber(n);
+}
+
+Value str(const char* s)
+{
+    return Value::fromString(QString::fromUtf8(s));
+}
+
+class SoundClass : public ::testing::Test {
+protected:
+    void SetUp() override { vm.soundHost = &host; }
+    Value newSound(Args args = {})
+    {
+        return vm.construct(vm.getMember(Value::fromObject(vm.global()), QStringLiteral("Sound")), args);
+    }
+    Value call(const Value& o, const char* name, Args args = {}) { return vm.callMethod(o, QString::fromUtf8(name), args); }
+    double number(const Value& v) { return vm.toNumber(v); }
+
+    RecordingHost host;
+    Vm vm{8, nullptr};
+};
+
+TEST_F(SoundClass, AttachAndStartPassOffsetAndLoops)
+{
+    const Value s = newSound();
+    call(s, "attachSound", {str("tone")});
+    call(s, "start", {num(1.5), num(3)});
+    call(s, "start");
+    ASSERT_EQ(host.calls.size(), 2);
+    EXPECT_EQ(host.calls[0], u"start 7 group 0 at 1500 x3");
+    EXPECT_EQ(host.calls[1], u"start 7 group 0 at 0 x1");
+    EXPECT_EQ(number(vm.getMember(s, QStringLiteral("duration"))), 1500);
+    EXPECT_EQ(number(vm.getMember(s, QStringLiteral("position"))), 250);
+    // The state it keeps is not listed.
+    EXPECT_TRUE(vm.enumerate(s.object).empty());
+}
+
+TEST_F(SoundClass, UnknownLinkageStartsNothing)
+{
+    const Value s = newSound();
+    call(s, "attachSound", {str("nothing")});
+    call(s, "start");
+    EXPECT_TRUE(host.calls.isEmpty());
+    EXPECT_TRUE(vm.getMember(s, QStringLiteral("duration")).isUndefined());
+}
+
+TEST_F(SoundClass, StopByNameOrAll)
+{
+    const Value s = newSound();
+    call(s, "stop");
+    call(s, "stop", {str("tone")});
+    call(s, "stop", {str("missing")});
+    ASSERT_EQ(host.calls.size(), 2);
+    EXPECT_EQ(host.calls[0], u"stop -1 group 0");
+    EXPECT_EQ(host.calls[1], u"stop 7 group 0");
+}
+
+TEST_F(SoundClass, VolumePanAndTransformRouteTheGroup)
+{
+    const Value s = newSound();
+    EXPECT_EQ(number(call(s, "getVolume")), 100);
+    call(s, "setVolume", {num(50)});
+    EXPECT_EQ(number(call(s, "getVolume")), 50);
+    EXPECT_DOUBLE_EQ(host.ll, 0.5);
+    EXPECT_DOUBLE_EQ(host.rr, 0.5);
+    call(s, "setPan", {num(-100)});
+    EXPECT_EQ(number(call(s, "getPan")), -100);
+    EXPECT_DOUBLE_EQ(host.ll, 0.5);
+    EXPECT_DOUBLE_EQ(host.rr, 0);
+    call(s, "setPan", {num(40)});
+    EXPECT_EQ(number(call(s, "getPan")), 40);
+    EXPECT_DOUBLE_EQ(host.ll, 0.3);
+    EXPECT_DOUBLE_EQ(host.rr, 0.5);
+
+    Object* t = vm.newObject();
+    vm.setMember(t, QStringLiteral("ll"), num(0));
+    vm.setMember(t, QStringLiteral("lr"), num(100));
+    vm.setMember(t, QStringLiteral("rl"), num(100));
+    vm.setMember(t, QStringLiteral("rr"), num(0));
+    call(s, "setVolume", {num(100)});
+    call(s, "setTransform", {Value::fromObject(t)});
+    EXPECT_DOUBLE_EQ(host.ll, 0);
+    EXPECT_DOUBLE_EQ(host.lr, 1);
+    EXPECT_DOUBLE_EQ(host.rl, 1);
+    const Value back = call(s, "getTransform");
+    EXPECT_EQ(number(vm.getMember(back, QStringLiteral("lr"))), 100);
+    EXPECT_EQ(number(vm.getMember(back, QStringLiteral("rr"))), 0);
+
+    // A second Sound of the whole movie sees the same volume.
+    EXPECT_EQ(number(call(newSound(), "getVolume")), 100);
+    call(s, "setVolume", {num(20)});
+    EXPECT_EQ(number(call(newSound(), "getVolume")), 20);
+}
+
+TEST_F(SoundClass, OnSoundCompleteRunsOnceForTheSoundThatEnded)
+{
+    const Value s = newSound();
+    int completions = 0;
+    vm.setMember(s, QStringLiteral("onSoundComplete"),
+                 Value::fromObject(vm.newNative([&](Vm&, const Value& self, Args&) {
+                     EXPECT_EQ(self.object, s.object);
+                     ++completions;
+                     return Value();
+                 })));
+    call(s, "attachSound", {str("tone")});
+    call(s, "start");
+    host.finished = {41};
+    deliverSoundCompletions(vm);
+    EXPECT_EQ(completions, 0);
+    host.finished = {42};
+    deliverSoundCompletions(vm);
+    EXPECT_EQ(completions, 1);
+    host.finished = {42};
+    deliverSoundCompletions(vm);
+    EXPECT_EQ(completions, 1);
+}
+
+TEST_F(SoundClass, WithoutAHostEverythingIsSilent)
+{
+    vm.soundHost = nullptr;
+    const Value s = newSound();
+    call(s, "attachSound", {str("tone")});
+    call(s, "start");
+    call(s, "setVolume", {num(10)});
+    EXPECT_EQ(number(call(s, "getVolume")), 10);
+    EXPECT_TRUE(vm.getMember(s, QStringLiteral("position")).isUndefined());
+}
+
+// ---- in a movie -----------------------------------------------------------
+
+TEST(SoundClassMovie, ScriptsStartAnExportedSoundAtHalfVolume)
+{
+    using namespace writer;
+    using namespace qev::swf::testing;
+    MovieBuilder m(100, 100, 10);
+    const auto id = defineSound(m, pcmSound(sineWave(440, 0.5, 44100, 0.5), 44100));
+    m.exportAsset(id, QStringLiteral("tone"));
+    ActionAssembler a;
+    a.push("s").push(0).push("Sound").op(op::NewObject).op(op::SetVariable);
+    a.push("tone").push(1).push("s").op(op::GetVariable).push("attachSound").op(op::CallMethod).op(op::Pop);
+    a.push(50).push(1).push("s").op(op::GetVariable).push("setVolume").op(op::CallMethod).op(op::Pop);
+    a.push(0).push("s").op(op::GetVariable).push("start").op(op::CallMethod).op(op::Pop);
+    a.push("s").op(op::GetVariable).push("duration").op(op::GetMember).op(op::Trace);
+    m.script(a.bytes());
+    for (int f = 0; f < 8; ++f)
+        m.showFrame();
+    Player player;
+    QStringList traced;
+    player.setTraceHandler([&](const QString& line) { traced << line; });
+    const auto mix = playMix(player, m.finish(), 8);
+    ASSERT_FALSE(traced.isEmpty());
+    EXPECT_EQ(traced[0], u"500");
+    EXPECT_NEAR(toneLevel(channel(mix, 200, 4000, 0), 440), 0.25, 0.02);
+    EXPECT_NEAR(toneLevel(channel(mix, 4410 * 4 + 200, 4000, 1), 440), 0.25, 0.02);
+    EXPECT_LT(rms(channel(mix, 4410 * 6, 4410, 0)), 1e-3);
+}
+
+} // namespace
