@@ -25,9 +25,15 @@ MovieSound::MovieSound(const Movie& movie, std::shared_ptr<media::Mixer> mixer,
                        std::function<void(const QString&)> warn)
     : movie_(movie), mixer_(std::move(mixer)), warn_(std::move(warn))
 {
-    hasSound_ = !movie.sounds.empty() || movie.timeline.streamHead.has_value();
+    // Sound tags anywhere (even ones that cannot play, which are warned about).
+    auto tagged = [](const Timeline& t) {
+        return t.streamHead || std::any_of(t.frames.begin(), t.frames.end(), [](const Frame& f) {
+                   return !f.sounds.empty() || f.streamBlock;
+               });
+    };
+    hasSound_ = !movie.sounds.empty() || tagged(movie.timeline);
     for (const auto& [id, c] : movie.dictionary)
-        if (const Sprite* s = std::get_if<Sprite>(&c); s && s->timeline.streamHead)
+        if (const Sprite* s = std::get_if<Sprite>(&c); s && tagged(s->timeline))
             hasSound_ = true;
 }
 
@@ -151,11 +157,15 @@ void MovieSound::walk(const RootState& state, bool rootPlaying, bool fire)
 
 void MovieSound::played(const RootState& state, bool rootPlaying)
 {
-    walk(state, rootPlaying, true);
+    // A movie without sounds costs its ticks nothing.
+    if (hasSound_)
+        walk(state, rootPlaying, true);
 }
 
 void MovieSound::seeked(const RootState& state)
 {
+    if (!hasSound_)
+        return;
     for (std::uint64_t key : streams_)
         mixer_->stopStream(key);
     streams_.clear();
