@@ -93,8 +93,11 @@ TEST_F(ControlSound, TheClockFollowsTheStream)
     control.tick();
     EXPECT_EQ(control.FrameNum(), 4);
 
-    // A sound that stopped moving holds the movie only a few beats.
-    for (int i = 0; i < 10; ++i)
+    // While the sound leads, the clock beats four times a frame.
+    EXPECT_EQ(control.tickInterval(), 100 / 4);
+
+    // A sound that stopped moving holds the movie only a few frames' time.
+    for (int i = 0; i < 20; ++i)
         control.tick();
     EXPECT_GT(control.FrameNum(), 4);
 }

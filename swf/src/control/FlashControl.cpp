@@ -62,8 +62,8 @@ void FlashControl::Play()
         return;
     player_.setPlaying(true);
     const double rate = player_.frameRate();
-    const int interval = std::clamp(static_cast<int>(std::lround(1000.0 / rate)), 1, 1000);
-    timer_.start(interval);
+    frameInterval_ = std::clamp(static_cast<int>(std::lround(1000.0 / rate)), 1, 1000);
+    timer_.start(frameInterval_);
 }
 
 void FlashControl::Stop()
@@ -99,11 +99,18 @@ bool FlashControl::soundIsLive() const
 void FlashControl::tick()
 {
     // Frames a late clock catches up in one beat; beats the sound may hold
-    // the movie back before the clock stops waiting for it (a stalled device).
+    // the movie back before the clock stops waiting for it (a stalled
+    // device): about four frames' time.
     constexpr int maxCatchUp = 8;
-    constexpr int maxWaits = 6;
+    constexpr int beatsPerFrame = 4;
+    constexpr int maxWaits = 4 * beatsPerFrame;
     int steps = 1;
     const int heard = player_.soundFrame();
+    // While a stream leads, the clock beats several times a frame, so the
+    // picture changes within a fraction of a frame of its sound.
+    const int interval = heard >= 0 ? std::max(1, frameInterval_ / beatsPerFrame) : frameInterval_;
+    if (timer_.isActive() && timer_.interval() != interval)
+        timer_.setInterval(interval);
     if (heard >= 0) {
         steps = std::clamp(heard - player_.currentFrame(), 0, maxCatchUp);
         soundWaits_ = steps == 0 ? soundWaits_ + 1 : 0;

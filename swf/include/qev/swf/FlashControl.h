@@ -35,7 +35,8 @@ public:
 
     // Whether the control's clock runs (Play) or is halted (Stop).
     bool isRunning() const { return timer_.isActive(); }
-    // Milliseconds between two beats of the clock: one frame at the movie's rate.
+    // Milliseconds between two beats of the clock: one frame at the movie's
+    // rate (a quarter of that while a streaming sound leads the movie).
     int tickInterval() const { return timer_.interval(); }
     // One beat of the clock: the movie moves on one tick and is drawn again.
     // While the main timeline's streaming sound plays, its sound leads: the
@@ -74,6 +75,7 @@ private:
     // Opened with the first movie; outlives movies.
     std::unique_ptr<control::AudioOutput> audio_;
     int soundWaits_ = 0; // ticks in a row the sound held the movie back
+    int frameInterval_ = 0; // ms
     QString moviePath_;
     QString loadError_;
     QTimer timer_;
