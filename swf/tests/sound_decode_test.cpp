@@ -212,7 +212,9 @@ TEST(SoundStream, BlocksAreHeldToTheirFramesTime)
         const int n = i == 2 ? 1000 : i == 4 ? 12000 : 4410;
         blocks.push_back(writer::pcm16(sineWave(400 + 100 * i, double(n) / 44100, 44100, 0.5)));
     }
-    media::StreamSource source(head, blocks, 10);
+    blocks.push_back(QByteArray()); // a frame without a block ends the stream
+    blocks.push_back(writer::pcm16(sineWave(400, 0.1, 44100, 0.5)));
+    media::StreamSource source(head, std::make_shared<const std::vector<QByteArray>>(blocks), 0, 10);
     media::Pcm out;
     EXPECT_EQ(source.read(out, 100000), std::size_t(6 * 4410));
     // Frame 3 starts where it should: its own pitch, not frame 2's.

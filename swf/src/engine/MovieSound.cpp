@@ -58,7 +58,9 @@ std::shared_ptr<const media::Pcm> MovieSound::decoded(std::uint16_t soundId)
         warn(QStringLiteral("sound %1 is started but not defined").arg(soundId));
     } else {
         QString problem;
-        pcm = std::make_shared<const media::Pcm>(media::decodeSound(found->second, &problem));
+        const double room = double(maxCachedFrames - cachedFrames_) / media::kMixRate;
+        pcm = std::make_shared<const media::Pcm>(media::decodeSound(found->second, &problem, std::min(600.0, room)));
+        cachedFrames_ += pcm->frames();
         if (!problem.isEmpty())
             warn(QStringLiteral("sound %1: %2").arg(soundId).arg(problem));
     }
@@ -69,10 +71,16 @@ std::shared_ptr<const media::Pcm> MovieSound::decoded(std::uint16_t soundId)
 void MovieSound::startStream(const TimelineState& t, std::uint64_t key)
 {
     const Timeline& timeline = *t.timeline;
-    std::vector<QByteArray> blocks;
-    for (std::size_t f = std::size_t(t.frame); f < timeline.frames.size() && timeline.frames[f].streamBlock; ++f)
-        blocks.push_back(*timeline.frames[f].streamBlock);
-    auto source = std::make_shared<media::StreamSource>(*timeline.streamHead, std::move(blocks), playbackRate(movie_));
+    auto& blocks = blocks_[&timeline];
+    if (!blocks) {
+        auto all = std::make_shared<std::vector<QByteArray>>(timeline.frames.size());
+        for (std::size_t f = 0; f < timeline.frames.size(); ++f)
+            if (timeline.frames[f].streamBlock)
+                (*all)[f] = timeline.frames[f].streamBlock->isNull() ? QByteArray("") : *timeline.frames[f].streamBlock;
+        blocks = std::move(all);
+    }
+    auto source = std::make_shared<media::StreamSource>(*timeline.streamHead, blocks, std::size_t(t.frame),
+                                                        playbackRate(movie_));
     if (!source->error().isEmpty())
         warn(QStringLiteral("streaming sound: %1").arg(source->error()));
     mixer_->startStream(key, std::move(source));

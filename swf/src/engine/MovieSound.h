@@ -74,6 +74,9 @@ private:
     void stopStream(std::uint64_t key);
     void walk(const RootState& state, bool rootPlaying, bool fire);
     std::shared_ptr<const media::Pcm> decoded(std::uint16_t soundId);
+    // Decoded event sounds of one movie together, in mix frames (about
+    // 128 MB); sounds past it are not heard.
+    static constexpr std::size_t maxCachedFrames = std::size_t(32) << 20;
     void warn(const QString& message);
 
     const Movie& movie_;
@@ -84,6 +87,9 @@ private:
     std::set<std::uint64_t> streams_;
     int rootStreamStart_ = 0;
     std::map<std::uint16_t, std::shared_ptr<const media::Pcm>> cache_;
+    std::size_t cachedFrames_ = 0;
+    // Each timeline's stream blocks by frame, gathered once.
+    std::map<const Timeline*, std::shared_ptr<const std::vector<QByteArray>>> blocks_;
     std::set<QString> warned_;
 };
 

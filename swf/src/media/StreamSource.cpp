@@ -15,15 +15,16 @@ constexpr double kSlackMixFrames = 2400;
 constexpr std::size_t kMaxBlockSeconds = 10;
 } // namespace
 
-StreamSource::StreamSource(const SoundStreamHead& head, std::vector<QByteArray> blocks, double frameRate)
-    : head_(head), blocks_(std::move(blocks)), decoder_(head.encoding),
-      perFrame_(kMixRate / std::clamp(frameRate, 0.01, 120.0))
+StreamSource::StreamSource(const SoundStreamHead& head, std::shared_ptr<const std::vector<QByteArray>> blocks,
+                           std::size_t first, double frameRate)
+    : head_(head), blocks_(std::move(blocks)), first_(first), decoder_(head.encoding),
+      perFrame_(kMixRate / std::clamp(frameRate, 0.01, 120.0)), next_(first)
 {
 }
 
 void StreamSource::decodeNextBlock()
 {
-    const QByteArray& block = blocks_[next_++];
+    const QByteArray& block = (*blocks_)[next_++];
     QByteArrayView data(block);
     // MP3 blocks start with their sample count and seek field.
     if (head_.encoding.format == SoundFormat::Mp3)
@@ -40,7 +41,7 @@ void StreamSource::decodeNextBlock()
     // Hold the stream to the frames' clock: silence where blocks fall
     // short, cut where they run long, so frame n always starts within the
     // slack of n frames' time.
-    const double due = double(next_) * perFrame_;
+    const double due = double(next_ - first_) * perFrame_;
     const double slack = std::max(kSlackMixFrames, perFrame_ / 2);
     const double ahead = double(produced_) - due;
     if (ahead < -slack) {
@@ -59,7 +60,7 @@ std::size_t StreamSource::read(Pcm& out, std::size_t frames)
     std::size_t done = 0;
     while (done < frames) {
         if (taken_ >= pending_.frames()) {
-            if (next_ >= blocks_.size())
+            if (!hasNextBlock())
                 break;
             decodeNextBlock();
             continue;
