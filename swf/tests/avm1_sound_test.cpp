@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QStringList>
+#include <QTemporaryDir>
 
 using namespace qev::swf;
 using namespace qev::swf::avm1;
@@ -37,6 +39,7 @@ struct RecordingHost : SoundHost {
     }
     double positionMs(std::uint64_t instance) override { return instance == 42 ? 250.7 : -1; }
     std::vector<std::uint64_t> finishedSounds() override { return std::exchange(finished, {}); }
+    int loadSoundFile(const QString& url) override { return url == u"song.mp3" ? 70000 : -1; }
 };
 
 Value num(double n)
@@ -158,6 +161,32 @@ TEST_F(SoundClass, OnSoundCompleteRunsOnceForTheSoundThatEnded)
     EXPECT_EQ(completions, 1);
 }
 
+TEST_F(SoundClass, LoadSoundCallsOnLoadOnTheNextFrame)
+{
+    QStringList loads;
+    auto watch = [&](const Value& s, const char* name) {
+        vm.setMember(s, QStringLiteral("onLoad"), Value::fromObject(vm.newNative([&loads, name](Vm& vm, const Value&, Args& args) {
+                         loads << QStringLiteral("%1 %2").arg(QString::fromLatin1(name), vm.toString(args.at(0)));
+                         return Value();
+                     })));
+    };
+    const Value song = newSound();
+    const Value missing = newSound();
+    watch(song, "song");
+    watch(missing, "missing");
+    call(song, "loadSound", {str("song.mp3"), Value::fromBool(true)});
+    call(missing, "loadSound", {str("missing.mp3"), Value::fromBool(false)});
+    // A streaming load starts at once; onLoad waits for the next frame.
+    ASSERT_EQ(host.calls.size(), 1);
+    EXPECT_EQ(host.calls[0], u"start 70000 group 0 at 0 x1");
+    EXPECT_TRUE(loads.isEmpty());
+    deliverSoundCompletions(vm);
+    EXPECT_EQ(loads, QStringList({QStringLiteral("song true"), QStringLiteral("missing false")}));
+    deliverSoundCompletions(vm);
+    EXPECT_EQ(loads.size(), 2);
+    EXPECT_EQ(number(vm.getMember(song, QStringLiteral("duration"))), 0); // the recording host knows no length
+}
+
 TEST_F(SoundClass, WithoutAHostEverythingIsSilent)
 {
     vm.soundHost = nullptr;
@@ -196,6 +225,51 @@ TEST(SoundClassMovie, ScriptsStartAnExportedSoundAtHalfVolume)
     EXPECT_NEAR(toneLevel(channel(mix, 200, 4000, 0), 440), 0.25, 0.02);
     EXPECT_NEAR(toneLevel(channel(mix, 4410 * 4 + 200, 4000, 1), 440), 0.25, 0.02);
     EXPECT_LT(rms(channel(mix, 4410 * 6, 4410, 0)), 1e-3);
+}
+
+TEST(SoundClassMovie, LoadSoundPlaysAnMp3FileBesideTheMovie)
+{
+    using namespace writer;
+    using namespace qev::swf::testing;
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile mp3(dir.filePath(QStringLiteral("tone.mp3")));
+    ASSERT_TRUE(mp3.open(QIODevice::WriteOnly));
+    mp3.write(QByteArray("ID3\x03\x00\x00\x00\x00\x00\x04TAGS", 14)); // a tag in front is skipped
+    mp3.write(encodeWithFfmpeg("libmp3lame", sineWave(440, 1.0, 22050, 0.5), 22050));
+    mp3.close();
+
+    MovieBuilder m(100, 100, 10);
+    ActionAssembler a;
+    a.push("s").push(0).push("Sound").op(op::NewObject).op(op::SetVariable);
+    a.pushBool(true).push("tone.mp3").push(2).push("s").op(op::GetVariable).push("loadSound").op(op::CallMethod).op(op::Pop);
+    m.script(a.bytes());
+    for (int f = 0; f < 6; ++f)
+        m.showFrame();
+    const QString moviePath = dir.filePath(QStringLiteral("movie.swf"));
+    QFile movie(moviePath);
+    ASSERT_TRUE(movie.open(QIODevice::WriteOnly));
+    movie.write(m.finish());
+    movie.close();
+
+    Player player;
+    player.setSoundCapture(true);
+    ASSERT_TRUE(player.load(moviePath).isEmpty());
+    std::vector<std::int16_t> mix = player.mixFrame();
+    for (int f = 1; f < 6; ++f) {
+        player.advance();
+        const auto part = player.mixFrame();
+        mix.insert(mix.end(), part.begin(), part.end());
+    }
+    EXPECT_NEAR(toneLevel(channel(mix, 4410 * 3, 4000, 0), 440), 0.5, 0.06);
+
+    // From memory there is no folder: nothing is read, a warning says why.
+    QStringList warnings;
+    Player fromMemory;
+    fromMemory.setWarningHandler([&](const QString& w) { warnings << w; });
+    fromMemory.setSoundCapture(true);
+    ASSERT_TRUE(fromMemory.loadBytes(m.finish()).isEmpty());
+    EXPECT_TRUE(warnings.join(u'\n').contains(u"not a file beside the movie"));
 }
 
 } // namespace

@@ -29,6 +29,10 @@ public:
     virtual void setRouting(std::uint64_t group, double ll, double lr, double rl, double rr) = 0;
     // Milliseconds an instance has played into its sound; -1 once it ended.
     virtual double positionMs(std::uint64_t instance) = 0;
+    // Loads a local MP3 file (a path relative to the movie's folder, or a
+    // file: URL); returns a sound id for the calls above, or -1 when it
+    // cannot be read or decoded. Other addresses are refused.
+    virtual int loadSoundFile(const QString& url) = 0;
     // Instances that played to their end since the last call.
     virtual std::vector<std::uint64_t> finishedSounds() = 0;
 };

@@ -687,14 +687,17 @@ void Vm::runBlock(const std::shared_ptr<const QByteArray>& block, ClipObject* cl
 
 void Vm::runHandler(Object* target, const QString& name)
 {
+    runHandler(target, name, Args{});
+}
+
+void Vm::runHandler(Object* target, const QString& name, Args args)
+{
     if (!target)
         return;
     runGuarded([&] {
         const Value f = getMember(target, name);
-        if (f.isObject() && f.object->kind() == ObjectKind::Function) {
-            Args none;
-            call(f, Value::fromObject(target), none);
-        }
+        if (f.isObject() && f.object->kind() == ObjectKind::Function)
+            call(f, Value::fromObject(target), args);
     });
 }
 

@@ -170,6 +170,7 @@ public:
     // Calls an event handler method of an object (onEnterFrame, ...) if it
     // has one, the way runBlock runs a block.
     void runHandler(Object* target, const QString& name);
+    void runHandler(Object* target, const QString& name, Args args);
     // Runs an action block on the given scope with this; returns what a
     // Return action gave (undefined otherwise). Used by runBlock and calls.
     Value execute(const std::shared_ptr<const QByteArray>& block, std::uint32_t start, std::uint32_t end,

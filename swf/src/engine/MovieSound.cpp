@@ -4,6 +4,10 @@
 #include "media/SoundDecoder.h"
 #include "media/StreamSource.h"
 
+#include <QDir>
+#include <QFile>
+#include <QUrl>
+
 #include <algorithm>
 #include <cmath>
 
@@ -58,7 +62,7 @@ std::shared_ptr<const media::Pcm> MovieSound::decoded(std::uint16_t soundId)
         warn(QStringLiteral("sound %1 is started but not defined").arg(soundId));
     } else {
         QString problem;
-        const double room = double(maxCachedFrames - cachedFrames_) / media::kMixRate;
+        const double room = double(maxCachedFrames - std::min(maxCachedFrames, cachedFrames_)) / media::kMixRate;
         pcm = std::make_shared<const media::Pcm>(media::decodeSound(found->second, &problem, std::min(600.0, room)));
         cachedFrames_ += pcm->frames();
         if (!problem.isEmpty())
@@ -206,17 +210,19 @@ int MovieSound::exportedSound(const QString& linkage)
 
 double MovieSound::soundDurationMs(int soundId)
 {
-    const auto pcm = soundId >= 0 && soundId <= 0xFFFF ? decoded(std::uint16_t(soundId)) : nullptr;
+    const auto pcm = pcmFor(soundId);
     return pcm ? double(pcm->frames()) * 1000.0 / media::kMixRate : 0;
 }
 
 std::uint64_t MovieSound::startSound(int soundId, std::uint64_t group, double offsetMs, int loops)
 {
-    const auto pcm = soundId >= 0 && soundId <= 0xFFFF ? decoded(std::uint16_t(soundId)) : nullptr;
+    const auto pcm = pcmFor(soundId);
     if (!pcm || !std::isfinite(offsetMs))
         return 0;
     const auto offset = std::size_t(std::clamp(offsetMs * media::kMixRate / 1000.0, 0.0, double(pcm->frames())));
-    return mixer_->playInstance(std::uint16_t(soundId), pcm, group, offset, loops);
+    // Loaded files share the top of the id range; stopping by id tells
+    // them apart well enough.
+    return mixer_->playInstance(std::uint16_t(std::min(soundId, 0xFFFF)), pcm, group, offset, loops);
 }
 
 void MovieSound::stopSounds(std::uint64_t group, int soundId)
@@ -233,6 +239,59 @@ double MovieSound::positionMs(std::uint64_t instance)
 {
     const std::int64_t at = mixer_->instancePosition(instance);
     return at < 0 ? -1 : double(at) * 1000.0 / media::kMixRate;
+}
+
+std::shared_ptr<const media::Pcm> MovieSound::pcmFor(int soundId)
+{
+    if (soundId >= 0 && soundId <= 0xFFFF)
+        return decoded(std::uint16_t(soundId));
+    auto it = loaded_.find(soundId);
+    return it == loaded_.end() ? nullptr : it->second;
+}
+
+int MovieSound::loadSoundFile(const QString& url)
+{
+    // Files beside the movie only, as for getURL: no network, no movie from memory.
+    const QUrl parsed(url);
+    QString path;
+    if (parsed.isLocalFile())
+        path = parsed.toLocalFile();
+    else if (parsed.scheme().size() <= 1) // none, or a drive letter
+        path = QString(url).replace(u'\\', u'/');
+    if (path.isEmpty() || folder_.isEmpty()) {
+        warn(QStringLiteral("loadSound: %1 is not a file beside the movie").arg(url));
+        return -1;
+    }
+    path = QDir(folder_).absoluteFilePath(path);
+    if (auto it = loadedByPath_.find(path); it != loadedByPath_.end())
+        return it->second;
+    QFile file(path);
+    constexpr qint64 maxFileBytes = qint64(64) << 20;
+    if (!file.open(QIODevice::ReadOnly) || file.size() > maxFileBytes) {
+        warn(QStringLiteral("loadSound: cannot read %1").arg(path));
+        return -1;
+    }
+    QByteArray bytes = file.readAll();
+    // An ID3v2 tag in front: its size is four 7-bit bytes after the header.
+    if (bytes.size() >= 10 && bytes.startsWith("ID3")) {
+        const auto b = [&](int i) { return qsizetype(std::uint8_t(bytes[i]) & 0x7F); };
+        bytes.remove(0, std::min(bytes.size(), 10 + ((b(6) << 21) | (b(7) << 14) | (b(8) << 7) | b(9))));
+    }
+    Sound sound;
+    sound.encoding = SoundEncoding{SoundFormat::Mp3, 3, true, true};
+    sound.data = bytes;
+    QString problem;
+    const double room = double(maxCachedFrames - std::min(maxCachedFrames, cachedFrames_)) / media::kMixRate;
+    auto pcm = std::make_shared<const media::Pcm>(media::decodeSound(sound, &problem, std::min(600.0, room)));
+    if (pcm->frames() == 0) {
+        warn(QStringLiteral("loadSound: %1 holds no MP3 sound%2").arg(path, problem.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(problem)));
+        return -1;
+    }
+    cachedFrames_ += pcm->frames();
+    const int id = 0x10000 + int(loaded_.size());
+    loaded_.emplace(id, std::move(pcm));
+    loadedByPath_.emplace(path, id);
+    return id;
 }
 
 std::vector<std::uint64_t> MovieSound::finishedSounds()

@@ -61,6 +61,11 @@ public:
     void setRouting(std::uint64_t group, double ll, double lr, double rl, double rr) override;
     double positionMs(std::uint64_t instance) override;
     std::vector<std::uint64_t> finishedSounds() override;
+    int loadSoundFile(const QString& url) override;
+
+    // The folder loadSound() looks in: the movie's own (none for a movie
+    // loaded from memory: nothing is loaded).
+    void setMovieFolder(const QString& folder) { folder_ = folder; }
 
 private:
     struct Seen {
@@ -74,6 +79,8 @@ private:
     void stopStream(std::uint64_t key);
     void walk(const RootState& state, bool rootPlaying, bool fire);
     std::shared_ptr<const media::Pcm> decoded(std::uint16_t soundId);
+    // A DefineSound or a loaded file by id (loaded files from 65536 on).
+    std::shared_ptr<const media::Pcm> pcmFor(int soundId);
     // Decoded event sounds of one movie together, in mix frames (about
     // 128 MB); sounds past it are not heard.
     static constexpr std::size_t maxCachedFrames = std::size_t(32) << 20;
@@ -91,6 +98,9 @@ private:
     // Each timeline's stream blocks by frame, gathered once.
     std::map<const Timeline*, std::shared_ptr<const std::vector<QByteArray>>> blocks_;
     std::set<QString> warned_;
+    QString folder_;
+    std::map<int, std::shared_ptr<const media::Pcm>> loaded_;
+    std::map<QString, int> loadedByPath_;
 };
 
 } // namespace qev::swf::engine

@@ -14,6 +14,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QPainter>
 
 #include <algorithm>
@@ -31,6 +32,7 @@ struct Player::Impl {
     std::shared_ptr<media::Mixer> mixer = std::make_shared<media::Mixer>();
     std::unique_ptr<engine::MovieSound> sound;
     std::uint64_t framesMixed = 0; // movie frames taken with mixFrame()
+    QString movieFolder;           // where loadSound() finds files; empty for movies from memory
     QRect lastTarget; // where the last frame was drawn, for mouse positions
     engine::RootState state;
     // The state is the one that playing from frame 0 to its frame gives (it
@@ -117,6 +119,7 @@ struct Player::Impl {
         movie = std::make_unique<Movie>(std::move(m));
         engine = std::make_unique<engine::TimelineEngine>(*movie);
         sound = std::make_unique<engine::MovieSound>(*movie, mixer, warningHandler);
+        sound->setMovieFolder(movieFolder);
         engine->vm().soundHost = sound.get();
         engine->onStopSounds = [this] {
             if (sound)
@@ -317,6 +320,7 @@ Player::~Player() = default;
 QString Player::load(const QString& path)
 {
     clear();
+    d->movieFolder = QFileInfo(path).absolutePath();
     try {
         d->start(readMovieFile(path));
     } catch (const ReadError& e) {
@@ -332,6 +336,7 @@ QString Player::load(const QString& path)
 QString Player::loadBytes(const QByteArray& bytes)
 {
     clear();
+    d->movieFolder.clear();
     try {
         d->start(readMovie(QByteArrayView(bytes)));
     } catch (const ReadError& e) {

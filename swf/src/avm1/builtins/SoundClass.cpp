@@ -2,7 +2,9 @@
 // in, looped), stops it, and sets how loud and where the sounds of its clip
 // play (volume, pan, the four-way transform); position and duration are
 // read-only virtual properties in milliseconds; onSoundComplete is called
-// when a started sound plays to its end. Sound objects that control the
+// when a started sound plays to its end. loadSound reads a local MP3 file
+// beside the movie (streaming ones start at once) and calls onLoad with
+// whether it could, on the next frame as a download would. Sound objects that control the
 // same clip share its volume and pan, as the player's do. Without the
 // player's sound (tools, tests of other things) every method answers as if
 // the sound were silent.
@@ -24,6 +26,9 @@ namespace {
 const QString kGroup = QStringLiteral("$soundGroup");
 const QString kSound = QStringLiteral("$soundId");
 const QString kInstance = QStringLiteral("$soundInstance");
+const QString kLoaded = QStringLiteral("$soundLoaded");
+// Registry entries of Sound objects whose onLoad is due.
+const QString kLoadPrefix = QStringLiteral("load");
 // Per group (on the registry object): volume and transform in per cent.
 const QString kRegistry = QStringLiteral("$sounds");
 
@@ -152,6 +157,20 @@ void installSoundClass(Vm& vm)
             registry(vm)->define(QStringLiteral("i%1").arg(instance), self, DontEnum);
         return Value::undefined();
     });
+    proto->defineMethod(vm, QStringLiteral("loadSound"), [](Vm& vm, const Value& self, Args& args) {
+        const int id = vm.soundHost ? vm.soundHost->loadSoundFile(vm.toString(arg(args, 0))) : -1;
+        setHidden(self, kSound, id);
+        setHidden(self, kLoaded, id >= 0 ? 1 : 0);
+        if (id >= 0 && vm.toBoolean(arg(args, 1)))
+            vm.callMethod(self, QStringLiteral("start"));
+        if (self.isObject()) {
+            Object* reg = registry(vm);
+            const double n = hidden(vm, Value::fromObject(reg), QStringLiteral("$loads"), 0) + 1;
+            setHidden(Value::fromObject(reg), QStringLiteral("$loads"), n);
+            reg->define(kLoadPrefix + QString::number(n), self);
+        }
+        return Value::undefined();
+    });
     proto->defineMethod(vm, QStringLiteral("stop"), [](Vm& vm, const Value& self, Args& args) {
         if (!vm.soundHost)
             return Value::undefined();
@@ -232,12 +251,25 @@ void installSoundClass(Vm& vm)
 
 void deliverSoundCompletions(Vm& vm)
 {
+    Object* waiting = registry(vm);
+    // Loads asked for since the last frame, in the order asked: onLoad(success).
+    std::vector<std::pair<double, QString>> loads;
+    for (const QString& key : vm.enumerate(waiting))
+        if (key.startsWith(kLoadPrefix))
+            loads.emplace_back(key.mid(kLoadPrefix.size()).toDouble(), key);
+    std::sort(loads.begin(), loads.end());
+    for (const auto& [order, key] : loads) {
+        const Value sound = vm.getMember(waiting, key);
+        waiting->removeOwn(key);
+        if (!sound.isObject())
+            continue;
+        vm.runHandler(sound.object, QStringLiteral("onLoad"), Args{Value::fromBool(hidden(vm, sound, kLoaded, 0) != 0)});
+    }
     if (!vm.soundHost)
         return;
     const std::vector<std::uint64_t> done = vm.soundHost->finishedSounds();
     if (done.empty())
         return;
-    Object* waiting = registry(vm);
     for (std::uint64_t instance : done) {
         const QString key = QStringLiteral("i%1").arg(instance);
         const Value sound = vm.getMember(waiting, key);
