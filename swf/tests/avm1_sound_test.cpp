@@ -227,6 +227,40 @@ TEST(SoundClassMovie, ScriptsStartAnExportedSoundAtHalfVolume)
     EXPECT_LT(rms(channel(mix, 4410 * 6, 4410, 0)), 1e-3);
 }
 
+TEST(SoundClassMovie, AClipsVolumeAppliesToItsFramesSoundsAndTheMoviesToAll)
+{
+    using namespace writer;
+    using namespace qev::swf::testing;
+    MovieBuilder m(100, 100, 10);
+    const auto id = defineSound(m, pcmSound(sineWave(440, 1.0, 44100, 0.5), 44100));
+    SoundStreamHead head;
+    head.encoding = SoundEncoding{SoundFormat::PcmLittle, 3, true, false};
+    head.samplesPerBlock = 4410;
+    soundStreamHead(m, head);
+    // Frame 0: new Sound(_root).setVolume(50); frame 3: new Sound().setVolume(0).
+    ActionAssembler half;
+    half.push(50).push(1).push("_root").op(op::GetVariable).push(1).push("Sound").op(op::NewObject);
+    half.push("setVolume").op(op::CallMethod).op(op::Pop);
+    ActionAssembler mute;
+    mute.push(0).push(1).push(0).push("Sound").op(op::NewObject).push("setVolume").op(op::CallMethod).op(op::Pop);
+    for (int f = 0; f < 5; ++f) {
+        if (f == 0) {
+            m.script(half.bytes());
+            startSound(m, id);
+        }
+        if (f == 3)
+            m.script(mute.bytes());
+        soundStreamBlock(m, pcm16(sineWave(660, 0.1, 44100, 0.5)));
+        m.showFrame();
+    }
+    Player player;
+    const auto mix = playMix(player, m.finish(), 5);
+    const auto frame = [&](int f) { return channel(mix, std::size_t(f) * 4410 + 200, 4000, 0); };
+    EXPECT_NEAR(toneLevel(frame(1), 440), 0.25, 0.02);
+    EXPECT_NEAR(toneLevel(frame(1), 660), 0.25, 0.02);
+    EXPECT_LT(rms(frame(4)), 1e-3);
+}
+
 TEST(SoundClassMovie, LoadSoundPlaysAnMp3FileBesideTheMovie)
 {
     using namespace writer;

@@ -17,6 +17,13 @@ namespace {
 
 constexpr int kMaxNesting = 64;
 
+// The Sound class's group of the clip whose timeline has this key (the
+// main timeline's key is 0, its clip's id too).
+std::uint64_t groupOf(std::uint64_t key)
+{
+    return key + 1;
+}
+
 double playbackRate(const Movie& movie)
 {
     const double rate = movie.header.frameRate();
@@ -87,7 +94,7 @@ void MovieSound::startStream(const TimelineState& t, std::uint64_t key)
                                                         playbackRate(movie_));
     if (!source->error().isEmpty())
         warn(QStringLiteral("streaming sound: %1").arg(source->error()));
-    mixer_->startStream(key, std::move(source));
+    mixer_->startStream(key, std::move(source), groupOf(key));
     streams_.insert(key);
     if (key == 0)
         rootStreamStart_ = t.frame;
@@ -117,7 +124,7 @@ void MovieSound::enter(const TimelineState& t, std::uint64_t key, bool fire, boo
         if (start.info.stop)
             mixer_->stop(id);
         else if (auto pcm = decoded(id))
-            mixer_->play(id, std::move(pcm), start.info);
+            mixer_->play(id, std::move(pcm), start.info, groupOf(key));
     }
     if (frame.streamBlock && !t.timeline->streamHead) {
         warn(QStringLiteral("a stream block without a stream head is not heard"));

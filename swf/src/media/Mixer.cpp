@@ -39,7 +39,7 @@ void Mixer::setListening(bool on)
     }
 }
 
-void Mixer::play(std::uint16_t soundId, std::shared_ptr<const Pcm> pcm, const SoundInfo& info)
+void Mixer::play(std::uint16_t soundId, std::shared_ptr<const Pcm> pcm, const SoundInfo& info, std::uint64_t group)
 {
     std::lock_guard guard(lock_);
     if (info.stop) {
@@ -52,6 +52,7 @@ void Mixer::play(std::uint16_t soundId, std::shared_ptr<const Pcm> pcm, const So
         return;
     Voice v;
     v.soundId = soundId;
+    v.group = group;
     v.pcm = std::move(pcm);
     const std::size_t length = v.pcm->frames();
     v.begin = std::min<std::size_t>(info.inPoint.value_or(0), length);
@@ -145,7 +146,7 @@ bool Mixer::isPlaying(std::uint16_t soundId) const
     return std::any_of(voices_.begin(), voices_.end(), [soundId](const Voice& v) { return v.soundId == soundId; });
 }
 
-void Mixer::startStream(std::uint64_t key, std::shared_ptr<StreamSource> source)
+void Mixer::startStream(std::uint64_t key, std::shared_ptr<StreamSource> source, std::uint64_t group)
 {
     std::lock_guard guard(lock_);
     if (!listening_ || !source) {
@@ -154,6 +155,7 @@ void Mixer::startStream(std::uint64_t key, std::shared_ptr<StreamSource> source)
     }
     Stream s;
     s.source = std::move(source);
+    s.group = group;
     streams_[key] = std::move(s);
 }
 
@@ -236,8 +238,17 @@ bool Mixer::mixStream(Stream& s, std::int32_t* acc, std::size_t frames)
 {
     s.buffer.samples.clear();
     const std::size_t got = s.source->read(s.buffer, frames);
-    for (std::size_t i = 0; i < got * 2; ++i)
-        acc[i] += s.buffer.samples[i];
+    const Transform t = transformOf(s.group);
+    if (t.ll == 1 && t.lr == 0 && t.rl == 0 && t.rr == 1) {
+        for (std::size_t i = 0; i < got * 2; ++i)
+            acc[i] += s.buffer.samples[i];
+    } else {
+        for (std::size_t i = 0; i < got; ++i) {
+            const double l = s.buffer.samples[i * 2], r = s.buffer.samples[i * 2 + 1];
+            acc[i * 2] += std::int32_t(std::lround(l * t.ll + r * t.rl));
+            acc[i * 2 + 1] += std::int32_t(std::lround(l * t.lr + r * t.rr));
+        }
+    }
     s.position += std::int64_t(got);
     return got == frames || !s.source->finished();
 }

@@ -30,13 +30,15 @@ public:
 
     // An event sound: starts an instance (or, with info.stop, stops every
     // instance of soundId; with info.noMultiple, starts only if none plays).
-    void play(std::uint16_t soundId, std::shared_ptr<const Pcm> pcm, const SoundInfo& info);
+    // group: as for playInstance (the timeline's clip), so that a script's
+    // volume for a clip applies to the sounds of its frames too.
+    void play(std::uint16_t soundId, std::shared_ptr<const Pcm> pcm, const SoundInfo& info, std::uint64_t group = 0);
     void stop(std::uint16_t soundId);
     bool isPlaying(std::uint16_t soundId) const;
 
     // The streaming sound of one timeline (key: the timeline's identity);
     // starting one replaces the key's earlier stream.
-    void startStream(std::uint64_t key, std::shared_ptr<StreamSource> source);
+    void startStream(std::uint64_t key, std::shared_ptr<StreamSource> source, std::uint64_t group = 0);
     void stopStream(std::uint64_t key);
     // Mix-rate frames of the key's stream heard so far (mixed, less what
     // the device still holds), or -1 when it does not play.
@@ -94,6 +96,7 @@ private:
     };
     struct Stream {
         std::shared_ptr<StreamSource> source;
+        std::uint64_t group = 0;
         std::int64_t position = 0;
         Pcm buffer;
     };
