@@ -3,6 +3,7 @@
 #include "qev/CodePage.h"
 #include "qev/Playlist.h"
 #include "qev/swf/ActionAssembler.h"
+#include "qev/swf/SoundWriter.h"
 #include "qev/swf/Writer.h"
 #include "qev/swf/testsupport/MovieParts.h"
 
@@ -508,6 +509,68 @@ std::vector<Seed> hostileSwfSeeds()
             {QStringLiteral("hostile-button-cycle"), buttonCycleMovie()}};
 }
 
+namespace {
+
+// Every sound tag: PCM and ADPCM event sounds with every sound info field,
+// one started by name, a button with sounds, and streams on the main
+// timeline (ADPCM) and in a sprite (8-bit PCM).
+QByteArray soundMovie()
+{
+    MovieBuilder m(20, 20, 12);
+    const auto tone = sineWave(440, 0.05, 11025, 0.5);
+    const auto pcm = defineSound(m, pcmSound(tone, 11025));
+    const auto adpcm = defineSound(m, adpcmSound(tone, 11025, 2));
+    m.exportAsset(adpcm, QStringLiteral("beep"));
+    Button b;
+    b.version = 2;
+    b.records = {testsupport::buttonRecord(testsupport::solidRect(m, 0xFF0000, 0, 0, 20, 20), 1,
+                                           testsupport::ButtonStates::all())};
+    const auto button = m.defineButton(b);
+    std::array<std::optional<ButtonSound>, 4> sounds;
+    sounds[Button::EnterSound] = ButtonSound{pcm, {}};
+    sounds[Button::PressSound] = ButtonSound{adpcm, {}};
+    defineButtonSound(m, button, sounds);
+
+    SpriteBuilder sprite;
+    SoundStreamHead pcmHead;
+    pcmHead.encoding = SoundEncoding{SoundFormat::PcmLittle, 1, false, false};
+    pcmHead.samplesPerBlock = 919;
+    soundStreamHead(sprite, pcmHead, 1);
+    for (int f = 0; f < 3; ++f) {
+        soundStreamBlock(sprite, pcm8(sineWave(300, 919.0 / 11025, 11025)));
+        sprite.showFrame();
+    }
+    const auto spriteId = m.defineSprite(sprite);
+
+    SoundStreamHead head;
+    head.encoding = SoundEncoding{SoundFormat::Adpcm, 1, true, false};
+    head.samplesPerBlock = 919;
+    soundStreamHead(m, head);
+    SoundInfo info;
+    info.noMultiple = true;
+    info.inPoint = 10;
+    info.outPoint = 400;
+    info.loops = 2;
+    info.envelope = {EnvelopePoint{0, 0, 32768}, EnvelopePoint{200, 32768, 0}};
+    startSound(m, pcm, info);
+    m.place(button, 1);
+    m.place(spriteId, 2);
+    for (int f = 0; f < 4; ++f) {
+        soundStreamBlock(m, encodeAdpcm(sineWave(500, 919.0 / 11025, 11025), 1, 4));
+        if (f == 2)
+            startSound2(m, QStringLiteral("beep"));
+        if (f == 3) {
+            SoundInfo stop;
+            stop.stop = true;
+            startSound(m, pcm, stop);
+        }
+        m.showFrame();
+    }
+    return m.finish();
+}
+
+} // namespace
+
 std::vector<Seed> swfSeeds()
 {
     std::vector<Seed> seeds;
@@ -526,6 +589,7 @@ std::vector<Seed> swfSeeds()
     seeds.push_back({QStringLiteral("sprites-lzma"), spritesMovie(Compression::Lzma)});
     seeds.push_back({QStringLiteral("looping-actions"), loopingActionsMovie()});
     seeds.push_back({QStringLiteral("scripts"), scriptsMovie()});
+    seeds.push_back({QStringLiteral("sounds"), soundMovie()});
     return seeds;
 }
 

@@ -65,6 +65,8 @@ int swfEngineTarget(const std::uint8_t* data, std::size_t size)
     // A small script budget per frame: a fuzzed loop that never ends then
     // costs 20,000 actions instead of the player's full second.
     player.setScriptBudget(20000, 200);
+    // Sounds are decoded and mixed as a device would take them.
+    player.setSoundCapture(true);
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
     if (!player.loadBytes(bytes).isEmpty())
         return 0;
@@ -73,8 +75,10 @@ int swfEngineTarget(const std::uint8_t* data, std::size_t size)
     QImage image(48, 36, QImage::Format_ARGB32_Premultiplied);
     draw(player, image);
     useMouse(player, image, data, size);
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
         player.advance();
+        player.mixFrame();
+    }
     draw(player, image);
     const int count = player.frameCount();
     player.gotoFrame(count - 1);
@@ -85,6 +89,7 @@ int swfEngineTarget(const std::uint8_t* data, std::size_t size)
     player.setLoops(false);
     player.advance();
     player.gotoFrame(1);
+    player.mixFrame();
     draw(player, image);
     if (player.currentFrame() < 0 || player.currentFrame() >= count)
         std::abort();

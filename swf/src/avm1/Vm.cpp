@@ -101,6 +101,7 @@ void Vm::installBuiltins()
     installGlobalFunctions(*this);
     installClipClass(*this);
     installTimersAndFlags(*this);
+    installSoundClass(*this);
     installPlaceholders(*this);
     installGeomClasses(*this);
     installXmlClasses(*this);

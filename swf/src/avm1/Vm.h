@@ -21,6 +21,8 @@
 
 namespace qev::swf::avm1 {
 
+class SoundHost;
+
 class ArrayObject;
 class ClipObject;
 
@@ -93,6 +95,8 @@ public:
     // ---- output -------------------------------------------------------
     std::function<void(const QString&)> onTrace;
     std::function<void(const QString&)> onWarning;
+    // The player's sound, for the Sound class (none: scripts' sounds are silent).
+    SoundHost* soundHost = nullptr;
     void warn(const QString& message);
 
     // ---- clock: getTimer, Date and intervals -----------------------------
@@ -275,5 +279,8 @@ void installGeomClasses(Vm& vm);
 void installXmlClasses(Vm& vm);
 void installInputClasses(Vm& vm);
 void installClipGeometry(Vm& vm);
+void installSoundClass(Vm& vm);
+// Calls onSoundComplete of the Sound objects whose sounds ended.
+void deliverSoundCompletions(Vm& vm);
 
 } // namespace qev::swf::avm1

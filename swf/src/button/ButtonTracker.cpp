@@ -253,6 +253,13 @@ void ButtonTracker::fire(const engine::RootState& state, std::uint16_t condition
         }
         return;
     }
+    const int slot = condition == ButtonCondAction::OverUpToIdle ? Button::LeaveSound
+        : condition == ButtonCondAction::IdleToOverUp            ? Button::EnterSound
+        : condition == ButtonCondAction::OverUpToOverDown        ? Button::PressSound
+        : condition == ButtonCondAction::OverDownToOverUp        ? Button::ReleaseSound
+                                                                 : -1;
+    if (slot >= 0 && button->sounds[std::size_t(slot)])
+        firedSounds_.push_back(*button->sounds[std::size_t(slot)]);
     const std::vector<int> timeline(tracked_.begin(), tracked_.end() - 1);
     for (const ButtonCondAction& a : button->actions) {
         if ((a.conditions & condition) != 0 && !a.bytecode.isEmpty())

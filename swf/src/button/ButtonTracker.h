@@ -17,6 +17,7 @@
 #include <functional>
 #include <optional>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace qev::swf::button {
@@ -70,6 +71,9 @@ public:
     // phase, every other button is up. Forgets a tracked button that is gone.
     void apply(engine::RootState& state);
 
+    // The sounds of the transitions made since the last call (DefineButtonSound).
+    std::vector<ButtonSound> takeSounds() { return std::exchange(firedSounds_, {}); }
+
     Phase phase() const { return phase_; }
     bool overButton() const { return phase_ == Phase::OverUp || phase_ == Phase::OverDown; }
     const std::vector<int>& tracked() const { return tracked_; }
@@ -98,6 +102,7 @@ private:
     const Movie& movie_;
     ClipButtonTest isClipButton_;
     bool hasButtons_ = false;
+    mutable std::vector<ButtonSound> firedSounds_;
     std::vector<int> tracked_;
     std::uint16_t trackedId_ = 0;
     Phase phase_ = Phase::Idle;

@@ -1,5 +1,7 @@
 #include "qev/swf/FlashControl.h"
 
+#include "control/AudioOutput.h"
+
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
@@ -50,6 +52,8 @@ void FlashControl::Movie(const QString& path)
 {
     timer_.stop();
     moviePath_ = path;
+    if (!path.isEmpty() && !audio_)
+        audio_ = std::make_unique<control::AudioOutput>(player_.mixer());
     loadError_ = path.isEmpty() ? QString() : player_.load(path);
     if (path.isEmpty())
         player_.clear();
@@ -66,8 +70,8 @@ void FlashControl::Play()
         return;
     player_.setPlaying(true);
     const double rate = player_.frameRate();
-    const int interval = std::clamp(static_cast<int>(std::lround(1000.0 / rate)), 1, 1000);
-    timer_.start(interval);
+    frameInterval_ = std::clamp(static_cast<int>(std::lround(1000.0 / rate)), 1, 1000);
+    timer_.start(frameInterval_);
 }
 
 void FlashControl::Stop()
@@ -95,10 +99,38 @@ void FlashControl::setLoops(bool loop)
     player_.setLoops(loop);
 }
 
+bool FlashControl::soundIsLive() const
+{
+    return audio_ && audio_->isLive();
+}
+
 void FlashControl::tick()
 {
-    player_.advance();
-    update();
+    // Frames a late clock catches up in one beat; beats the sound may hold
+    // the movie back before the clock stops waiting for it (a stalled
+    // device): about four frames' time.
+    constexpr int maxCatchUp = 8;
+    constexpr int beatsPerFrame = 4;
+    constexpr int maxWaits = 4 * beatsPerFrame;
+    int steps = 1;
+    const int heard = player_.soundFrame();
+    // While a stream leads, the clock beats several times a frame, so the
+    // picture changes within a fraction of a frame of its sound.
+    const int interval = heard >= 0 ? std::max(1, frameInterval_ / beatsPerFrame) : frameInterval_;
+    if (timer_.isActive() && timer_.interval() != interval)
+        timer_.setInterval(interval);
+    if (heard >= 0) {
+        steps = std::clamp(heard - player_.currentFrame(), 0, maxCatchUp);
+        soundWaits_ = steps == 0 ? soundWaits_ + 1 : 0;
+        if (soundWaits_ > maxWaits) {
+            steps = 1;
+            soundWaits_ = 0;
+        }
+    }
+    for (int i = 0; i < steps; ++i)
+        player_.advance();
+    if (steps > 0)
+        update();
 }
 
 void FlashControl::rewind()

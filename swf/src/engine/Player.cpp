@@ -1,6 +1,8 @@
 #include "qev/swf/Player.h"
 
+#include "engine/MovieSound.h"
 #include "engine/State.h"
+#include "media/Mixer.h"
 #include "engine/Timeline.h"
 #include "qev/FileError.h"
 #include "qev/swf/Reader.h"
@@ -14,9 +16,11 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 
 namespace qev::swf {
@@ -26,6 +30,11 @@ struct Player::Impl {
     std::unique_ptr<engine::TimelineEngine> engine;
     std::unique_ptr<render::Renderer> renderer;
     std::unique_ptr<button::ButtonTracker> buttons;
+    // Sound outlives movies: the device that plays the mix stays open.
+    std::shared_ptr<media::Mixer> mixer = std::make_shared<media::Mixer>();
+    std::unique_ptr<engine::MovieSound> sound;
+    std::uint64_t framesMixed = 0; // movie frames taken with mixFrame()
+    QString movieFolder;           // where loadSound() finds files; empty for movies from memory
     QRect lastTarget; // where the last frame was drawn, for mouse positions
     engine::RootState state;
     // The state is the one that playing from frame 0 to its frame gives (it
@@ -107,6 +116,7 @@ struct Player::Impl {
 
     void start(Movie&& m)
     {
+        sound.reset();
         renderer.reset();
         engine.reset();
         snapshots.clear();
@@ -114,6 +124,13 @@ struct Player::Impl {
         snapshotInstances = 0;
         movie = std::make_unique<Movie>(std::move(m));
         engine = std::make_unique<engine::TimelineEngine>(*movie);
+        sound = std::make_unique<engine::MovieSound>(*movie, mixer, warningHandler);
+        sound->setMovieFolder(movieFolder);
+        engine->vm().soundHost = sound.get();
+        engine->onStopSounds = [this] {
+            if (sound)
+                sound->stopAll();
+        };
         renderer = std::make_unique<render::Renderer>(*movie, *engine);
         // Filters, blend modes and cached bitmaps; text in system fonts.
         renderer->setLayerHook(std::make_shared<effects::EffectsLayer>(
@@ -132,6 +149,9 @@ struct Player::Impl {
         playing = true;
         loop = true;
         applyNavigation();
+        mixer->setPaused(false);
+        framesMixed = 0;
+        sound->played(state, playing);
     }
 
     // Starts again from a snapshot; the clips scripts made on the main
@@ -280,6 +300,8 @@ struct Player::Impl {
             : kind == 2              ? buttons->release(state, p)
                                      : buttons->leave(state);
         const bool ran = runButtons(fired);
+        if (sound)
+            sound->playButtonSounds(buttons->takeSounds());
         return scripted || ran || buttons->phase() != before;
     }
 
@@ -322,6 +344,10 @@ struct Player::Impl {
         applyNavigation();
         afterTick();
         applyNavigation();
+        sound->played(state, playing);
+        avm1::deliverSoundCompletions(engine->vm());
+        noteJumps();
+        applyNavigation();
     }
 };
 
@@ -332,6 +358,7 @@ Player::~Player() = default;
 QString Player::load(const QString& path)
 {
     clear();
+    d->movieFolder = QFileInfo(path).absolutePath();
     try {
         d->start(readMovieFile(path));
     } catch (const ReadError& e) {
@@ -347,6 +374,7 @@ QString Player::load(const QString& path)
 QString Player::loadBytes(const QByteArray& bytes)
 {
     clear();
+    d->movieFolder.clear();
     try {
         d->start(readMovie(QByteArrayView(bytes)));
     } catch (const ReadError& e) {
@@ -361,6 +389,7 @@ QString Player::loadBytes(const QByteArray& bytes)
 
 void Player::clear()
 {
+    d->sound.reset();
     d->buttons.reset();
     d->renderer.reset();
     d->engine.reset();
@@ -419,6 +448,8 @@ bool Player::isPlaying() const
 void Player::setPlaying(bool playing)
 {
     d->playing = playing;
+    // The control's Stop pauses the movie's sounds and Play resumes them.
+    d->mixer->setPaused(!playing);
 }
 
 bool Player::loops() const
@@ -445,6 +476,42 @@ void Player::gotoFrame(int n)
     // The frame's scripts ran, but their stop and play leave the player's
     // own play state as the caller set it.
     d->state.navigation.clear();
+    // Stepping through frames is silent; playing on starts the stream at
+    // the frame arrived at.
+    d->sound->seeked(d->state);
+}
+
+std::shared_ptr<media::Mixer> Player::mixer() const
+{
+    return d->mixer;
+}
+
+bool Player::hasSound() const
+{
+    return d->sound && d->sound->hasSound();
+}
+
+void Player::setSoundCapture(bool on)
+{
+    d->mixer->setListening(on);
+}
+
+std::vector<std::int16_t> Player::mixFrame()
+{
+    const double rate = frameRate() > 0 ? frameRate() : 12.0;
+    const auto at = [rate](std::uint64_t frame) { return std::uint64_t(std::llround(double(frame) * media::kMixRate / rate)); };
+    const std::size_t frames = std::size_t(at(d->framesMixed + 1) - at(d->framesMixed));
+    ++d->framesMixed;
+    std::vector<std::int16_t> out(frames * 2);
+    d->mixer->mix(out.data(), frames);
+    return out;
+}
+
+int Player::soundFrame() const
+{
+    if (!d->sound || !d->playing)
+        return -1;
+    return d->sound->streamFrame().value_or(-1);
 }
 
 void Player::setTraceHandler(std::function<void(const QString&)> handler)

@@ -108,6 +108,14 @@ public:
     int nextHighestDepth(avm1::ClipObject* parent) override;
     void swapDepths(avm1::ClipObject* clip, int depth) override;
 
+    // stopAllSounds(): the player ends the movie's sounds.
+    std::function<void()> onStopSounds;
+    void stopSounds() override
+    {
+        if (onStopSounds)
+            onStopSounds();
+    }
+
     // Script depths and the display list's: timeline depth 1 is script depth -16383.
     static constexpr int depthOffset = 16384;
     QString targetPath(avm1::ClipObject* clip) override;

@@ -70,4 +70,8 @@ void readDefineBitsJpeg(BitReader& r, Context& ctx, int version); // 2, 3, 4
 void readDefineBitsLossless(BitReader& r, Context& ctx, int version); // 1, 2
 void decodePendingJpegs(Context& ctx);
 
+// Sound tags: false when code is not one of them.
+bool readSoundTag(int code, BitReader& r, Context& ctx, Timeline& timeline, Frame& frame);
+SoundInfo readSoundInfo(BitReader& r);
+
 } // namespace qev::swf::detail

@@ -421,14 +421,15 @@ void readTimeline(BitReader& r, Context& ctx, Timeline& timeline, std::uint32_t 
             continue;
         }
         try {
-            readTag(code, body, ctx, frame, depth);
+            if (!readSoundTag(code, body, ctx, timeline, frame))
+                readTag(code, body, ctx, frame, depth);
         } catch (const FormatError& e) {
             ctx.tagCode = code;
             ctx.tagOffset = body.fileOffset() - body.pos();
             ctx.warn(QStringLiteral("tag dropped: %1").arg(e.message));
         }
     }
-    if (!limitHit && (!frame.tags.empty() || !frame.labels.empty()))
+    if (!limitHit && (!frame.tags.empty() || !frame.labels.empty() || !frame.sounds.empty() || frame.streamBlock))
         timeline.frames.push_back(std::move(frame));
 }
 

@@ -14,6 +14,10 @@ class QMenu;
 
 namespace qev::swf {
 
+namespace control {
+class AudioOutput;
+}
+
 // The movie control widget: plays one movie with our engine. Design settings
 // as the player expects them: high quality (anti-aliased), the whole stage
 // shown with its aspect kept and centred, play on load, loop on, and a
@@ -34,12 +38,17 @@ public:
 
     // Whether the control's clock runs (Play) or is halted (Stop).
     bool isRunning() const { return timer_.isActive(); }
-    // Milliseconds between two beats of the clock: one frame at the movie's rate.
+    // Milliseconds between two beats of the clock: one frame at the movie's
+    // rate (a quarter of that while a streaming sound leads the movie).
     int tickInterval() const { return timer_.interval(); }
     // One beat of the clock: the movie moves on one tick and is drawn again.
-    // The clock calls it while running; tests call it to step the movie
-    // without waiting for real time to pass.
+    // While the main timeline's streaming sound plays, its sound leads: the
+    // movie moves on as many frames as the sound has (dropping pictures
+    // when late, waiting when early). The clock calls it while running;
+    // tests call it to step the movie without waiting for real time to pass.
     void tick();
+    // Whether a device plays the movie's sound.
+    bool soundIsLive() const;
     bool loops() const { return player_.loops(); }
     void setLoops(bool loop);
     // The reason the last movie could not be loaded, empty when it loaded.
@@ -73,6 +82,10 @@ private:
     void updateMenu();
 
     Player player_;
+    // Opened with the first movie; outlives movies.
+    std::unique_ptr<control::AudioOutput> audio_;
+    int soundWaits_ = 0; // ticks in a row the sound held the movie back
+    int frameInterval_ = 0; // ms
     QString moviePath_;
     std::function<void(const QUrl&)> urlOpener_;
     QString loadError_;

@@ -8,12 +8,18 @@
 #include <QSize>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QPainter;
 
 namespace qev::swf {
+
+namespace media {
+class Mixer;
+}
 
 struct Movie;
 
@@ -99,6 +105,20 @@ public:
     // are stopped (with a warning) and the movie plays on. By default 4
     // million actions and one second.
     void setScriptBudget(std::size_t actions, int milliseconds);
+
+    // Sound. The movie's sounds are mixed into 44.1 kHz 16-bit stereo; the
+    // mixer outlives movies (loading another movie ends the old sounds).
+    // Nothing is mixed until someone listens: the control's audio output,
+    // or a tool that turns on capture and takes the mix frame by frame.
+    std::shared_ptr<media::Mixer> mixer() const;
+    bool hasSound() const;
+    void setSoundCapture(bool on);
+    // The next movie frame's share of the mix (interleaved left, right),
+    // counting frames from the last load; for tools that play without a clock.
+    std::vector<std::int16_t> mixFrame();
+    // While the main timeline's streaming sound plays: the frame its sound
+    // has reached, which the clock follows; -1 otherwise.
+    int soundFrame() const;
 
     // How many frames apart the seek snapshots are kept.
     static constexpr int snapshotInterval = 16;

@@ -2,6 +2,9 @@
 
 #include <qev/swf/model/Actions.h>
 #include <qev/swf/model/Filters.h>
+#include <qev/swf/model/Sound.h>
+
+#include <array>
 
 #include <cstdint>
 #include <optional>
@@ -51,6 +54,10 @@ struct Button {
     bool trackAsMenu = false;
     std::vector<ButtonRecord> records; // in file order
     std::vector<ButtonCondAction> actions;
+    // DefineButtonSound, by transition: pointer leaves (over to up), enters
+    // (up to over), press (over to down), release inside (down to over).
+    enum SoundSlot { LeaveSound = 0, EnterSound = 1, PressSound = 2, ReleaseSound = 3 };
+    std::array<std::optional<ButtonSound>, 4> sounds;
 };
 
 } // namespace qev::swf

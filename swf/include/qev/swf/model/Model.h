@@ -9,6 +9,7 @@
 #include <qev/swf/model/Geometry.h>
 #include <qev/swf/model/Movie.h>
 #include <qev/swf/model/Shape.h>
+#include <qev/swf/model/Sound.h>
 #include <qev/swf/model/Styles.h>
 #include <qev/swf/model/Text.h>
 #include <qev/swf/model/Timeline.h>

@@ -5,6 +5,7 @@
 #include <qev/swf/model/Bitmap.h>
 #include <qev/swf/model/Button.h>
 #include <qev/swf/model/Shape.h>
+#include <qev/swf/model/Sound.h>
 #include <qev/swf/model/Text.h>
 #include <qev/swf/model/Timeline.h>
 
@@ -48,6 +49,8 @@ struct Movie {
     // Character id -> character. A second definition of an id is ignored.
     std::map<std::uint16_t, Character> dictionary;
     Timeline timeline;                // the main timeline
+    // DefineSound: id -> sound (kept apart from the characters: nothing draws them).
+    std::map<std::uint16_t, Sound> sounds;
     QByteArray jpegTables;            // JPEGTables tag, as stored (already merged into DefineBits bitmaps)
     std::map<QString, std::uint16_t> exports; // ExportAssets / SymbolClass names -> ids
     std::vector<ReadWarning> warnings;

@@ -4,6 +4,7 @@
 
 #include <qev/swf/model/Actions.h>
 #include <qev/swf/model/Filters.h>
+#include <qev/swf/model/Sound.h>
 
 #include <QByteArray>
 #include <QString>
@@ -107,6 +108,8 @@ using ControlTag = std::variant<PlaceObject, RemoveObject, SetBackgroundColor, D
 struct Frame {
     std::vector<ControlTag> tags;
     std::vector<QString> labels; // FrameLabel tags of this frame (usually 0 or 1)
+    std::vector<StartSound> sounds; // StartSound and StartSound2, in file order
+    std::optional<QByteArray> streamBlock; // SoundStreamBlock: the stream's data for this frame
 };
 
 // Each ShowFrame closes one frame. Tags after the last ShowFrame (before
@@ -114,6 +117,7 @@ struct Frame {
 // ShowFrame is missing still shows its last changes.
 struct Timeline {
     std::vector<Frame> frames;
+    std::optional<SoundStreamHead> streamHead; // the first SoundStreamHead(2)
 };
 
 struct Sprite {
