@@ -259,7 +259,18 @@ struct Player::Impl {
             : kind == 2              ? buttons->release(state, p)
                                      : buttons->leave(state);
         const bool ran = runButtons(fired);
+        showButtonStates();
         return ran || buttons->phase() != before;
+    }
+
+    // The buttons show the pictures the mouse asks for; the sprites in
+    // those pictures are placed.
+    void showButtonStates()
+    {
+        if (!buttons->hasButtons())
+            return;
+        buttons->apply(state);
+        engine->syncButtonFaces(state);
     }
 
     void advance()
@@ -284,6 +295,7 @@ struct Player::Impl {
         applyNavigation();
         afterTick();
         applyNavigation();
+        showButtonStates();
     }
 };
 
@@ -407,6 +419,7 @@ void Player::gotoFrame(int n)
     // The frame's scripts ran, but their stop and play leave the player's
     // own play state as the caller set it.
     d->state.navigation.clear();
+    d->showButtonStates();
 }
 
 void Player::setTraceHandler(std::function<void(const QString&)> handler)
@@ -482,7 +495,7 @@ void Player::render(QPainter& painter, const QRect& target) const
         return;
     }
     d->lastTarget = target;
-    d->buttons->apply(d->state);
+    d->showButtonStates();
     d->renderer->setAntialiased(d->antialiased);
     d->renderer->render(painter, d->state, target);
 }

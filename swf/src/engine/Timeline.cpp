@@ -49,6 +49,8 @@ void clearJustPlaced(TimelineState& t)
         inst.justPlaced = false;
         for (TimelineState& s : inst.sprite)
             clearJustPlaced(s);
+        for (TimelineState& face : inst.buttonFace)
+            clearJustPlaced(face);
     }
 }
 
@@ -61,9 +63,12 @@ void clearTimelineObjects(TimelineState& t)
 std::size_t instanceCount(const TimelineState& t)
 {
     std::size_t n = t.list.size();
-    for (const auto& [depth, inst] : t.list)
+    for (const auto& [depth, inst] : t.list) {
         for (const TimelineState& s : inst.sprite)
             n += instanceCount(s);
+        for (const TimelineState& face : inst.buttonFace)
+            n += instanceCount(face);
+    }
     return n;
 }
 
@@ -237,6 +242,7 @@ void TimelineEngine::place(Run& run, TimelineState& t, const PlaceObject& p, con
             if (p.characterId && *p.characterId != inst->characterId) {
                 inst->characterId = *p.characterId;
                 inst->sprite.clear();
+                inst->buttonFace.clear();
                 fresh = true;
             }
         }
@@ -276,6 +282,10 @@ void TimelineEngine::place(Run& run, TimelineState& t, const PlaceObject& p, con
             std::vector<int> childPath = path;
             childPath.push_back(p.depth);
             startSprite(run, *inst, childPath);
+        } else if (movie_.find<Button>(inst->characterId)) {
+            std::vector<int> childPath = path;
+            childPath.push_back(p.depth);
+            buildButtonFace(run, *inst, childPath);
         }
     }
 }
@@ -332,11 +342,16 @@ void TimelineEngine::stepTimeline(Run& run, TimelineState& t, const std::vector<
     std::vector<int> childPath = path;
     childPath.push_back(0);
     for (auto& [depth, inst] : t.list) {
-        if (inst.justPlaced || inst.sprite.empty())
+        if (inst.justPlaced)
             continue;
         childPath.back() = depth;
-        TimelineState& s = inst.sprite.front();
-        stepTimeline(run, s, childPath, s.playing);
+        if (!inst.sprite.empty()) {
+            TimelineState& s = inst.sprite.front();
+            stepTimeline(run, s, childPath, s.playing);
+        } else if (!inst.buttonFace.empty()) {
+            // A button's face stands; the sprites it shows play on.
+            stepTimeline(run, inst.buttonFace.front(), childPath, false);
+        }
     }
 }
 
@@ -407,9 +422,8 @@ TimelineState* TimelineEngine::resolve(RootState& root, const std::vector<int>& 
     TimelineState* t = &root.main;
     for (int depth : path) {
         auto it = t->list.find(depth);
-        if (it == t->list.end() || it->second.sprite.empty())
+        if (it == t->list.end() || !(t = innerList(it->second)))
             return nullptr;
-        t = &it->second.sprite.front();
     }
     return t;
 }
@@ -423,11 +437,8 @@ Instance* TimelineEngine::instanceAt(RootState& root, const std::vector<int>& pa
         if (it == t->list.end())
             return nullptr;
         inst = &it->second;
-        if (i + 1 < path.size()) {
-            if (inst->sprite.empty())
-                return nullptr;
-            t = &inst->sprite.front();
-        }
+        if (i + 1 < path.size() && !(t = innerList(*inst)))
+            return nullptr;
     }
     return inst;
 }

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <vector>
@@ -52,6 +53,11 @@ public:
     // main timeline) as frame scripts run: the main timeline's navigation
     // is left in state.navigation.
     void runButtonActions(RootState& state, const std::vector<int>& path, const QByteArray& bytecode);
+
+    // Rebuilds the live face of every button whose shown state changed
+    // (Instance::buttonState, set from the mouse): objects shown in both
+    // states stay and play on, the others are placed anew.
+    void syncButtonFaces(RootState& state);
 
     // Frees script objects nothing reaches any more; state is what is on
     // the stage.
@@ -121,6 +127,11 @@ private:
     void place(Run& run, TimelineState& t, const PlaceObject& p, const std::vector<int>& path);
     void startSprite(Run& run, Instance& inst, const std::vector<int>& path);
     bool containsItself(Run& run, const std::vector<int>& path, std::uint16_t spriteId);
+    // Builds inst.buttonFace for inst.buttonState (buttons whose pictures
+    // hold no sprite need none and get none).
+    void buildButtonFace(Run& run, Instance& inst, const std::vector<int>& path);
+    void syncButtonFaces(Run& run, TimelineState& t, std::vector<int>& path);
+    bool hasLivePictures(std::uint16_t buttonId);
     void stepTimeline(Run& run, TimelineState& t, const std::vector<int>& path, bool move);
     void gotoFrame(Run& run, TimelineState& t, int frame, const std::vector<int>& path);
     void runActions(Run& run);
@@ -146,6 +157,7 @@ private:
     std::uint64_t nextUid_ = 1;
     std::uint64_t unnamedClips_ = 0;
     std::set<std::uint16_t> initActionsDone_;
+    std::map<std::uint16_t, bool> livePictures_; // button id -> a picture holds a sprite
 };
 
 // Removes what the timeline placed from a display list, keeping what

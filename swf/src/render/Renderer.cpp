@@ -163,7 +163,12 @@ void Renderer::drawCharacter(QPainter& painter, std::uint16_t id, const engine::
     } else if (const auto* edit = std::get_if<EditText>(character)) {
         drawEditText(painter, *edit, toDevice, cx);
     } else if (const auto* button = std::get_if<Button>(character)) {
-        drawButton(painter, *button, toDevice, cx, nesting, instance ? instance->buttonState : 0);
+        // A button with a live face for the state it shows draws that face
+        // (its sprites play); any other from its records.
+        if (instance && !instance->buttonFace.empty() && instance->buttonFace.front().frame == instance->buttonState)
+            drawList(painter, instance->buttonFace.front().list, toDevice, cx, nesting + 1);
+        else
+            drawButton(painter, *button, toDevice, cx, nesting, instance ? instance->buttonState : 0);
     } else if (std::holds_alternative<Sprite>(*character)) {
         // A sprite shown without a timeline of its own (inside a button):
         // its first frame.
