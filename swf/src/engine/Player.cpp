@@ -4,6 +4,7 @@
 #include "engine/Timeline.h"
 #include "qev/swf/Reader.h"
 #include "render/Renderer.h"
+#include "render/StageNotice.h"
 #include "button/ButtonTracker.h"
 #include "render/effects/EffectsLayer.h"
 #include "text/DeviceText.h"
@@ -19,12 +20,29 @@
 
 namespace qev::swf {
 
+namespace {
+
+QString unreadable(ReadError::Cause cause)
+{
+    switch (cause) {
+    case ReadError::Cause::NotAMovie: return QStringLiteral("This movie cannot be read: the file is not a Flash movie.");
+    case ReadError::Cause::BrokenHeader: return QStringLiteral("This movie cannot be read: its header is broken.");
+    case ReadError::Cause::EndsEarly: return QStringLiteral("This movie cannot be read: the file ends early.");
+    case ReadError::Cause::CannotOpen: return QStringLiteral("This movie cannot be read: the file cannot be opened.");
+    case ReadError::Cause::Damaged: break;
+    }
+    return QStringLiteral("This movie cannot be read: its data is damaged.");
+}
+
+} // namespace
+
 struct Player::Impl {
     std::unique_ptr<Movie> movie;
     std::unique_ptr<engine::TimelineEngine> engine;
     std::unique_ptr<render::Renderer> renderer;
     std::unique_ptr<button::ButtonTracker> buttons;
     QRect lastTarget; // where the last frame was drawn, for mouse positions
+    QString notice;   // why the stage stays empty (see Player::notice)
     engine::RootState state;
     // The state is the one that playing from frame 0 to its frame gives (it
     // stops being so when sprites move on while the main timeline stands).
@@ -273,6 +291,19 @@ struct Player::Impl {
         engine->syncButtonFaces(state);
     }
 
+    // A movie cut off before it placed anything loads, but has nothing to
+    // show: the stage says so over the background.
+    void noteEmptyMovie()
+    {
+        if (movie->warnings.empty())
+            return;
+        for (const Frame& frame : movie->timeline.frames)
+            for (const ControlTag& tag : frame.tags)
+                if (std::holds_alternative<PlaceObject>(tag))
+                    return;
+        notice = unreadable(ReadError::Cause::EndsEarly);
+    }
+
     void advance()
     {
         const int count = frameCount();
@@ -310,11 +341,14 @@ QString Player::load(const QString& path)
         d->start(readMovieFile(path));
     } catch (const ReadError& e) {
         clear();
+        d->notice = unreadable(e.cause());
         return e.message();
     } catch (const std::exception& e) {
         clear();
+        d->notice = unreadable(ReadError::Cause::Damaged);
         return QString::fromLocal8Bit(e.what());
     }
+    d->noteEmptyMovie();
     return {};
 }
 
@@ -325,11 +359,14 @@ QString Player::loadBytes(const QByteArray& bytes)
         d->start(readMovie(QByteArrayView(bytes)));
     } catch (const ReadError& e) {
         clear();
+        d->notice = unreadable(e.cause());
         return e.message();
     } catch (const std::exception& e) {
         clear();
+        d->notice = unreadable(ReadError::Cause::Damaged);
         return QString::fromLocal8Bit(e.what());
     }
+    d->noteEmptyMovie();
     return {};
 }
 
@@ -342,6 +379,12 @@ void Player::clear()
     d->state = {};
     d->movie.reset();
     d->canonical = true;
+    d->notice.clear();
+}
+
+QString Player::notice() const
+{
+    return d->notice;
 }
 
 bool Player::hasMovie() const
@@ -492,12 +535,20 @@ void Player::render(QPainter& painter, const QRect& target) const
 {
     if (!d->movie) {
         painter.fillRect(target, Qt::white);
+        render::drawStageNotice(painter, target, Qt::white, d->notice);
         return;
     }
     d->lastTarget = target;
     d->showButtonStates();
     d->renderer->setAntialiased(d->antialiased);
     d->renderer->render(painter, d->state, target);
+    if (!d->notice.isEmpty()) {
+        const Rect& stage = d->movie->header.stage;
+        const QRectF area = d->renderer->stageTransform(target).mapRect(
+            QRectF(stage.xMin, stage.yMin, stage.width(), stage.height()));
+        render::drawStageNotice(painter, area.width() >= 4 && area.height() >= 4 ? area : QRectF(target),
+                                backgroundColor(), d->notice);
+    }
 }
 
 QImage Player::renderImage(const QSize& size) const

@@ -404,8 +404,13 @@ Movie readMovie(QByteArrayView bytes, const ReadLimits& limits)
 {
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
     const std::size_t size = std::size_t(bytes.size());
-    if (size < 8)
-        throw ReadError(QStringLiteral("not a movie: %1 bytes are too few for the header").arg(size));
+    if (size < 8) {
+        // The start of a signature that stops short is a movie cut early.
+        const bool signatureStart = size > 0 && (data[0] == 'F' || data[0] == 'C' || data[0] == 'Z')
+            && (size < 2 || data[1] == 'W') && (size < 3 || data[2] == 'S');
+        throw ReadError(QStringLiteral("not a movie: %1 bytes are too few for the header").arg(size),
+                        signatureStart ? ReadError::Cause::EndsEarly : ReadError::Cause::NotAMovie);
+    }
     Movie movie;
     Header& h = movie.header;
     const QByteArrayView signature = bytes.first(3);
@@ -416,12 +421,13 @@ Movie readMovie(QByteArrayView bytes, const ReadLimits& limits)
     else if (signature == "ZWS")
         h.compression = Compression::Lzma;
     else
-        throw ReadError(QStringLiteral("not a movie: unknown signature"));
+        throw ReadError(QStringLiteral("not a movie: unknown signature"), ReadError::Cause::NotAMovie);
     h.version = data[3];
     h.fileLength = std::uint32_t(data[4]) | (std::uint32_t(data[5]) << 8) | (std::uint32_t(data[6]) << 16)
         | (std::uint32_t(data[7]) << 24);
     if (h.fileLength < 8 + 5) // header fields beyond the first 8 bytes take at least 5 more
-        throw ReadError(QStringLiteral("broken header: declared length %1 is too small").arg(h.fileLength), -1, 4);
+        throw ReadError(QStringLiteral("broken header: declared length %1 is too small").arg(h.fileLength), -1, 4,
+                        ReadError::Cause::BrokenHeader);
     const std::uint64_t cap = std::min<std::uint64_t>(h.fileLength - 8, limits.maxDecompressedBytes);
 
     Context ctx(limits, movie);
@@ -439,11 +445,13 @@ Movie readMovie(QByteArrayView bytes, const ReadLimits& limits)
             out = inflateCapped(data + 8, size - 8, cap);
         } else {
             if (size < 17)
-                throw ReadError(QStringLiteral("broken header: LZMA properties cut off"), -1, 8);
+                throw ReadError(QStringLiteral("broken header: LZMA properties cut off"), -1, 8,
+                                ReadError::Cause::EndsEarly);
             out = unlzmaCapped(data + 12, data + 17, size - 17, h.fileLength - 8, cap);
         }
         if (out.data.isEmpty())
-            throw ReadError(QStringLiteral("compressed data cannot be decompressed"), -1, 8);
+            throw ReadError(QStringLiteral("compressed data cannot be decompressed"), -1, 8,
+                            out.failed ? ReadError::Cause::Damaged : ReadError::Cause::EndsEarly);
         if (out.failed)
             ctx.warn(QStringLiteral("compressed data is damaged after %1 bytes; the rest is ignored").arg(out.data.size()));
         else if (!out.complete || std::uint64_t(out.data.size()) < cap)
@@ -459,7 +467,7 @@ Movie readMovie(QByteArrayView bytes, const ReadLimits& limits)
         h.frameRate88 = r.u16();
         h.frameCount = r.u16();
     } catch (const FormatError& e) {
-        throw ReadError(QStringLiteral("broken header: %1").arg(e.message), -1, 8);
+        throw ReadError(QStringLiteral("broken header: %1").arg(e.message), -1, 8, ReadError::Cause::EndsEarly);
     }
     readTimeline(r, ctx, movie.timeline, 0);
     decodePendingJpegs(ctx);
@@ -470,17 +478,17 @@ Movie readMovieFile(const QString& path, const ReadLimits& limits)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw ReadError(QStringLiteral("%1: %2").arg(path, file.errorString()));
+        throw ReadError(QStringLiteral("%1: %2").arg(path, file.errorString()), ReadError::Cause::CannotOpen);
     // A compressed file is never larger than its content plus a little, so
     // the size cap applies to the file as well.
     const qint64 max = qint64(std::min<std::uint64_t>(limits.maxDecompressedBytes + limits.maxDecompressedBytes / 64 + 1024, std::uint64_t(INT_MAX - 1)));
     const QByteArray bytes = file.read(max);
     if (bytes.isEmpty() && file.error() != QFileDevice::NoError)
-        throw ReadError(QStringLiteral("%1: %2").arg(path, file.errorString()));
+        throw ReadError(QStringLiteral("%1: %2").arg(path, file.errorString()), ReadError::Cause::CannotOpen);
     try {
         return readMovie(bytes, limits);
     } catch (const ReadError& e) {
-        throw ReadError(QStringLiteral("%1: %2").arg(path, e.message()), e.tagCode(), e.offset());
+        throw ReadError(QStringLiteral("%1: %2").arg(path, e.message()), e.tagCode(), e.offset(), e.cause());
     }
 }
 

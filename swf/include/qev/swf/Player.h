@@ -34,6 +34,10 @@ public:
     void clear();
 
     bool hasMovie() const;
+    // The short line the stage shows when the last movie could not be read
+    // (or held not one whole frame), for example "This movie cannot be
+    // read: the file ends early."; empty otherwise.
+    QString notice() const;
     // Stage size in pixels (at 20 twips to the pixel).
     QSize stageSize() const;
     double frameRate() const;
