@@ -1,7 +1,7 @@
 // swfrun: plays a movie without a window for a number of frames and prints
-// every trace() line of its scripts on standard output, nothing else;
-// warnings go to standard error.
-//   swfrun MOVIE.swf --frames N [--real-clock]
+// every trace() line of its scripts on standard output, nothing else; with
+// --verbose the reader's and the engine's warnings go to standard error.
+//   swfrun MOVIE.swf --frames N [--real-clock] [--verbose]
 // By default scripts see a virtual clock: each frame is exactly one frame's
 // time, starting Saturday 2001-02-03 04:05:06 in a time zone of GMT+05:45,
 // so runs repeat exactly.
@@ -19,9 +19,11 @@ namespace {
 int usage()
 {
     std::fprintf(stderr,
-                 "usage: swfrun MOVIE.swf --frames N [--real-clock]\n"
+                 "usage: swfrun MOVIE.swf --frames N [--real-clock] [--verbose]\n"
                  "  --frames N    run N frames (the first frame counts as 1; default 1)\n"
-                 "  --real-clock  scripts see the real date and clock instead of the fixed one\n");
+                 "  --real-clock  scripts see the real date and clock instead of the fixed one\n"
+                 "  --verbose     print the reader's and the engine's warnings (unknown or dropped\n"
+                 "                tags, stopped scripts) on standard error\n");
     return 2;
 }
 
@@ -45,6 +47,7 @@ int main(int argc, char** argv)
     QString movie;
     int frames = 1;
     bool realClock = false;
+    bool verbose = false;
     for (int i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
         if (a == u"--frames") {
@@ -54,7 +57,7 @@ int main(int argc, char** argv)
         } else if (a == u"--real-clock") {
             realClock = true;
         } else if (a == u"--verbose") {
-            // Warnings are always printed on standard error.
+            verbose = true;
         } else if (movie.isEmpty() && !a.startsWith(u"--")) {
             movie = a;
         } else {
@@ -69,7 +72,8 @@ int main(int argc, char** argv)
         printLine(stdout, line);
         std::fflush(stdout);
     });
-    player.setWarningHandler([](const QString& line) { printLine(stderr, QStringLiteral("swfrun: ") + line); });
+    if (verbose)
+        player.setWarningHandler([](const QString& line) { printLine(stderr, QStringLiteral("swfrun: ") + line); });
     if (!realClock) {
         constexpr int zoneMinutes = 5 * 60 + 45;
         const QDateTime start(QDate(2001, 2, 3), QTime(4, 5, 6), QTimeZone(zoneMinutes * 60));

@@ -209,6 +209,41 @@ void readSprite(BitReader& r, Context& ctx, std::uint32_t depth)
 }
 
 // Reads one tag body. Control tags go into `frame`.
+// Tags that carry nothing a player shows or runs (file attributes, metadata,
+// authoring tool data, debugger and protection settings, font names and
+// hinting, scaling grids): skipped without a word.
+bool carriesNothingToPlay(int code)
+{
+    switch (code) {
+    case 24: // Protect
+    case 41: // ProductInfo
+    case 58: // EnableDebugger
+    case 63: // DebugID
+    case 64: // EnableDebugger2
+    case 65: // ScriptLimits
+    case 66: // SetTabIndex
+    case 69: // FileAttributes
+    case 73: // DefineFontAlignZones
+    case 74: // CSMTextSettings
+    case 77: // Metadata
+    case 78: // DefineScalingGrid
+    case 86: // DefineSceneAndFrameLabelData
+    case 88: // DefineFontName
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Any other tag not read is named once per code, so that a movie that
+// shows less than it should says what was left out.
+void noteSkipped(Context& ctx, int code)
+{
+    if (carriesNothingToPlay(code) || !ctx.skippedCodes.insert(code).second)
+        return;
+    ctx.warn(QStringLiteral("tag %1 is not read by this player; skipped").arg(code));
+}
+
 void readTag(int code, BitReader& body, Context& ctx, Frame& frame, std::uint32_t depth)
 {
     switch (code) {
@@ -336,7 +371,8 @@ void readTag(int code, BitReader& body, Context& ctx, Frame& frame, std::uint32_
         readExports(body, ctx);
         break;
     default:
-        break; // not needed for drawing or playing: skipped
+        noteSkipped(ctx, code);
+        break;
     }
 }
 
