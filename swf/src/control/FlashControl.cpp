@@ -79,7 +79,9 @@ void FlashControl::FrameNum(int frame)
         return;
     // The player clamps: below 0 is the first frame, past the end the last.
     player_.gotoFrame(frame);
-    update();
+    // A frame put again (a rewind held at the first frame) draws nothing.
+    if (player_.pictureChanged())
+        update();
 }
 
 void FlashControl::setLoops(bool loop)
@@ -90,7 +92,9 @@ void FlashControl::setLoops(bool loop)
 void FlashControl::tick()
 {
     player_.advance();
-    update();
+    // A still movie costs no drawing.
+    if (player_.pictureChanged())
+        update();
 }
 
 void FlashControl::rewind()

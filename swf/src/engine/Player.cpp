@@ -1,5 +1,6 @@
 #include "qev/swf/Player.h"
 
+#include "engine/PictureFingerprint.h"
 #include "engine/State.h"
 #include "engine/Timeline.h"
 #include "qev/swf/Reader.h"
@@ -13,10 +14,12 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHashFunctions>
 #include <QPainter>
 
 #include <algorithm>
 #include <map>
+#include <optional>
 
 namespace qev::swf {
 
@@ -43,6 +46,8 @@ struct Player::Impl {
     std::unique_ptr<button::ButtonTracker> buttons;
     QRect lastTarget; // where the last frame was drawn, for mouse positions
     QString notice;   // why the stage stays empty (see Player::notice)
+    // The digest of the picture render() drew last (see pictureChanged).
+    std::optional<std::uint64_t> drawnPicture;
     engine::RootState state;
     // The state is the one that playing from frame 0 to its frame gives (it
     // stops being so when sprites move on while the main timeline stands).
@@ -291,6 +296,14 @@ struct Player::Impl {
         engine->syncButtonFaces(state);
     }
 
+    // What the stage shows now, as a digest: the frame's objects and what
+    // else decides the picture (quality, the notice).
+    std::uint64_t picture() const
+    {
+        const std::uint64_t seed = qHash(notice) * 31 + (antialiased ? 1 : 2);
+        return movie ? engine::pictureFingerprint(state) ^ (seed * 0x9E3779B97F4A7C15ull) : seed;
+    }
+
     // A movie cut off before it placed anything loads, but has nothing to
     // show: the stage says so over the background.
     void noteEmptyMovie()
@@ -380,6 +393,7 @@ void Player::clear()
     d->movie.reset();
     d->canonical = true;
     d->notice.clear();
+    d->drawnPicture.reset();
 }
 
 QString Player::notice() const
@@ -536,10 +550,12 @@ void Player::render(QPainter& painter, const QRect& target) const
     if (!d->movie) {
         painter.fillRect(target, Qt::white);
         render::drawStageNotice(painter, target, Qt::white, d->notice);
+        d->drawnPicture = d->picture();
         return;
     }
     d->lastTarget = target;
     d->showButtonStates();
+    d->drawnPicture = d->picture();
     d->renderer->setAntialiased(d->antialiased);
     d->renderer->render(painter, d->state, target);
     if (!d->notice.isEmpty()) {
@@ -549,6 +565,11 @@ void Player::render(QPainter& painter, const QRect& target) const
         render::drawStageNotice(painter, area.width() >= 4 && area.height() >= 4 ? area : QRectF(target),
                                 backgroundColor(), d->notice);
     }
+}
+
+bool Player::pictureChanged() const
+{
+    return !d->drawnPicture || *d->drawnPicture != d->picture();
 }
 
 QImage Player::renderImage(const QSize& size) const

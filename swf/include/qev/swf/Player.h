@@ -78,6 +78,10 @@ public:
     // Draws the current frame scaled to show the whole stage in target, aspect
     // kept and centred; the rest of target is filled with the background.
     void render(QPainter& painter, const QRect& target) const;
+    // Whether the picture differs from the one render() drew last (true
+    // before the first). A still movie, or a frame put again, changes
+    // nothing, and need not be drawn again.
+    bool pictureChanged() const;
     QImage renderImage(const QSize& size) const;
 
     // Script output: trace() lines, and warnings of the reader and the
