@@ -135,8 +135,20 @@ QMenu* FlashControl::contextMenu()
 
 void FlashControl::paintEvent(QPaintEvent*)
 {
+    // The frame is drawn into an image of the control's own (on a drawing
+    // thread, see Player::render) only when the picture changed; an expose
+    // or a partial paint just shows it again.
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels = (QSizeF(size()) * ratio).toSize();
+    if (frame_.size() != pixels || frame_.devicePixelRatio() != ratio || player_.pictureChanged()) {
+        if (frame_.size() != pixels)
+            frame_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        frame_.setDevicePixelRatio(ratio);
+        QPainter painter(&frame_);
+        player_.render(painter, rect());
+    }
     QPainter painter(this);
-    player_.render(painter, rect());
+    painter.drawImage(QPointF(0, 0), frame_);
 }
 
 void FlashControl::mouseMoveEvent(QMouseEvent* event)

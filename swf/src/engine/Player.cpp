@@ -4,6 +4,7 @@
 #include "engine/State.h"
 #include "engine/Timeline.h"
 #include "qev/swf/Reader.h"
+#include "render/DrawingThread.h"
 #include "render/Renderer.h"
 #include "render/StageNotice.h"
 #include "button/ButtonTracker.h"
@@ -557,7 +558,13 @@ void Player::render(QPainter& painter, const QRect& target) const
     d->showButtonStates();
     d->drawnPicture = d->picture();
     d->renderer->setAntialiased(d->antialiased);
-    d->renderer->render(painter, d->state, target);
+    // Into an image, the frame is drawn whole on a drawing thread (see
+    // drawOnPoolThread); a widget's painter stays on the GUI thread.
+    const QPaintDevice* device = painter.device();
+    if (device && device->devType() == QInternal::Image)
+        render::drawOnPoolThread([&] { d->renderer->render(painter, d->state, target); });
+    else
+        d->renderer->render(painter, d->state, target);
     if (!d->notice.isEmpty()) {
         const Rect& stage = d->movie->header.stage;
         const QRectF area = d->renderer->stageTransform(target).mapRect(

@@ -3,6 +3,7 @@
 #include "qev/swf/MovieControl.h"
 #include "qev/swf/Player.h"
 
+#include <QImage>
 #include <QTimer>
 #include <QWidget>
 
@@ -65,6 +66,7 @@ private:
     Player player_;
     QString moviePath_;
     QString loadError_;
+    QImage frame_; // the picture last drawn, shown again by paints that need no new one
     QTimer timer_;
     QMenu* menu_ = nullptr;
     QAction* playAction_ = nullptr;
