@@ -179,6 +179,14 @@ void Renderer::drawCharacter(QPainter& painter, std::uint16_t id, const engine::
     }
 }
 
+QBrush Renderer::fillBrush(const FillStyle& fill, const CxForm& cx, const QPainterPath& path)
+{
+    QBrush brush = makeBrush(fill, cx, bitmapLookup_);
+    if (fill.kind == FillStyle::Kind::Bitmap && !fill.repeating)
+        brush = clampedBitmapBrush(brush, path.boundingRect());
+    return brush;
+}
+
 void Renderer::drawShape(QPainter& painter, const PreparedShape& shape, const QTransform& toDevice,
                          const CxForm& cx)
 {
@@ -197,10 +205,10 @@ void Renderer::drawShape(QPainter& painter, const PreparedShape& shape, const QT
                     layer.plainBrushes.resize(layer.fillPaths.size());
                 std::optional<QBrush>& cached = layer.plainBrushes[i];
                 if (!cached)
-                    cached = makeBrush(fill, cx, bitmapLookup_);
+                    cached = fillBrush(fill, cx, path);
                 brush = *cached;
             } else {
-                brush = makeBrush(fill, cx, bitmapLookup_);
+                brush = fillBrush(fill, cx, path);
             }
             if (invisible(brush))
                 continue;

@@ -89,6 +89,8 @@ private:
     void drawCharacter(QPainter& painter, std::uint16_t id, const engine::Instance* instance,
                        const QTransform& toDevice, const CxForm& cx, int nesting);
     void drawShape(QPainter& painter, const PreparedShape& shape, const QTransform& toDevice, const CxForm& cx);
+    // The brush of one fill of a shape whose outline is path.
+    QBrush fillBrush(const FillStyle& fill, const CxForm& cx, const QPainterPath& path);
     void drawText(QPainter& painter, const Text& text, const QTransform& toDevice, const CxForm& cx);
     void drawEditText(QPainter& painter, const EditText& text, const QTransform& toDevice, const CxForm& cx);
     void drawButton(QPainter& painter, const Button& button, const QTransform& toDevice, const CxForm& cx,
