@@ -118,8 +118,13 @@ void Renderer::drawObject(QPainter& painter, const engine::Instance& instance, c
     const QTransform toDevice = instance.matrix.toTransform() * parent;
     const CxForm cx = CxForm::compose(parentCx, CxForm::from(instance.colorTransform));
     if (layerHook_ && layerHook_->wantsLayer(instance)) {
+        // A layer is drawn opaque and takes the alpha of its transform as a
+        // whole, so parts of it that overlap do not show through each other.
+        CxForm opaque = cx;
+        opaque.mul[3] = 1;
+        opaque.add[3] = 0;
         layerHook_->drawLayer(painter, instance, toDevice, cx,
-                              [&](QPainter& p) { drawContent(p, instance, toDevice, cx, nesting); });
+                              [&](QPainter& p) { drawContent(p, instance, toDevice, opaque, nesting); });
         return;
     }
     drawContent(painter, instance, toDevice, cx, nesting);

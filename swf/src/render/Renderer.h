@@ -18,7 +18,9 @@ namespace qev::swf::render {
 
 // Where a later stage draws an object through a layer of its own (blend
 // modes, filters, bitmap caching). drawContent paints the object itself onto
-// whatever painter it is given, with the device transform toDevice.
+// whatever painter it is given, with the device transform toDevice, in the
+// colours of cx but opaque: the alpha terms of cx are the layer's to apply
+// to the flattened result.
 class LayerHook {
 public:
     virtual ~LayerHook() = default;
