@@ -236,6 +236,50 @@ TEST(RenderBitmaps, ClippedBitmapFillExtendsItsEdgePixels)
     }
 }
 
+// A text field in an embedded font whose one glyph, "A", is a block 900 x
+// 700 em units (of 1024) standing on the baseline, advancing 1024.
+QImage drawOutlineField(const QString& html)
+{
+    MovieBuilder m(200, 60, 12);
+    m.setBackgroundColor(rgb(0xffffff));
+    Font font;
+    font.version = 2;
+    font.name = QStringLiteral("Blocks");
+    font.hasLayout = true;
+    font.ascent = 800;
+    font.descent = 200;
+    Glyph a;
+    a.code = u'A';
+    a.advance = 1024;
+    a.outline = ShapeBuilder(1).fill(solid(rgb(0))).rect(50, -700, 900, 700).buildGlyph();
+    font.glyphs = {a};
+    EditText field;
+    field.bounds = Rect{0, 200 * 20, 0, 60 * 20};
+    field.html = true;
+    field.useOutlines = true;
+    field.fontId = m.defineFont(font);
+    field.fontHeight = 20 * 20;
+    field.textColor = rgb(0x000000);
+    field.initialText = html;
+    m.place(m.defineEditText(field), 1);
+    m.showFrame();
+    Player player;
+    EXPECT_TRUE(player.loadBytes(m.finish()).isEmpty());
+    return frameImage(player);
+}
+
+TEST(RenderText, HtmlRunsInEmbeddedFontsKeepTheirColourAndSize)
+{
+    const QImage image = drawOutlineField(
+        QStringLiteral("<p>A<font color=\"#ff0000\">A</font><font size=\"40\">A</font></p>"));
+    // The line's baseline sits below the tallest run's ascent: 2 + 31 pixels.
+    EXPECT_TRUE(colorNear(image.pixel(10, 28), 0xff000000)) << "the field's colour";
+    EXPECT_TRUE(colorNear(image.pixel(30, 28), red)) << "a coloured run";
+    EXPECT_TRUE(colorNear(image.pixel(60, 12), 0xff000000)) << "a run twice the size reaches higher";
+    EXPECT_TRUE(colorNear(image.pixel(30, 12), white));
+    EXPECT_TRUE(colorNear(image.pixel(10, 12), white));
+}
+
 TEST(RenderLines, WidthColourAndHairlines)
 {
     const Shape thick = ShapeBuilder().line(6, rgb(0x0000ff)).moveTo(10, 50).lineTo(90, 50).build();

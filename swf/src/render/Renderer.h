@@ -95,6 +95,25 @@ private:
     QBrush fillBrush(const FillStyle& fill, const CxForm& cx, const QPainterPath& path);
     void drawText(QPainter& painter, const Text& text, const QTransform& toDevice, const CxForm& cx);
     void drawEditText(QPainter& painter, const EditText& text, const QTransform& toDevice, const CxForm& cx);
+    // A text field in embedded fonts laid out in lines of glyphs; HTML runs
+    // keep their colour, size, face, weight and slant.
+    struct OutlineGlyph {
+        std::uint16_t fontId = 0;
+        std::uint32_t index = 0;
+        double x = 0;     // from the line's start, twips
+        double scale = 0; // glyph units to twips
+        Rgba color;
+        double advance = 0;
+        double ascent = 0;
+        double descent = 0;
+    };
+    struct OutlineLine {
+        std::vector<OutlineGlyph> glyphs;
+        double x = 0;
+        double baseline = 0;
+    };
+    std::vector<OutlineLine> layOutOutlineText(const EditText& text, const Font& fieldFont);
+    std::uint16_t runFont(std::uint16_t fieldFont, const std::optional<QString>& face, bool bold, bool italic);
     void drawButton(QPainter& painter, const Button& button, const QTransform& toDevice, const CxForm& cx,
                     int nesting, std::uint8_t state);
     // The outline a mask covers, in device pixels.
