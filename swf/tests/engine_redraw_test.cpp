@@ -5,6 +5,7 @@
 #include "qev/swf/FlashControl.h"
 
 #include <QCoreApplication>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -81,6 +82,69 @@ TEST(Redraw, AFramePutAgainOrAStoppedMovieIsNotDrawnAgain)
     // Quality is part of the picture.
     player.setAntialiased(!player.antialiased());
     EXPECT_TRUE(player.pictureChanged());
+}
+
+// A 200 x 200 stage: a still backdrop of two shapes, and a small square
+// that moves on in every frame; from frame 3 a blurred square joins in.
+QByteArray smallMoverMovie()
+{
+    MovieBuilder m(200, 200, 50);
+    m.setBackgroundColor(rgb(0xffffff));
+    const auto backdrop = m.defineShape(ShapeBuilder().fill(linearGradient({{0, rgb(0x3060a0)}, {255, rgb(0xa0c0e0)}}, 0, 100, 200, 100)).rect(0, 100, 200, 100));
+    const auto disc = m.defineShape(ShapeBuilder().fill(solid(rgb(0x208020))).line(2, rgb(0)).ellipse(150, 40, 30, 30));
+    const auto square = m.defineShape(ShapeBuilder().fill(solid(rgb(0xff0000))).rect(0, 0, 10, 10));
+    m.place(backdrop, 1);
+    m.place(disc, 2);
+    m.place(square, 3, translatePx(20, 20));
+    m.showFrame();
+    for (int f = 1; f < 6; ++f) {
+        m.move(3, translatePx(20 + 5 * f, 20 + 3 * f));
+        if (f == 3) {
+            PlaceObject p;
+            p.version = 3;
+            p.characterId = square;
+            p.depth = 4;
+            p.matrix = translatePx(100, 150);
+            p.filters = std::vector<Filter>{BlurFilter{4, 4, 1}};
+            m.place(p);
+        }
+        m.showFrame();
+    }
+    return m.finish();
+}
+
+TEST(Redraw, ASmallChangeRedrawsOnlyItsOwnPart)
+{
+    Player player;
+    testing::loadOrFail(player, smallMoverMovie());
+    const QRect target(0, 0, 200, 200);
+    QImage kept(target.size(), QImage::Format_ARGB32_Premultiplied);
+    {
+        QPainter painter(&kept);
+        player.render(painter, target);
+    }
+    EXPECT_TRUE(player.changedArea(target).isEmpty());
+    for (int f = 1; f < 3; ++f) {
+        player.advance();
+        const QRect area = player.changedArea(target);
+        // The square's old and new places, a little margin around them.
+        EXPECT_TRUE(area.contains(QRect(20 + 5 * (f - 1), 20 + 3 * (f - 1), 15, 13))) << f;
+        EXPECT_LE(area.width(), 25) << f;
+        EXPECT_LE(area.height(), 25) << f;
+        // Drawn over the last picture, clipped to that part, the result is
+        // the whole new picture.
+        {
+            QPainter painter(&kept);
+            painter.setClipRect(area);
+            player.render(painter, target);
+        }
+        EXPECT_EQ(kept, player.renderImage(target.size())) << f;
+    }
+    // A blurred object reaches past its outline: all is drawn again.
+    player.advance();
+    EXPECT_EQ(player.changedArea(target), target);
+    // Another target, or none drawn yet, is changed as a whole.
+    EXPECT_EQ(player.changedArea(QRect(0, 0, 100, 100)), QRect(0, 0, 100, 100));
 }
 
 // Counts the paint events a widget receives.

@@ -4,6 +4,7 @@
 #include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QMenu>
+#include <QPaintEvent>
 #include <QPainter>
 
 #include <algorithm>
@@ -80,8 +81,14 @@ void FlashControl::FrameNum(int frame)
     // The player clamps: below 0 is the first frame, past the end the last.
     player_.gotoFrame(frame);
     // A frame put again (a rewind held at the first frame) draws nothing.
-    if (player_.pictureChanged())
-        update();
+    showChanges();
+}
+
+void FlashControl::showChanges()
+{
+    const QRect changed = player_.changedArea(rect());
+    if (!changed.isEmpty())
+        update(changed);
 }
 
 void FlashControl::setLoops(bool loop)
@@ -92,9 +99,8 @@ void FlashControl::setLoops(bool loop)
 void FlashControl::tick()
 {
     player_.advance();
-    // A still movie costs no drawing.
-    if (player_.pictureChanged())
-        update();
+    // A still movie costs no drawing; a small change only its own part.
+    showChanges();
 }
 
 void FlashControl::rewind()
@@ -133,22 +139,27 @@ QMenu* FlashControl::contextMenu()
     return menu_;
 }
 
-void FlashControl::paintEvent(QPaintEvent*)
+void FlashControl::paintEvent(QPaintEvent* event)
 {
     // The frame is drawn into an image of the control's own (on a drawing
-    // thread, see Player::render) only when the picture changed; an expose
-    // or a partial paint just shows it again.
+    // thread, see Player::render) only where the picture changed; an expose
+    // just shows it again.
     const qreal ratio = devicePixelRatioF();
     const QSize pixels = (QSizeF(size()) * ratio).toSize();
-    if (frame_.size() != pixels || frame_.devicePixelRatio() != ratio || player_.pictureChanged()) {
-        if (frame_.size() != pixels)
-            frame_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    if (frame_.size() != pixels || frame_.devicePixelRatio() != ratio) {
+        frame_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
         frame_.setDevicePixelRatio(ratio);
         QPainter painter(&frame_);
         player_.render(painter, rect());
+    } else if (const QRect changed = player_.changedArea(rect()); !changed.isEmpty()) {
+        QPainter painter(&frame_);
+        if (changed != rect())
+            painter.setClipRect(changed);
+        player_.render(painter, rect());
     }
     QPainter painter(this);
-    painter.drawImage(QPointF(0, 0), frame_);
+    const QRect shown = event->rect();
+    painter.drawImage(QRectF(shown), frame_, QRectF(QPointF(shown.topLeft()) * ratio, QSizeF(shown.size()) * ratio));
 }
 
 void FlashControl::mouseMoveEvent(QMouseEvent* event)

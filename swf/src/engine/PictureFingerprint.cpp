@@ -70,10 +70,11 @@ void addFilter(Digest& d, const Filter& filter)
         filter);
 }
 
-void addList(Digest& d, const TimelineState& t)
+void addList(Digest& d, const TimelineState& t);
+
+void addObject(Digest& d, int depth, const Instance& inst)
 {
-    d.add(std::uint64_t(t.list.size()));
-    for (const auto& [depth, inst] : t.list) {
+    {
         d.all(depth, inst.characterId, inst.ratio, inst.clipDepth, inst.visible, inst.cacheAsBitmap,
               std::uint8_t(inst.blendMode), inst.buttonState);
         const Matrix& m = inst.matrix;
@@ -98,6 +99,13 @@ void addList(Digest& d, const TimelineState& t)
     }
 }
 
+void addList(Digest& d, const TimelineState& t)
+{
+    d.add(std::uint64_t(t.list.size()));
+    for (const auto& [depth, inst] : t.list)
+        addObject(d, depth, inst);
+}
+
 } // namespace
 
 std::uint64_t pictureFingerprint(const RootState& state)
@@ -105,6 +113,13 @@ std::uint64_t pictureFingerprint(const RootState& state)
     Digest d;
     d.add(state.background);
     addList(d, state.main);
+    return d.value();
+}
+
+std::uint64_t objectFingerprint(int depth, const Instance& instance)
+{
+    Digest d;
+    addObject(d, depth, instance);
     return d.value();
 }
 

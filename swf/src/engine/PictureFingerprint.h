@@ -13,5 +13,7 @@ namespace qev::swf::engine {
 // not change need not be drawn again. Names, uids and play states are left
 // out: they do not show.
 std::uint64_t pictureFingerprint(const RootState& state);
+// The same for one object of a display list at its depth, and what it holds.
+std::uint64_t objectFingerprint(int depth, const Instance& instance);
 
 } // namespace qev::swf::engine

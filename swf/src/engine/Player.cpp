@@ -49,6 +49,14 @@ struct Player::Impl {
     QString notice;   // why the stage stays empty (see Player::notice)
     // The digest of the picture render() drew last (see pictureChanged).
     std::optional<std::uint64_t> drawnPicture;
+    // The same picture by its top-level objects, for changedArea().
+    struct DrawnObject {
+        std::uint64_t digest = 0;
+        std::optional<QRectF> bounds; // device pixels
+    };
+    std::map<int, DrawnObject> drawnObjects;
+    QRect drawnTarget;
+    std::uint64_t drawnStage = 0; // the background, quality and notice
     engine::RootState state;
     // The state is the one that playing from frame 0 to its frame gives (it
     // stops being so when sprites move on while the main timeline stands).
@@ -305,6 +313,32 @@ struct Player::Impl {
         return movie ? engine::pictureFingerprint(state) ^ (seed * 0x9E3779B97F4A7C15ull) : seed;
     }
 
+    std::uint64_t stageDigest() const
+    {
+        const Rgba& bg = state.background;
+        return (qHash(notice) * 31 + (antialiased ? 1 : 2)) * 0x100000000ull
+            + ((std::uint64_t(bg.r) << 16) | (std::uint64_t(bg.g) << 8) | bg.b);
+    }
+
+    std::map<int, DrawnObject> objectsNow(const QRect& target) const
+    {
+        std::map<int, DrawnObject> out;
+        const QTransform toDevice = renderer->stageTransform(target);
+        for (const auto& [depth, inst] : state.main.list)
+            out.emplace(depth, DrawnObject{engine::objectFingerprint(depth, inst), renderer->deviceBounds(inst, toDevice)});
+        return out;
+    }
+
+    void noteDrawn(const QRect& target)
+    {
+        drawnPicture = picture();
+        drawnTarget = target;
+        drawnStage = stageDigest();
+        drawnObjects.clear();
+        if (movie)
+            drawnObjects = objectsNow(target);
+    }
+
     // A movie cut off before it placed anything loads, but has nothing to
     // show: the stage says so over the background.
     void noteEmptyMovie()
@@ -395,6 +429,7 @@ void Player::clear()
     d->canonical = true;
     d->notice.clear();
     d->drawnPicture.reset();
+    d->drawnObjects.clear();
 }
 
 QString Player::notice() const
@@ -551,12 +586,12 @@ void Player::render(QPainter& painter, const QRect& target) const
     if (!d->movie) {
         painter.fillRect(target, Qt::white);
         render::drawStageNotice(painter, target, Qt::white, d->notice);
-        d->drawnPicture = d->picture();
+        d->noteDrawn(target);
         return;
     }
     d->lastTarget = target;
     d->showButtonStates();
-    d->drawnPicture = d->picture();
+    d->noteDrawn(target);
     d->renderer->setAntialiased(d->antialiased);
     // Into an image, the frame is drawn whole on a drawing thread (see
     // drawOnPoolThread); a widget's painter stays on the GUI thread.
@@ -577,6 +612,37 @@ void Player::render(QPainter& painter, const QRect& target) const
 bool Player::pictureChanged() const
 {
     return !d->drawnPicture || *d->drawnPicture != d->picture();
+}
+
+QRect Player::changedArea(const QRect& target) const
+{
+    if (!pictureChanged())
+        return {};
+    if (!d->movie || target != d->drawnTarget || d->stageDigest() != d->drawnStage)
+        return target;
+    const std::map<int, Impl::DrawnObject> now = d->objectsNow(target);
+    QRectF changed;
+    auto add = [&changed](const Impl::DrawnObject& object) {
+        if (!object.bounds)
+            return false;
+        changed |= *object.bounds;
+        return true;
+    };
+    for (const auto& [depth, before] : d->drawnObjects) {
+        auto it = now.find(depth);
+        if (it == now.end() || it->second.digest != before.digest) {
+            if (!add(before) || (it != now.end() && !add(it->second)))
+                return target;
+        }
+    }
+    for (const auto& [depth, object] : now)
+        if (!d->drawnObjects.contains(depth) && !add(object))
+            return target;
+    const QRect area = changed.toAlignedRect().intersected(target);
+    // Past half the stage, one whole drawing is as cheap as a clipped one.
+    if (double(area.width()) * area.height() > 0.5 * double(target.width()) * target.height())
+        return target;
+    return area;
 }
 
 QImage Player::renderImage(const QSize& size) const

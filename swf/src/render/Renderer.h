@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <tuple>
 #include <unordered_map>
 
@@ -73,6 +74,13 @@ public:
     void drawList(QPainter& painter, const std::map<int, engine::Instance>& list, const QTransform& toDevice,
                   const CxForm& cx, int nesting);
 
+    // The device rectangle an object drawn at parent covers, or nothing when
+    // that cannot be told from its outline (filters and blend modes reach
+    // past it). Lists: the union of their objects.
+    std::optional<QRectF> deviceBounds(const engine::Instance& instance, const QTransform& parent, int nesting = 0);
+    std::optional<QRectF> deviceBounds(const std::map<int, engine::Instance>& list, const QTransform& toDevice,
+                                       int nesting = 0);
+
     const PreparedShape* shape(std::uint16_t id);
     const PreparedShape* morph(std::uint16_t id, std::uint16_t ratio);
     const QPainterPath* glyph(std::uint16_t fontId, std::uint32_t index);
@@ -134,6 +142,7 @@ private:
     BitmapLookup bitmapLookup_;
 
     std::unordered_map<std::uint16_t, PreparedShape> shapes_;
+    std::unordered_map<std::uint16_t, std::optional<QRectF>> shapeBounds_; // in shape coordinates
     std::unordered_map<std::uint32_t, PreparedShape> morphs_;
     std::unordered_map<std::uint64_t, QPainterPath> glyphs_;
     std::map<std::tuple<std::uint16_t, std::array<float, 8>>, QImage> bitmaps_;

@@ -62,6 +62,8 @@ private:
     void forward();
     void back();
     void updateMenu();
+    // Asks for a paint of the part of the picture that changed, if any.
+    void showChanges();
 
     Player player_;
     QString moviePath_;

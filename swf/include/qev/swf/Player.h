@@ -82,6 +82,11 @@ public:
     // before the first). A still movie, or a frame put again, changes
     // nothing, and need not be drawn again.
     bool pictureChanged() const;
+    // The part of target (as last drawn into) whose picture differs from
+    // the one render() drew last: empty when nothing changed, all of
+    // target when the change cannot be bounded (or is large). Drawing only
+    // this part, clipped, over the last picture gives the new one.
+    QRect changedArea(const QRect& target) const;
     QImage renderImage(const QSize& size) const;
 
     // Script output: trace() lines, and warnings of the reader and the
