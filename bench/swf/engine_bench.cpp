@@ -139,4 +139,62 @@ void BM_PlaybackTick(benchmark::State& state)
 }
 BENCHMARK(BM_PlaybackTick)->Unit(benchmark::kMillisecond);
 
+// A still movie: frame 1000 of the movie above held for 100 frames, as a
+// menu page waits for a click.
+const QByteArray& stillMovie()
+{
+    static const QByteArray bytes = [] {
+        MovieBuilder m(550, 400, 24);
+        m.setBackgroundColor(rgb(0x102030));
+        std::vector<std::uint16_t> ids;
+        for (int k = 0; k < 10; ++k) {
+            const Rgba c = rgba(40 + 20 * k, 255 - 20 * k, 128, 255);
+            ids.push_back(m.defineShape(ShapeBuilder().fill(solid(c)).line(1, rgb(0)).rect(0, 0, 30 + k, 20 + k)));
+            ids.push_back(m.defineShape(ShapeBuilder()
+                                            .fill(radialGradient({{0, c}, {255, rgba(0, 0, 0, 128)}}, -15, -15, 30, 30))
+                                            .ellipse(0, 0, 15, 12)));
+        }
+        for (int i = 0; i < shapesPerFrame; ++i) {
+            const double a = 1000 * 0.02 + i * 0.37;
+            const double x = 275 + 230 * std::cos(a) * ((i % 7) + 3) / 10.0;
+            const double y = 200 + 170 * std::sin(a * 1.3) * ((i % 5) + 5) / 10.0;
+            m.place(ids[i % ids.size()], std::uint16_t(i + 1), rotateTranslatePx(1000 + i * 10.0, x, y));
+        }
+        for (int f = 0; f < 100; ++f)
+            m.showFrame();
+        return m.finish(Compression::Zlib);
+    }();
+    return bytes;
+}
+
+// One beat of the control's clock over a still movie: the tick, and a
+// drawing only when the picture changed (as the control does).
+void BM_StillMovieTick(benchmark::State& state)
+{
+    Player player;
+    player.loadBytes(stillMovie());
+    QImage image(viewSize, QImage::Format_ARGB32_Premultiplied);
+    draw(player, image);
+    for (auto _ : state) {
+        player.advance();
+        if (player.pictureChanged())
+            draw(player, image);
+    }
+}
+BENCHMARK(BM_StillMovieTick)->Unit(benchmark::kMicrosecond);
+
+// The same beat drawn every time, as the control did before it asked
+// whether the picture changed: the cost a still movie no longer pays.
+void BM_StillMovieTickDrawnAlways(benchmark::State& state)
+{
+    Player player;
+    player.loadBytes(stillMovie());
+    QImage image(viewSize, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        player.advance();
+        draw(player, image);
+    }
+}
+BENCHMARK(BM_StillMovieTickDrawnAlways)->Unit(benchmark::kMicrosecond);
+
 } // namespace

@@ -195,6 +195,75 @@ TEST_F(ButtonPlayer, ButtonInASpriteDrivesTheSprite)
     EXPECT_EQ(at(85, 85), kBlue); // the sprite went to its second frame
 }
 
+// A menu button whose faces are sprites. Up shows a sprite that flashes
+// red, green, red, ... one colour per frame and sits in the over state too;
+// down shows a sprite that is blue, then stops on black. The main timeline
+// stands on one frame, so only the sprites move.
+QByteArray spriteFacedButtonMovie()
+{
+    MovieBuilder m(100, 100, 12);
+    const auto red = m.defineShape(ShapeBuilder().fill(solid(rgb(0xFF0000))).rect(0, 0, 40, 40));
+    const auto green = m.defineShape(ShapeBuilder().fill(solid(rgb(0x00FF00))).rect(0, 0, 40, 40));
+    const auto blue = m.defineShape(ShapeBuilder().fill(solid(rgb(0x0000FF))).rect(0, 0, 40, 40));
+    const auto black = m.defineShape(ShapeBuilder().fill(solid(rgb(0x000000))).rect(0, 0, 40, 40));
+    SpriteBuilder flashing;
+    flashing.place(red, 1);
+    flashing.showFrame();
+    flashing.remove(1);
+    flashing.place(green, 1);
+    flashing.showFrame();
+    const auto flashingId = m.defineSprite(flashing);
+    SpriteBuilder pressed;
+    pressed.place(blue, 1);
+    pressed.showFrame();
+    pressed.remove(1);
+    pressed.place(black, 1);
+    pressed.actions({act::stop()});
+    pressed.showFrame();
+    const auto pressedId = m.defineSprite(pressed);
+    const auto hit = m.defineShape(ShapeBuilder().fill(solid(rgb(0x808080))).rect(0, 0, 40, 40));
+    Button b;
+    b.version = 2;
+    b.records = {record(flashingId, true, true, false, false), record(pressedId, false, false, true, false),
+                 record(hit, false, false, false, true)};
+    b.records[1].depth = 2;
+    b.records[2].depth = 3;
+    m.actions({act::stop()});
+    m.place(m.defineButton(b), 1);
+    m.showFrame();
+    return m.finish();
+}
+
+TEST_F(ButtonPlayer, SpritesInAButtonsPicturesPlayWhileShown)
+{
+    load(spriteFacedButtonMovie());
+    EXPECT_EQ(at(40, 40), kRed);
+    player.advance();
+    EXPECT_EQ(at(40, 40), kGreen);
+    player.advance();
+    EXPECT_EQ(at(40, 40), kRed) << "the sprite loops";
+    player.advance();
+    EXPECT_EQ(at(40, 40), kGreen);
+
+    // Over shows the same sprite at the same depth: it plays on, it does not start again.
+    player.mouseMove(QPointF(40, 40));
+    EXPECT_EQ(at(40, 40), kGreen);
+    player.advance();
+    EXPECT_EQ(at(40, 40), kRed);
+
+    // Down shows another sprite from its first frame; its stop() holds it.
+    player.mousePress(QPointF(40, 40));
+    EXPECT_EQ(at(40, 40), kBlue);
+    player.advance();
+    EXPECT_EQ(at(40, 40), 0xFF000000u);
+    player.advance();
+    EXPECT_EQ(at(40, 40), 0xFF000000u) << "the sprite's own stop() holds it";
+
+    // Back to over: the flashing sprite is placed anew, from red.
+    player.mouseRelease(QPointF(40, 40));
+    EXPECT_EQ(at(40, 40), kRed);
+}
+
 // Hostile hit areas. A button whose hit area is a sprite that places the
 // same button four times before a shape: the inner copies count as empty, so
 // the shape is still found. A button whose hit area is 16 levels of sprites

@@ -165,8 +165,16 @@ TEST_F(ControlTest, AMovieThatCannotBeDecodedLeavesAnEmptyStage)
     EXPECT_FALSE(control.player().hasMovie());
     EXPECT_EQ(control.FrameNum(), 0);
     EXPECT_FALSE(control.isRunning());
+    // The stage stays white but for one line across its middle saying why.
+    EXPECT_EQ(control.player().notice(), QStringLiteral("This movie cannot be read: the file is not a Flash movie."));
     const QImage shown = control.grab().toImage();
-    EXPECT_EQ(shown.pixelColor(30, 30), QColor(Qt::white));
+    EXPECT_EQ(shown.pixelColor(2, 2), QColor(Qt::white));
+    EXPECT_EQ(shown.pixelColor(57, 57), QColor(Qt::white));
+    int marks = 0;
+    for (int y = 24; y < 36; ++y)
+        for (int x = 0; x < 60; ++x)
+            marks += shown.pixelColor(x, y) != QColor(Qt::white);
+    EXPECT_GT(marks, 10);
     control.Play();
     control.FrameNum(3);
     control.Stop();

@@ -136,6 +136,44 @@ DropShadowFilter shadow(double distance)
     return f;
 }
 
+// A sprite of two overlapping red squares at half alpha. As a layer it is
+// flattened first and then made half transparent as a whole, so the overlap
+// looks like the rest; drawn normally each square is half transparent and
+// the overlap shows redder.
+QByteArray halfAlphaSquares(BlendMode mode)
+{
+    MovieBuilder m(100, 100, 12);
+    m.setBackgroundColor(rgb(0xFFFFFF));
+    const auto square = m.defineShape(ShapeBuilder().fill(solid(rgb(0xFF0000))).rect(0, 0, 40, 40));
+    SpriteBuilder s;
+    s.place(square, 1, translatePx(10, 10));
+    s.place(square, 2, translatePx(30, 30));
+    s.showFrame();
+    const auto sprite = m.defineSprite(s);
+    PlaceObject p = placeNew(sprite, 1);
+    p.blendMode = mode;
+    ColorTransform half;
+    half.aMul = 128;
+    p.colorTransform = half;
+    m.place(p);
+    m.showFrame();
+    return m.finish();
+}
+
+TEST(EffectsMovie, ALayerTakesItsAlphaAsAWhole)
+{
+    const QImage layer = draw(halfAlphaSquares(BlendMode::Layer));
+    const QRgb half = qRgb(255, 127, 127);
+    EXPECT_TRUE(near(layer.pixel(20, 20), half));
+    EXPECT_TRUE(near(layer.pixel(40, 40), half)) << "the overlap";
+    EXPECT_TRUE(near(layer.pixel(60, 60), half));
+    EXPECT_TRUE(near(layer.pixel(90, 10), qRgb(255, 255, 255)));
+
+    const QImage normal = draw(halfAlphaSquares(BlendMode::Normal));
+    EXPECT_TRUE(near(normal.pixel(20, 20), half));
+    EXPECT_TRUE(near(normal.pixel(40, 40), qRgb(255, 64, 64), 4)) << "each square shows through the other";
+}
+
 TEST(EffectsMovie, DropShadowFallsAtItsDistanceAndScalesWithTheStage)
 {
     const QImage image = draw(filteredSquare({shadow(10)}));

@@ -113,12 +113,16 @@ TEST(ContainerTest, UnknownTagsAreSkippedAndTheRestStillReads)
 {
     MovieBuilder m(100, 100, 10);
     m.rawTag(200, QByteArray("whatever", 8));
-    m.rawTag(19, QByteArray(100, 'x')); // a sound stream block, not decoded
+    m.rawTag(200, QByteArray("again", 5));
+    m.rawTag(69, QByteArray(4, '\0')); // file attributes: nothing to play, no warning
     const auto id = m.defineShape(ShapeBuilder().fill(solid(rgb(0x00FF00))).rect(0, 0, 10, 10));
     m.place(id, 3);
     m.showFrame();
     const Movie movie = readOk(m.finish(Compression::Zlib));
-    EXPECT_TRUE(movie.warnings.empty());
+    // Each code left out is named once.
+    ASSERT_EQ(movie.warnings.size(), 1u);
+    EXPECT_TRUE(movie.warnings[0].message.contains(QStringLiteral("tag 200")));
+    EXPECT_EQ(movie.warnings[0].tagCode, 200);
     ASSERT_EQ(movie.timeline.frames.size(), 1u);
     EXPECT_EQ(std::get<PlaceObject>(movie.timeline.frames[0].tags.at(0)).depth, 3);
     EXPECT_NE(movie.find<Shape>(id), nullptr);

@@ -202,6 +202,84 @@ TEST(RenderBitmaps, BitmapFillScalesUnsmoothedAndRepeats)
     EXPECT_TRUE(colorNear(image.pixel(65, 45), green));
 }
 
+// A clipped bitmap fill does not tile: past its edges each row and column
+// goes on in its edge colour, on every side, also where the fill starts
+// before the bitmap does.
+TEST(RenderBitmaps, ClippedBitmapFillExtendsItsEdgePixels)
+{
+    QImage tile(2, 2, QImage::Format_ARGB32);
+    tile.setPixel(0, 0, red);
+    tile.setPixel(1, 0, green);
+    tile.setPixel(0, 1, blue);
+    tile.setPixel(1, 1, white);
+    for (const bool smoothed : {false, true}) {
+        MovieBuilder m(100, 100, 12);
+        m.setBackgroundColor(rgb(0x000000));
+        const auto bitmap = m.defineBitsLossless(tile);
+        // The bitmap's 40 x 40 pixels lie at (30, 30); the shape covers the stage.
+        const auto shape =
+            m.defineShape(ShapeBuilder().fill(bitmapFill(bitmap, 30, 30, 20, false, smoothed)).rect(0, 0, 100, 100));
+        m.place(shape, 1);
+        m.showFrame();
+        Player player;
+        loadOrFail(player, m.finish());
+        const QImage image = frameImage(player);
+        // (A tiled fill would repeat every 40 pixels and show other colours
+        // at each point outside the bitmap checked here.)
+        EXPECT_TRUE(colorNear(image.pixel(35, 35), red)) << smoothed;
+        EXPECT_TRUE(colorNear(image.pixel(15, 15), red)) << "above and left of the bitmap: its corner";
+        EXPECT_TRUE(colorNear(image.pixel(85, 15), green)) << "above and right";
+        EXPECT_TRUE(colorNear(image.pixel(15, 85), blue)) << "below and left";
+        EXPECT_TRUE(colorNear(image.pixel(85, 85), white)) << "below and right";
+        EXPECT_TRUE(colorNear(image.pixel(75, 35), green)) << "the top row goes on to the right";
+        EXPECT_TRUE(colorNear(image.pixel(35, 75), blue)) << "the left column goes on downwards";
+    }
+}
+
+// A text field in an embedded font whose one glyph, "A", is a block 900 x
+// 700 em units (of 1024) standing on the baseline, advancing 1024.
+QImage drawOutlineField(const QString& html)
+{
+    MovieBuilder m(200, 60, 12);
+    m.setBackgroundColor(rgb(0xffffff));
+    Font font;
+    font.version = 2;
+    font.name = QStringLiteral("Blocks");
+    font.hasLayout = true;
+    font.ascent = 800;
+    font.descent = 200;
+    Glyph a;
+    a.code = u'A';
+    a.advance = 1024;
+    a.outline = ShapeBuilder(1).fill(solid(rgb(0))).rect(50, -700, 900, 700).buildGlyph();
+    font.glyphs = {a};
+    EditText field;
+    field.bounds = Rect{0, 200 * 20, 0, 60 * 20};
+    field.html = true;
+    field.useOutlines = true;
+    field.fontId = m.defineFont(font);
+    field.fontHeight = 20 * 20;
+    field.textColor = rgb(0x000000);
+    field.initialText = html;
+    m.place(m.defineEditText(field), 1);
+    m.showFrame();
+    Player player;
+    EXPECT_TRUE(player.loadBytes(m.finish()).isEmpty());
+    return frameImage(player);
+}
+
+TEST(RenderText, HtmlRunsInEmbeddedFontsKeepTheirColourAndSize)
+{
+    const QImage image = drawOutlineField(
+        QStringLiteral("<p>A<font color=\"#ff0000\">A</font><font size=\"40\">A</font></p>"));
+    // The line's baseline sits below the tallest run's ascent: 2 + 31 pixels.
+    EXPECT_TRUE(colorNear(image.pixel(10, 28), 0xff000000)) << "the field's colour";
+    EXPECT_TRUE(colorNear(image.pixel(30, 28), red)) << "a coloured run";
+    EXPECT_TRUE(colorNear(image.pixel(60, 12), 0xff000000)) << "a run twice the size reaches higher";
+    EXPECT_TRUE(colorNear(image.pixel(30, 12), white));
+    EXPECT_TRUE(colorNear(image.pixel(10, 12), white));
+}
+
 TEST(RenderLines, WidthColourAndHairlines)
 {
     const Shape thick = ShapeBuilder().line(6, rgb(0x0000ff)).moveTo(10, 50).lineTo(90, 50).build();

@@ -1,7 +1,7 @@
 // swfrun: plays a movie without a window for a number of frames and prints
-// every trace() line of its scripts on standard output, nothing else;
-// warnings go to standard error.
-//   swfrun MOVIE.swf --frames N [--real-clock] [--audio OUT.wav]
+// every trace() line of its scripts on standard output, nothing else; with
+// --verbose the reader's and the engine's warnings go to standard error.
+//   swfrun MOVIE.swf --frames N [--real-clock] [--verbose] [--audio OUT.wav]
 // --audio writes what the movie sounds like over those N frames: the mix at
 // 44.1 kHz, 16-bit stereo, exactly N frames' time long, frame after frame
 // with no real clock involved, so runs repeat exactly.
@@ -24,9 +24,11 @@ namespace {
 int usage()
 {
     std::fprintf(stderr,
-                 "usage: swfrun MOVIE.swf --frames N [--real-clock] [--audio OUT.wav]\n"
+                 "usage: swfrun MOVIE.swf --frames N [--real-clock] [--verbose] [--audio OUT.wav]\n"
                  "  --frames N       run N frames (the first frame counts as 1; default 1)\n"
                  "  --real-clock     scripts see the real date and clock instead of the fixed one\n"
+                 "  --verbose        print the reader's and the engine's warnings (unknown or dropped\n"
+                 "                   tags, stopped scripts) on standard error\n"
                  "  --audio OUT.wav  write the sound of those frames (44.1 kHz 16-bit stereo)\n");
     return 2;
 }
@@ -72,6 +74,7 @@ int main(int argc, char** argv)
     int frames = 1;
     bool realClock = false;
     QString audioPath;
+    bool verbose = false;
     for (int i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
         if (a == u"--frames") {
@@ -85,7 +88,7 @@ int main(int argc, char** argv)
         } else if (a == u"--real-clock") {
             realClock = true;
         } else if (a == u"--verbose") {
-            // Warnings are always printed on standard error.
+            verbose = true;
         } else if (movie.isEmpty() && !a.startsWith(u"--")) {
             movie = a;
         } else {
@@ -100,7 +103,8 @@ int main(int argc, char** argv)
         printLine(stdout, line);
         std::fflush(stdout);
     });
-    player.setWarningHandler([](const QString& line) { printLine(stderr, QStringLiteral("swfrun: ") + line); });
+    if (verbose)
+        player.setWarningHandler([](const QString& line) { printLine(stderr, QStringLiteral("swfrun: ") + line); });
     if (!realClock) {
         constexpr int zoneMinutes = 5 * 60 + 45;
         const QDateTime start(QDate(2001, 2, 3), QTime(4, 5, 6), QTimeZone(zoneMinutes * 60));

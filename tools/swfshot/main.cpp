@@ -1,6 +1,6 @@
 // swfshot: draws a frame of a movie into a PNG with the engine the movie
 // control uses.
-//   swfshot INPUT.swf OUTPUT.png [--frame N | --advance N] [--width W --height H]
+//   swfshot INPUT.swf OUTPUT.png [--frame N | --advance N] [--width W --height H] [--verbose]
 #include "qev/swf/Player.h"
 
 #include <QGuiApplication>
@@ -15,12 +15,14 @@ int usage()
 {
     std::fprintf(stderr,
                  "usage: swfshot INPUT.swf OUTPUT.png [--frame N | --advance N] [--width W --height H] [--quality high|low]\n"
+                 "               [--verbose]\n"
                  "  --frame N    show frame N (0-based), as setting the frame number does\n"
                  "  --advance N  play N frames from the start (the first frame counts as 1)\n"
                  "  --width W, --height H  image size (default: the stage size)\n"
                  "  --quality Q  low (the default: edges snap to whole pixels, as reference\n"
                  "               renderings of movies are usually made) or high (anti-aliased,\n"
-                 "               as the control draws)\n");
+                 "               as the control draws)\n"
+                 "  --verbose    print the reader's and the engine's warnings on standard error\n");
     return 2;
 }
 
@@ -45,8 +47,13 @@ int main(int argc, char** argv)
     const QString output = args[2];
     int frame = -1, advance = -1, width = 0, height = 0;
     bool antialiased = false;
+    bool verbose = false;
     for (int i = 3; i < args.size(); ++i) {
         const QString& a = args[i];
+        if (a == u"--verbose") {
+            verbose = true;
+            continue;
+        }
         if (i + 1 >= args.size())
             return usage();
         const QString& v = args[++i];
@@ -68,6 +75,11 @@ int main(int argc, char** argv)
     }
 
     qev::swf::Player player;
+    if (verbose) {
+        player.setWarningHandler([](const QString& line) {
+            std::fprintf(stderr, "swfshot: %s\n", qUtf8Printable(line));
+        });
+    }
     const QString error = player.load(input);
     if (!error.isEmpty()) {
         std::fprintf(stderr, "swfshot: cannot decode %s: %s\n", qUtf8Printable(input), qUtf8Printable(error));

@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QMenu>
+#include <QPaintEvent>
 #include <QPainter>
 
 #include "UrlPolicy.h"
@@ -91,7 +92,15 @@ void FlashControl::FrameNum(int frame)
         return;
     // The player clamps: below 0 is the first frame, past the end the last.
     player_.gotoFrame(frame);
-    update();
+    // A frame put again (a rewind held at the first frame) draws nothing.
+    showChanges();
+}
+
+void FlashControl::showChanges()
+{
+    const QRect changed = player_.changedArea(rect());
+    if (!changed.isEmpty())
+        update(changed);
 }
 
 void FlashControl::setLoops(bool loop)
@@ -129,8 +138,9 @@ void FlashControl::tick()
     }
     for (int i = 0; i < steps; ++i)
         player_.advance();
+    // A still movie costs no drawing; a small change only its own part.
     if (steps > 0)
-        update();
+        showChanges();
 }
 
 void FlashControl::rewind()
@@ -169,10 +179,27 @@ QMenu* FlashControl::contextMenu()
     return menu_;
 }
 
-void FlashControl::paintEvent(QPaintEvent*)
+void FlashControl::paintEvent(QPaintEvent* event)
 {
+    // The frame is drawn into an image of the control's own (on a drawing
+    // thread, see Player::render) only where the picture changed; an expose
+    // just shows it again.
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels = (QSizeF(size()) * ratio).toSize();
+    if (frame_.size() != pixels || frame_.devicePixelRatio() != ratio) {
+        frame_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        frame_.setDevicePixelRatio(ratio);
+        QPainter painter(&frame_);
+        player_.render(painter, rect());
+    } else if (const QRect changed = player_.changedArea(rect()); !changed.isEmpty()) {
+        QPainter painter(&frame_);
+        if (changed != rect())
+            painter.setClipRect(changed);
+        player_.render(painter, rect());
+    }
     QPainter painter(this);
-    player_.render(painter, rect());
+    const QRect shown = event->rect();
+    painter.drawImage(QRectF(shown), frame_, QRectF(QPointF(shown.topLeft()) * ratio, QSizeF(shown.size()) * ratio));
 }
 
 void FlashControl::mouseMoveEvent(QMouseEvent* event)

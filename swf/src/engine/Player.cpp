@@ -1,12 +1,15 @@
 #include "qev/swf/Player.h"
 
 #include "engine/MovieSound.h"
+#include "engine/PictureFingerprint.h"
 #include "engine/State.h"
 #include "media/Mixer.h"
 #include "engine/Timeline.h"
 #include "qev/FileError.h"
 #include "qev/swf/Reader.h"
+#include "render/DrawingThread.h"
 #include "render/Renderer.h"
+#include "render/StageNotice.h"
 #include "button/ButtonTracker.h"
 #include "engine/KeyCodes.h"
 #include "render/effects/EffectsLayer.h"
@@ -17,13 +20,31 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHashFunctions>
 #include <QPainter>
 
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <optional>
 
 namespace qev::swf {
+
+namespace {
+
+QString unreadable(ReadError::Cause cause)
+{
+    switch (cause) {
+    case ReadError::Cause::NotAMovie: return QStringLiteral("This movie cannot be read: the file is not a Flash movie.");
+    case ReadError::Cause::BrokenHeader: return QStringLiteral("This movie cannot be read: its header is broken.");
+    case ReadError::Cause::EndsEarly: return QStringLiteral("This movie cannot be read: the file ends early.");
+    case ReadError::Cause::CannotOpen: return QStringLiteral("This movie cannot be read: the file cannot be opened.");
+    case ReadError::Cause::Damaged: break;
+    }
+    return QStringLiteral("This movie cannot be read: its data is damaged.");
+}
+
+} // namespace
 
 struct Player::Impl {
     std::unique_ptr<Movie> movie;
@@ -36,6 +57,17 @@ struct Player::Impl {
     std::uint64_t framesMixed = 0; // movie frames taken with mixFrame()
     QString movieFolder;           // where loadSound() finds files; empty for movies from memory
     QRect lastTarget; // where the last frame was drawn, for mouse positions
+    QString notice;   // why the stage stays empty (see Player::notice)
+    // The digest of the picture render() drew last (see pictureChanged).
+    std::optional<std::uint64_t> drawnPicture;
+    // The same picture by its top-level objects, for changedArea().
+    struct DrawnObject {
+        std::uint64_t digest = 0;
+        std::optional<QRectF> bounds; // device pixels
+    };
+    std::map<int, DrawnObject> drawnObjects;
+    QRect drawnTarget;
+    std::uint64_t drawnStage = 0; // the background, quality and notice
     engine::RootState state;
     // The state is the one that playing from frame 0 to its frame gives (it
     // stops being so when sprites move on while the main timeline stands).
@@ -302,6 +334,7 @@ struct Player::Impl {
         const bool ran = runButtons(fired);
         if (sound)
             sound->playButtonSounds(buttons->takeSounds());
+        showButtonStates();
         return scripted || ran || buttons->phase() != before;
     }
 
@@ -320,6 +353,63 @@ struct Player::Impl {
         if (!movie || movie->header.version < 4)
             return false;
         return engine->keyEvent(state, down, code, ascii, buttonKey) && afterInput();
+    }
+
+    // The buttons show the pictures the mouse asks for; the sprites in
+    // those pictures are placed.
+    void showButtonStates()
+    {
+        if (!buttons->hasButtons())
+            return;
+        buttons->apply(state);
+        engine->syncButtonFaces(state);
+    }
+
+    // What the stage shows now, as a digest: the frame's objects and what
+    // else decides the picture (quality, the notice).
+    std::uint64_t picture() const
+    {
+        const std::uint64_t seed = qHash(notice) * 31 + (antialiased ? 1 : 2);
+        return movie ? engine::pictureFingerprint(state) ^ (seed * 0x9E3779B97F4A7C15ull) : seed;
+    }
+
+    std::uint64_t stageDigest() const
+    {
+        const Rgba& bg = state.background;
+        return (qHash(notice) * 31 + (antialiased ? 1 : 2)) * 0x100000000ull
+            + ((std::uint64_t(bg.r) << 16) | (std::uint64_t(bg.g) << 8) | bg.b);
+    }
+
+    std::map<int, DrawnObject> objectsNow(const QRect& target) const
+    {
+        std::map<int, DrawnObject> out;
+        const QTransform toDevice = renderer->stageTransform(target);
+        for (const auto& [depth, inst] : state.main.list)
+            out.emplace(depth, DrawnObject{engine::objectFingerprint(depth, inst), renderer->deviceBounds(inst, toDevice)});
+        return out;
+    }
+
+    void noteDrawn(const QRect& target)
+    {
+        drawnPicture = picture();
+        drawnTarget = target;
+        drawnStage = stageDigest();
+        drawnObjects.clear();
+        if (movie)
+            drawnObjects = objectsNow(target);
+    }
+
+    // A movie cut off before it placed anything loads, but has nothing to
+    // show: the stage says so over the background.
+    void noteEmptyMovie()
+    {
+        if (movie->warnings.empty())
+            return;
+        for (const Frame& frame : movie->timeline.frames)
+            for (const ControlTag& tag : frame.tags)
+                if (std::holds_alternative<PlaceObject>(tag))
+                    return;
+        notice = unreadable(ReadError::Cause::EndsEarly);
     }
 
     void advance()
@@ -348,6 +438,7 @@ struct Player::Impl {
         avm1::deliverSoundCompletions(engine->vm());
         noteJumps();
         applyNavigation();
+        showButtonStates();
     }
 };
 
@@ -363,11 +454,18 @@ QString Player::load(const QString& path)
         d->start(readMovieFile(path));
     } catch (const ReadError& e) {
         clear();
+        d->notice = unreadable(e.cause());
         return e.message();
+    } catch (const FileError& e) {
+        clear();
+        d->notice = unreadable(ReadError::Cause::CannotOpen);
+        return qev::errorText(e);
     } catch (const std::exception& e) {
         clear();
+        d->notice = unreadable(ReadError::Cause::Damaged);
         return qev::errorText(e);
     }
+    d->noteEmptyMovie();
     return {};
 }
 
@@ -379,11 +477,14 @@ QString Player::loadBytes(const QByteArray& bytes)
         d->start(readMovie(QByteArrayView(bytes)));
     } catch (const ReadError& e) {
         clear();
+        d->notice = unreadable(e.cause());
         return e.message();
     } catch (const std::exception& e) {
         clear();
+        d->notice = unreadable(ReadError::Cause::Damaged);
         return qev::errorText(e);
     }
+    d->noteEmptyMovie();
     return {};
 }
 
@@ -397,6 +498,14 @@ void Player::clear()
     d->state = {};
     d->movie.reset();
     d->canonical = true;
+    d->notice.clear();
+    d->drawnPicture.reset();
+    d->drawnObjects.clear();
+}
+
+QString Player::notice() const
+{
+    return d->notice;
 }
 
 bool Player::hasMovie() const
@@ -476,6 +585,7 @@ void Player::gotoFrame(int n)
     // The frame's scripts ran, but their stop and play leave the player's
     // own play state as the caller set it.
     d->state.navigation.clear();
+    d->showButtonStates();
     // Stepping through frames is silent; playing on starts the stream at
     // the frame arrived at.
     d->sound->seeked(d->state);
@@ -603,12 +713,64 @@ void Player::render(QPainter& painter, const QRect& target) const
 {
     if (!d->movie) {
         painter.fillRect(target, Qt::white);
+        render::drawStageNotice(painter, target, Qt::white, d->notice);
+        d->noteDrawn(target);
         return;
     }
     d->lastTarget = target;
-    d->buttons->apply(d->state);
+    d->showButtonStates();
+    d->noteDrawn(target);
     d->renderer->setAntialiased(d->antialiased);
-    d->renderer->render(painter, d->state, target);
+    // Into an image, the frame is drawn whole on a drawing thread (see
+    // drawOnPoolThread); a widget's painter stays on the GUI thread.
+    const QPaintDevice* device = painter.device();
+    if (device && device->devType() == QInternal::Image)
+        render::drawOnPoolThread([&] { d->renderer->render(painter, d->state, target); });
+    else
+        d->renderer->render(painter, d->state, target);
+    if (!d->notice.isEmpty()) {
+        const Rect& stage = d->movie->header.stage;
+        const QRectF area = d->renderer->stageTransform(target).mapRect(
+            QRectF(stage.xMin, stage.yMin, stage.width(), stage.height()));
+        render::drawStageNotice(painter, area.width() >= 4 && area.height() >= 4 ? area : QRectF(target),
+                                backgroundColor(), d->notice);
+    }
+}
+
+bool Player::pictureChanged() const
+{
+    return !d->drawnPicture || *d->drawnPicture != d->picture();
+}
+
+QRect Player::changedArea(const QRect& target) const
+{
+    if (!pictureChanged())
+        return {};
+    if (!d->movie || target != d->drawnTarget || d->stageDigest() != d->drawnStage)
+        return target;
+    const std::map<int, Impl::DrawnObject> now = d->objectsNow(target);
+    QRectF changed;
+    auto add = [&changed](const Impl::DrawnObject& object) {
+        if (!object.bounds)
+            return false;
+        changed |= *object.bounds;
+        return true;
+    };
+    for (const auto& [depth, before] : d->drawnObjects) {
+        auto it = now.find(depth);
+        if (it == now.end() || it->second.digest != before.digest) {
+            if (!add(before) || (it != now.end() && !add(it->second)))
+                return target;
+        }
+    }
+    for (const auto& [depth, object] : now)
+        if (!d->drawnObjects.contains(depth) && !add(object))
+            return target;
+    const QRect area = changed.toAlignedRect().intersected(target);
+    // Past half the stage, one whole drawing is as cheap as a clipped one.
+    if (double(area.width()) * area.height() > 0.5 * double(target.width()) * target.height())
+        return target;
+    return area;
 }
 
 QImage Player::renderImage(const QSize& size) const

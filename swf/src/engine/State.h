@@ -33,6 +33,10 @@ struct Instance {
     std::optional<Rgba> backgroundColor;
     // A sprite's own timeline; empty for every other character.
     std::vector<TimelineState> sprite;
+    // A button whose pictures hold sprites: the objects of the state it
+    // shows, live, so those sprites play (the face's frame is the state,
+    // 0 up, 1 over, 2 down). Empty for every other character.
+    std::vector<TimelineState> buttonFace;
     // Placed during the tick in progress (a new sprite does not move on in
     // the tick that placed it).
     bool justPlaced = false;
@@ -68,6 +72,13 @@ struct TimelineState {
     bool playing = true;
     std::map<int, Instance> list; // depth -> instance
 };
+
+// The display list inside an instance: a sprite's timeline or a button's
+// live face; null for everything else.
+inline TimelineState* innerList(Instance& inst)
+{
+    return !inst.sprite.empty() ? &inst.sprite.front() : !inst.buttonFace.empty() ? &inst.buttonFace.front() : nullptr;
+}
 
 struct RootState {
     TimelineState main;

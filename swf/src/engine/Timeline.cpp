@@ -50,6 +50,8 @@ void clearJustPlaced(TimelineState& t)
         inst.justPlaced = false;
         for (TimelineState& s : inst.sprite)
             clearJustPlaced(s);
+        for (TimelineState& face : inst.buttonFace)
+            clearJustPlaced(face);
     }
 }
 
@@ -62,9 +64,12 @@ void clearTimelineObjects(TimelineState& t)
 std::size_t instanceCount(const TimelineState& t)
 {
     std::size_t n = t.list.size();
-    for (const auto& [depth, inst] : t.list)
+    for (const auto& [depth, inst] : t.list) {
         for (const TimelineState& s : inst.sprite)
             n += instanceCount(s);
+        for (const TimelineState& face : inst.buttonFace)
+            n += instanceCount(face);
+    }
     return n;
 }
 
@@ -265,6 +270,7 @@ void TimelineEngine::place(Run& run, TimelineState& t, const PlaceObject& p, con
                 leaveStage(run, *inst, oldPath);
                 inst->characterId = *p.characterId;
                 inst->sprite.clear();
+                inst->buttonFace.clear();
                 fresh = true;
             }
         }
@@ -305,6 +311,10 @@ void TimelineEngine::place(Run& run, TimelineState& t, const PlaceObject& p, con
             std::vector<int> childPath = path;
             childPath.push_back(p.depth);
             constructClip(run, *inst, childPath);
+        } else if (movie_.find<Button>(inst->characterId)) {
+            std::vector<int> childPath = path;
+            childPath.push_back(p.depth);
+            buildButtonFace(run, *inst, childPath);
         }
     }
 }
@@ -453,12 +463,14 @@ void TimelineEngine::stepClips(Run& run, RootState& state, bool moveMain)
     std::vector<int> path;
     std::function<void(TimelineState&)> collect = [&](TimelineState& t) {
         for (auto& [depth, inst] : t.list) {
-            if (inst.sprite.empty())
+            // A button's face stands still; the sprites it shows play on.
+            TimelineState* inner = innerList(inst);
+            if (!inner || inst.justPlaced)
                 continue;
             path.push_back(depth);
-            if (!inst.justPlaced)
+            if (!inst.sprite.empty())
                 clips.emplace_back(inst.uid, path);
-            collect(inst.sprite.front());
+            collect(*inner);
             path.pop_back();
         }
     };
@@ -575,9 +587,8 @@ TimelineState* TimelineEngine::resolve(RootState& root, const std::vector<int>& 
     TimelineState* t = &root.main;
     for (int depth : path) {
         auto it = t->list.find(depth);
-        if (it == t->list.end() || it->second.sprite.empty())
+        if (it == t->list.end() || !(t = innerList(it->second)))
             return nullptr;
-        t = &it->second.sprite.front();
     }
     return t;
 }
@@ -591,11 +602,8 @@ Instance* TimelineEngine::instanceAt(RootState& root, const std::vector<int>& pa
         if (it == t->list.end())
             return nullptr;
         inst = &it->second;
-        if (i + 1 < path.size()) {
-            if (inst->sprite.empty())
-                return nullptr;
-            t = &inst->sprite.front();
-        }
+        if (i + 1 < path.size() && !(t = innerList(*inst)))
+            return nullptr;
     }
     return inst;
 }

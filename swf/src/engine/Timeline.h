@@ -72,6 +72,10 @@ public:
     // Whether the pointer treats the clip as a button: it has a handler of
     // a button event.
     bool isClipButton(const Instance& inst);
+    // Rebuilds the live face of every button whose shown state changed
+    // (Instance::buttonState, set from the mouse): objects shown in both
+    // states stay and play on, the others are placed anew.
+    void syncButtonFaces(RootState& state);
 
     // Frees script objects nothing reaches any more; state is what is on
     // the stage.
@@ -172,6 +176,11 @@ private:
     bool containsItself(Run& run, const std::vector<int>& path, std::uint16_t spriteId);
     // Moves every playing timeline on by one frame, in the player's order.
     void stepClips(Run& run, RootState& state, bool moveMain);
+    // Builds inst.buttonFace for inst.buttonState (buttons whose pictures
+    // hold no sprite need none and get none).
+    void buildButtonFace(Run& run, Instance& inst, const std::vector<int>& path);
+    void syncButtonFaces(Run& run, TimelineState& t, std::vector<int>& path);
+    bool hasLivePictures(std::uint16_t buttonId);
     void stepTimeline(Run& run, TimelineState& t, const std::vector<int>& path, bool move);
     // Goes back to frame (applying frames 0 to frame again): instances the
     // same frames place again at the same depth stay the same clips.
@@ -233,6 +242,7 @@ private:
     std::uint64_t nextUid_ = 1;
     std::uint64_t unnamedClips_ = 0;
     std::set<std::uint16_t> initActionsDone_;
+    std::map<std::uint16_t, bool> livePictures_; // button id -> a picture holds a sprite
 };
 
 // Removes what the timeline placed from a display list, keeping what

@@ -8,6 +8,7 @@
 #include <qev/swf/model/Model.h>
 
 #include <cstdint>
+#include <set>
 #include <vector>
 
 namespace qev::swf::detail {
@@ -32,6 +33,7 @@ struct Context {
     std::uint64_t bitmapPixels = 0;
     std::uint64_t actions = 0;
     std::vector<PendingJpeg> pendingJpegs; // DefineBits, decoded once JPEGTables is known
+    std::set<int> skippedCodes;            // tag codes already warned about as skipped
 
     void warn(const QString& message);
     // Counts n drawing records against the movie-wide cap.

@@ -16,9 +16,9 @@ std::string describe(const QString& message, int tagCode, std::uint64_t offset)
 
 } // namespace
 
-ReadError::ReadError(const QString& message, int tagCode, std::uint64_t offset)
+ReadError::ReadError(const QString& message, int tagCode, std::uint64_t offset, Cause cause)
     : std::runtime_error(describe(message, tagCode, offset)), m_message(message), m_tagCode(tagCode),
-      m_offset(offset)
+      m_offset(offset), m_cause(cause)
 {
 }
 

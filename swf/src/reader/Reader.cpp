@@ -243,6 +243,41 @@ void readSprite(BitReader& r, Context& ctx, std::uint32_t depth)
 }
 
 // Reads one tag body. Control tags go into `frame`.
+// Tags that carry nothing a player shows or runs (file attributes, metadata,
+// authoring tool data, debugger and protection settings, font names and
+// hinting, scaling grids): skipped without a word.
+bool carriesNothingToPlay(int code)
+{
+    switch (code) {
+    case 24: // Protect
+    case 41: // ProductInfo
+    case 58: // EnableDebugger
+    case 63: // DebugID
+    case 64: // EnableDebugger2
+    case 65: // ScriptLimits
+    case 66: // SetTabIndex
+    case 69: // FileAttributes
+    case 73: // DefineFontAlignZones
+    case 74: // CSMTextSettings
+    case 77: // Metadata
+    case 78: // DefineScalingGrid
+    case 86: // DefineSceneAndFrameLabelData
+    case 88: // DefineFontName
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Any other tag not read is named once per code, so that a movie that
+// shows less than it should says what was left out.
+void noteSkipped(Context& ctx, int code)
+{
+    if (carriesNothingToPlay(code) || !ctx.skippedCodes.insert(code).second)
+        return;
+    ctx.warn(QStringLiteral("tag %1 is not read by this player; skipped").arg(code));
+}
+
 void readTag(int code, BitReader& body, Context& ctx, Frame& frame, std::uint32_t depth)
 {
     switch (code) {
@@ -370,7 +405,8 @@ void readTag(int code, BitReader& body, Context& ctx, Frame& frame, std::uint32_
         readExports(body, ctx);
         break;
     default:
-        break; // not needed for drawing or playing: skipped
+        noteSkipped(ctx, code);
+        break;
     }
 }
 
@@ -439,8 +475,13 @@ Movie readMovie(QByteArrayView bytes, const ReadLimits& limits)
 {
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
     const std::size_t size = std::size_t(bytes.size());
-    if (size < 8)
-        throw ReadError(QStringLiteral("not a movie: %1 bytes are too few for the header").arg(size));
+    if (size < 8) {
+        // The start of a signature that stops short is a movie cut early.
+        const bool signatureStart = size > 0 && (data[0] == 'F' || data[0] == 'C' || data[0] == 'Z')
+            && (size < 2 || data[1] == 'W') && (size < 3 || data[2] == 'S');
+        throw ReadError(QStringLiteral("not a movie: %1 bytes are too few for the header").arg(size),
+                        signatureStart ? ReadError::Cause::EndsEarly : ReadError::Cause::NotAMovie);
+    }
     Movie movie;
     Header& h = movie.header;
     const QByteArrayView signature = bytes.first(3);
@@ -451,12 +492,13 @@ Movie readMovie(QByteArrayView bytes, const ReadLimits& limits)
     else if (signature == "ZWS")
         h.compression = Compression::Lzma;
     else
-        throw ReadError(QStringLiteral("not a movie: unknown signature"));
+        throw ReadError(QStringLiteral("not a movie: unknown signature"), ReadError::Cause::NotAMovie);
     h.version = data[3];
     h.fileLength = std::uint32_t(data[4]) | (std::uint32_t(data[5]) << 8) | (std::uint32_t(data[6]) << 16)
         | (std::uint32_t(data[7]) << 24);
     if (h.fileLength < 8 + 5) // header fields beyond the first 8 bytes take at least 5 more
-        throw ReadError(QStringLiteral("broken header: declared length %1 is too small").arg(h.fileLength), -1, 4);
+        throw ReadError(QStringLiteral("broken header: declared length %1 is too small").arg(h.fileLength), -1, 4,
+                        ReadError::Cause::BrokenHeader);
     const std::uint64_t cap = std::min<std::uint64_t>(h.fileLength - 8, limits.maxDecompressedBytes);
 
     Context ctx(limits, movie);
@@ -474,11 +516,13 @@ Movie readMovie(QByteArrayView bytes, const ReadLimits& limits)
             out = inflateCapped(data + 8, size - 8, cap);
         } else {
             if (size < 17)
-                throw ReadError(QStringLiteral("broken header: LZMA properties cut off"), -1, 8);
+                throw ReadError(QStringLiteral("broken header: LZMA properties cut off"), -1, 8,
+                                ReadError::Cause::EndsEarly);
             out = unlzmaCapped(data + 12, data + 17, size - 17, h.fileLength - 8, cap);
         }
         if (out.data.isEmpty())
-            throw ReadError(QStringLiteral("compressed data cannot be decompressed"), -1, 8);
+            throw ReadError(QStringLiteral("compressed data cannot be decompressed"), -1, 8,
+                            out.failed ? ReadError::Cause::Damaged : ReadError::Cause::EndsEarly);
         if (out.failed)
             ctx.warn(QStringLiteral("compressed data is damaged after %1 bytes; the rest is ignored").arg(out.data.size()));
         else if (!out.complete || std::uint64_t(out.data.size()) < cap)
@@ -494,7 +538,7 @@ Movie readMovie(QByteArrayView bytes, const ReadLimits& limits)
         h.frameRate88 = r.u16();
         h.frameCount = r.u16();
     } catch (const FormatError& e) {
-        throw ReadError(QStringLiteral("broken header: %1").arg(e.message), -1, 8);
+        throw ReadError(QStringLiteral("broken header: %1").arg(e.message), -1, 8, ReadError::Cause::EndsEarly);
     }
     readTimeline(r, ctx, movie.timeline, 0);
     decodePendingJpegs(ctx);
@@ -516,7 +560,7 @@ Movie readMovieFile(const QString& path, const ReadLimits& limits)
         return readMovie(bytes, limits);
     } catch (const ReadError& e) {
         // Worded as every file failure is: what went wrong, then the file.
-        throw ReadError(FileError::describe(e.message(), path), e.tagCode(), e.offset());
+        throw ReadError(FileError::describe(e.message(), path), e.tagCode(), e.offset(), e.cause());
     }
 }
 

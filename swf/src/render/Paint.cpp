@@ -268,4 +268,37 @@ QImage transformedImage(const QImage& image, const CxForm& cx)
     return out.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
+QBrush clampedBitmapBrush(const QBrush& tiled, const QRectF& area)
+{
+    const QImage image = tiled.textureImage();
+    if (image.isNull())
+        return tiled;
+    bool invertible = false;
+    const QTransform toImage = tiled.transform().inverted(&invertible);
+    if (!invertible)
+        return tiled;
+    const QRect bitmap = image.rect();
+    // The image pixels the fill covers, a pixel more for smoothing, and
+    // never more than this far past the bitmap on any side.
+    constexpr int maxReach = 2048;
+    QRect cover = toImage.mapRect(area).toAlignedRect().adjusted(-1, -1, 1, 1).united(bitmap);
+    cover = cover.intersected(bitmap.adjusted(-maxReach, -maxReach, maxReach, maxReach));
+    if (cover == bitmap)
+        return tiled;
+    const QImage source = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QImage padded(cover.size(), QImage::Format_ARGB32_Premultiplied);
+    const int w = bitmap.width();
+    const int h = bitmap.height();
+    for (int y = 0; y < cover.height(); ++y) {
+        const int sy = std::clamp(y + cover.top(), 0, h - 1);
+        const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(sy));
+        auto* out = reinterpret_cast<QRgb*>(padded.scanLine(y));
+        for (int x = 0; x < cover.width(); ++x)
+            out[x] = in[std::clamp(x + cover.left(), 0, w - 1)];
+    }
+    QBrush brush(padded);
+    brush.setTransform(QTransform::fromTranslate(cover.left(), cover.top()) * tiled.transform());
+    return brush;
+}
+
 } // namespace qev::swf::render

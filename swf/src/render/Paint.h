@@ -87,4 +87,11 @@ QPen makePen(const LineStyle& line, const CxForm& cx, const BitmapLookup& bitmap
 // A bitmap with a colour transform applied to its pixels.
 QImage transformedImage(const QImage& image, const CxForm& cx);
 
+// A clipped bitmap fill (0x41, 0x43) does not tile: past the bitmap's
+// edges each row and column goes on in the colour of its edge pixel. A
+// brush of a tiled bitmap (as makeBrush gives) is turned into one whose
+// image covers `area` (shape coordinates) with the edges so extended; the
+// extension is bounded, and a fill reaching further tiles beyond it.
+QBrush clampedBitmapBrush(const QBrush& tiled, const QRectF& area);
+
 } // namespace qev::swf::render

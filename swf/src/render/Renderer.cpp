@@ -1,5 +1,7 @@
 #include "render/Renderer.h"
 
+#include "text/HtmlText.h"
+
 #include <QPainterPathStroker>
 #include <QRegularExpression>
 
@@ -118,8 +120,13 @@ void Renderer::drawObject(QPainter& painter, const engine::Instance& instance, c
     const QTransform toDevice = instance.matrix.toTransform() * parent;
     const CxForm cx = CxForm::compose(parentCx, CxForm::from(instance.colorTransform));
     if (layerHook_ && layerHook_->wantsLayer(instance)) {
+        // A layer is drawn opaque and takes the alpha of its transform as a
+        // whole, so parts of it that overlap do not show through each other.
+        CxForm opaque = cx;
+        opaque.mul[3] = 1;
+        opaque.add[3] = 0;
         layerHook_->drawLayer(painter, instance, toDevice, cx,
-                              [&](QPainter& p) { drawContent(p, instance, toDevice, cx, nesting); });
+                              [&](QPainter& p) { drawContent(p, instance, toDevice, opaque, nesting); });
         return;
     }
     drawContent(painter, instance, toDevice, cx, nesting);
@@ -163,7 +170,12 @@ void Renderer::drawCharacter(QPainter& painter, std::uint16_t id, const engine::
     } else if (const auto* edit = std::get_if<EditText>(character)) {
         drawEditText(painter, *edit, toDevice, cx);
     } else if (const auto* button = std::get_if<Button>(character)) {
-        drawButton(painter, *button, toDevice, cx, nesting, instance ? instance->buttonState : 0);
+        // A button with a live face for the state it shows draws that face
+        // (its sprites play); any other from its records.
+        if (instance && !instance->buttonFace.empty() && instance->buttonFace.front().frame == instance->buttonState)
+            drawList(painter, instance->buttonFace.front().list, toDevice, cx, nesting + 1);
+        else
+            drawButton(painter, *button, toDevice, cx, nesting, instance ? instance->buttonState : 0);
     } else if (std::holds_alternative<Sprite>(*character)) {
         // A sprite shown without a timeline of its own (inside a button):
         // its first frame.
@@ -172,6 +184,14 @@ void Renderer::drawCharacter(QPainter& painter, std::uint16_t id, const engine::
             it = buttonSprites_.emplace(id, engine_.spriteFirstFrame(id)).first;
         drawList(painter, it->second.list, toDevice, cx, nesting + 1);
     }
+}
+
+QBrush Renderer::fillBrush(const FillStyle& fill, const CxForm& cx, const QPainterPath& path)
+{
+    QBrush brush = makeBrush(fill, cx, bitmapLookup_);
+    if (fill.kind == FillStyle::Kind::Bitmap && !fill.repeating)
+        brush = clampedBitmapBrush(brush, path.boundingRect());
+    return brush;
 }
 
 void Renderer::drawShape(QPainter& painter, const PreparedShape& shape, const QTransform& toDevice,
@@ -192,10 +212,10 @@ void Renderer::drawShape(QPainter& painter, const PreparedShape& shape, const QT
                     layer.plainBrushes.resize(layer.fillPaths.size());
                 std::optional<QBrush>& cached = layer.plainBrushes[i];
                 if (!cached)
-                    cached = makeBrush(fill, cx, bitmapLookup_);
+                    cached = fillBrush(fill, cx, path);
                 brush = *cached;
             } else {
-                brush = makeBrush(fill, cx, bitmapLookup_);
+                brush = fillBrush(fill, cx, path);
             }
             if (invisible(brush))
                 continue;
@@ -266,97 +286,187 @@ void Renderer::drawEditText(QPainter& painter, const EditText& text, const QTran
         painter.restore();
         return;
     }
-    const double height = text.fontHeight;
-    const double scale = height / font->emSquare();
-    const QBrush brush(cx.apply(text.textColor.value_or(Rgba{0, 0, 0, 255})));
+    for (const OutlineLine& line : layOutOutlineText(text, *font)) {
+        for (const OutlineGlyph& g : line.glyphs) {
+            if (const QPainterPath* p = glyph(g.fontId, g.index); p && !p->isEmpty()) {
+                painter.setTransform(QTransform(g.scale, 0, 0, g.scale, line.x + g.x, line.baseline) * toDevice);
+                painter.fillPath(*p, QBrush(cx.apply(g.color)));
+            }
+        }
+    }
+    painter.restore();
+}
 
-    std::unordered_map<std::uint16_t, std::uint32_t> byCode;
-    for (std::uint32_t i = 0; i < font->glyphs.size(); ++i)
-        byCode.emplace(font->glyphs[i].code, i);
-    auto advanceOf = [&](std::uint32_t index) {
-        const Glyph& g = font->glyphs[index];
-        if (font->hasLayout && g.advance)
-            return *g.advance * scale;
-        const QPainterPath* p = glyph(text.fontId, index);
-        return p ? (p->boundingRect().right() * scale + height * 0.05) : height * 0.5;
+// The embedded font a run of a field is set in: the font its face names (in
+// its weight and slant where the movie has that), else the field's own.
+std::uint16_t Renderer::runFont(std::uint16_t fieldFont, const std::optional<QString>& face, bool bold, bool italic)
+{
+    const Font* base = movie_.find<Font>(fieldFont);
+    const QString name = face.value_or(base ? base->name : QString());
+    std::uint16_t best = fieldFont;
+    int bestScore = -1;
+    for (const auto& [id, character] : movie_.dictionary) {
+        const auto* f = std::get_if<Font>(&character);
+        if (!f || f->glyphs.empty() || f->name.compare(name, Qt::CaseInsensitive) != 0)
+            continue;
+        const int score = (f->bold == bold ? 2 : 0) + (f->italic == italic ? 1 : 0);
+        if (score > bestScore) {
+            best = id;
+            bestScore = score;
+        }
+    }
+    return best;
+}
+
+std::vector<Renderer::OutlineLine> Renderer::layOutOutlineText(const EditText& text, const Font& fieldFont)
+{
+    // The field's own format; HTML runs change colour, size, face, weight
+    // and slant from there.
+    text::RunFormat base;
+    const Rgba colour = text.textColor.value_or(Rgba{0, 0, 0, 255});
+    base.color = QColor(colour.r, colour.g, colour.b, colour.a);
+    base.size = text.fontHeight / double(kTwipsPerPixel);
+    base.bold = fieldFont.bold;
+    base.italic = fieldFont.italic;
+    const QString content = text.initialText.value_or(QString());
+    std::vector<text::Paragraph> paragraphs;
+    if (text.html && !text.password) {
+        paragraphs = text::parseHtml(content, base);
+    } else {
+        paragraphs = text::plainParagraphs(text.password ? QString(plainText(text).size(), u'*') : plainText(text));
+        for (text::Paragraph& p : paragraphs)
+            for (text::Run& r : p.runs)
+                r.format = base;
+    }
+
+    struct FontUse {
+        const Font* font = nullptr;
+        std::unordered_map<std::uint16_t, std::uint32_t> byCode;
     };
-    const double ascent = font->hasLayout ? font->ascent * scale : height * 0.8;
-    const double descent = font->hasLayout ? font->descent * scale : height * 0.2;
-    const double lineHeight = ascent + descent + text.leading;
+    std::map<std::uint16_t, FontUse> fonts;
+    auto use = [&](std::uint16_t id) -> FontUse& {
+        auto it = fonts.find(id);
+        if (it != fonts.end())
+            return it->second;
+        FontUse u;
+        u.font = movie_.find<Font>(id);
+        if (u.font)
+            for (std::uint32_t i = 0; i < u.font->glyphs.size(); ++i)
+                u.byCode.emplace(u.font->glyphs[i].code, i);
+        return fonts.emplace(id, std::move(u)).first->second;
+    };
+
+    const QRectF bounds = toRectF(text.bounds);
     const double left = bounds.left() + textGutter + text.leftMargin;
     const double right = bounds.right() - textGutter - text.rightMargin;
+    const double fieldHeight = text.fontHeight;
+    const double fieldScale = fieldHeight / fieldFont.emSquare();
+    const double fieldAscent = fieldFont.hasLayout ? fieldFont.ascent * fieldScale : fieldHeight * 0.8;
+    const double fieldDescent = fieldFont.hasLayout ? fieldFont.descent * fieldScale : fieldHeight * 0.2;
 
-    struct Line {
-        std::vector<std::pair<std::uint32_t, double>> glyphs; // index, x offset
+    struct Pending {
+        OutlineLine line;
         double width = 0;
-        bool first = false;
+        double ascent = 0;
+        double descent = 0;
+        std::optional<text::Align> align;
     };
-    std::vector<Line> lines;
-    const QString content = text.password ? QString(plainText(text).size(), u'*') : plainText(text);
-    const QStringList paragraphs = content.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
-    for (const QString& para : paragraphs) {
-        Line line;
-        line.first = true;
+    std::vector<Pending> lines;
+    for (const text::Paragraph& para : paragraphs) {
+        Pending line;
+        line.align = para.align;
         double x = text.indent;
         int lastSpace = -1; // glyph count of the line at the last space
-        for (const QChar ch : para) {
-            auto it = byCode.find(ch.unicode());
-            if (ch == u' ')
-                lastSpace = static_cast<int>(line.glyphs.size());
-            if (it == byCode.end()) {
-                if (ch == u' ')
-                    x += height * 0.25;
+        auto finish = [&](Pending& l) {
+            if (l.line.glyphs.empty()) {
+                l.ascent = std::max(l.ascent, fieldAscent);
+                l.descent = std::max(l.descent, fieldDescent);
+            }
+            lines.push_back(std::move(l));
+        };
+        for (const text::Run& run : para.runs) {
+            const double height = std::clamp(run.format.size.value_or(base.size.value_or(12)) * kTwipsPerPixel, 1.0, 20000.0);
+            const std::uint16_t fontId = runFont(text.fontId, run.format.face, run.format.bold, run.format.italic);
+            FontUse& f = use(fontId);
+            if (!f.font)
                 continue;
-            }
-            const double adv = advanceOf(it->second);
-            if (text.wordWrap && x + adv > right - left && !line.glyphs.empty()) {
-                Line next;
-                if (lastSpace > 0 && lastSpace < static_cast<int>(line.glyphs.size())) {
-                    const double shift = line.glyphs[lastSpace].second;
-                    for (std::size_t k = lastSpace; k < line.glyphs.size(); ++k)
-                        next.glyphs.push_back({line.glyphs[k].first, line.glyphs[k].second - shift});
-                    line.glyphs.resize(lastSpace);
-                    x -= shift;
-                } else {
-                    x = 0;
+            const double scale = height / f.font->emSquare();
+            const double ascent = f.font->hasLayout ? f.font->ascent * scale : height * 0.8;
+            const double descent = f.font->hasLayout ? f.font->descent * scale : height * 0.2;
+            const QColor runColour = run.format.color.value_or(base.color.value_or(Qt::black));
+            const Rgba rgba{std::uint8_t(runColour.red()), std::uint8_t(runColour.green()),
+                            std::uint8_t(runColour.blue()), std::uint8_t(runColour.alpha())};
+            auto advanceOf = [&](std::uint32_t index) {
+                const Glyph& g = f.font->glyphs[index];
+                if (f.font->hasLayout && g.advance)
+                    return *g.advance * scale;
+                const QPainterPath* p = glyph(fontId, index);
+                return p ? (p->boundingRect().right() * scale + height * 0.05) : height * 0.5;
+            };
+            for (const QChar ch : run.text) {
+                if (ch == u' ')
+                    lastSpace = static_cast<int>(line.line.glyphs.size());
+                auto it = f.byCode.find(ch.unicode());
+                if (it == f.byCode.end()) {
+                    if (ch == u' ')
+                        x += height * 0.25;
+                    continue;
                 }
-                line.width = line.glyphs.empty() ? 0 : line.glyphs.back().second + advanceOf(line.glyphs.back().first);
-                lines.push_back(std::move(line));
-                line = std::move(next);
-                lastSpace = -1;
-                if (line.glyphs.empty())
-                    x = 0;
+                const double adv = advanceOf(it->second);
+                if (text.wordWrap && x + adv > right - left && !line.line.glyphs.empty()) {
+                    Pending next;
+                    next.align = line.align;
+                    if (lastSpace > 0 && lastSpace < static_cast<int>(line.line.glyphs.size())) {
+                        const double shift = line.line.glyphs[lastSpace].x;
+                        for (std::size_t k = lastSpace; k < line.line.glyphs.size(); ++k) {
+                            OutlineGlyph moved = line.line.glyphs[k];
+                            moved.x -= shift;
+                            next.line.glyphs.push_back(moved);
+                            next.ascent = std::max(next.ascent, moved.ascent);
+                            next.descent = std::max(next.descent, moved.descent);
+                        }
+                        line.line.glyphs.resize(lastSpace);
+                        x -= shift;
+                    } else {
+                        x = 0;
+                    }
+                    line.width = line.line.glyphs.empty() ? 0 : line.line.glyphs.back().x + line.line.glyphs.back().advance;
+                    finish(line);
+                    line = std::move(next);
+                    lastSpace = -1;
+                    if (line.line.glyphs.empty())
+                        x = 0;
+                }
+                line.line.glyphs.push_back({fontId, it->second, x, scale, rgba, adv, ascent, descent});
+                line.ascent = std::max(line.ascent, ascent);
+                line.descent = std::max(line.descent, descent);
+                x += adv;
             }
-            line.glyphs.push_back({it->second, x});
-            x += adv;
         }
         line.width = x;
-        lines.push_back(std::move(line));
+        finish(line);
         if (!text.multiline)
             break;
     }
-    double baseline = bounds.top() + textGutter + ascent;
-    for (const Line& line : lines) {
+
+    std::vector<OutlineLine> out;
+    double top = bounds.top() + textGutter;
+    for (Pending& l : lines) {
+        const double baseline = top + l.ascent;
         double x0 = left;
-        switch (text.align) {
-        case TextAlign::Right:
-            x0 = right - line.width;
-            break;
-        case TextAlign::Center:
-            x0 = left + (right - left - line.width) / 2;
-            break;
-        default:
-            break;
-        }
-        for (const auto& [index, offset] : line.glyphs) {
-            if (const QPainterPath* p = glyph(text.fontId, index); p && !p->isEmpty()) {
-                painter.setTransform(QTransform(scale, 0, 0, scale, x0 + offset, baseline) * toDevice);
-                painter.fillPath(*p, brush);
-            }
-        }
-        baseline += lineHeight;
+        const text::Align align = l.align.value_or(text.align == TextAlign::Right    ? text::Align::Right
+                                                   : text.align == TextAlign::Center ? text::Align::Center
+                                                                                     : text::Align::Left);
+        if (align == text::Align::Right)
+            x0 = right - l.width;
+        else if (align == text::Align::Center)
+            x0 = left + (right - left - l.width) / 2;
+        l.line.x = x0;
+        l.line.baseline = baseline;
+        top = baseline + l.descent + text.leading;
+        out.push_back(std::move(l.line));
     }
-    painter.restore();
+    return out;
 }
 
 void Renderer::drawButton(QPainter& painter, const Button& button, const QTransform& toDevice, const CxForm& cx,

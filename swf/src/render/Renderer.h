@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <tuple>
 #include <unordered_map>
 
@@ -18,7 +19,9 @@ namespace qev::swf::render {
 
 // Where a later stage draws an object through a layer of its own (blend
 // modes, filters, bitmap caching). drawContent paints the object itself onto
-// whatever painter it is given, with the device transform toDevice.
+// whatever painter it is given, with the device transform toDevice, in the
+// colours of cx but opaque: the alpha terms of cx are the layer's to apply
+// to the flattened result.
 class LayerHook {
 public:
     virtual ~LayerHook() = default;
@@ -71,6 +74,13 @@ public:
     void drawList(QPainter& painter, const std::map<int, engine::Instance>& list, const QTransform& toDevice,
                   const CxForm& cx, int nesting);
 
+    // The device rectangle an object drawn at parent covers, or nothing when
+    // that cannot be told from its outline (filters and blend modes reach
+    // past it). Lists: the union of their objects.
+    std::optional<QRectF> deviceBounds(const engine::Instance& instance, const QTransform& parent, int nesting = 0);
+    std::optional<QRectF> deviceBounds(const std::map<int, engine::Instance>& list, const QTransform& toDevice,
+                                       int nesting = 0);
+
     const PreparedShape* shape(std::uint16_t id);
     const PreparedShape* morph(std::uint16_t id, std::uint16_t ratio);
     const QPainterPath* glyph(std::uint16_t fontId, std::uint32_t index);
@@ -89,8 +99,29 @@ private:
     void drawCharacter(QPainter& painter, std::uint16_t id, const engine::Instance* instance,
                        const QTransform& toDevice, const CxForm& cx, int nesting);
     void drawShape(QPainter& painter, const PreparedShape& shape, const QTransform& toDevice, const CxForm& cx);
+    // The brush of one fill of a shape whose outline is path.
+    QBrush fillBrush(const FillStyle& fill, const CxForm& cx, const QPainterPath& path);
     void drawText(QPainter& painter, const Text& text, const QTransform& toDevice, const CxForm& cx);
     void drawEditText(QPainter& painter, const EditText& text, const QTransform& toDevice, const CxForm& cx);
+    // A text field in embedded fonts laid out in lines of glyphs; HTML runs
+    // keep their colour, size, face, weight and slant.
+    struct OutlineGlyph {
+        std::uint16_t fontId = 0;
+        std::uint32_t index = 0;
+        double x = 0;     // from the line's start, twips
+        double scale = 0; // glyph units to twips
+        Rgba color;
+        double advance = 0;
+        double ascent = 0;
+        double descent = 0;
+    };
+    struct OutlineLine {
+        std::vector<OutlineGlyph> glyphs;
+        double x = 0;
+        double baseline = 0;
+    };
+    std::vector<OutlineLine> layOutOutlineText(const EditText& text, const Font& fieldFont);
+    std::uint16_t runFont(std::uint16_t fieldFont, const std::optional<QString>& face, bool bold, bool italic);
     void drawButton(QPainter& painter, const Button& button, const QTransform& toDevice, const CxForm& cx,
                     int nesting, std::uint8_t state);
     // The outline a mask covers, in device pixels.
@@ -111,6 +142,7 @@ private:
     BitmapLookup bitmapLookup_;
 
     std::unordered_map<std::uint16_t, PreparedShape> shapes_;
+    std::unordered_map<std::uint16_t, std::optional<QRectF>> shapeBounds_; // in shape coordinates
     std::unordered_map<std::uint32_t, PreparedShape> morphs_;
     std::unordered_map<std::uint64_t, QPainterPath> glyphs_;
     std::map<std::tuple<std::uint16_t, std::array<float, 8>>, QImage> bitmaps_;

@@ -3,6 +3,7 @@
 #include "qev/swf/MovieControl.h"
 #include "qev/swf/Player.h"
 
+#include <QImage>
 #include <QTimer>
 #include <QUrl>
 
@@ -80,6 +81,8 @@ private:
     void forward();
     void back();
     void updateMenu();
+    // Asks for a paint of the part of the picture that changed, if any.
+    void showChanges();
 
     Player player_;
     // Opened with the first movie; outlives movies.
@@ -89,6 +92,7 @@ private:
     QString moviePath_;
     std::function<void(const QUrl&)> urlOpener_;
     QString loadError_;
+    QImage frame_; // the picture last drawn, shown again by paints that need no new one
     QTimer timer_;
     QMenu* menu_ = nullptr;
     QAction* playAction_ = nullptr;

@@ -40,6 +40,10 @@ public:
     void clear();
 
     bool hasMovie() const;
+    // The short line the stage shows when the last movie could not be read
+    // (or held not one whole frame), for example "This movie cannot be
+    // read: the file ends early."; empty otherwise.
+    QString notice() const;
     // Stage size in pixels (at 20 twips to the pixel).
     QSize stageSize() const;
     double frameRate() const;
@@ -85,6 +89,15 @@ public:
     // Draws the current frame scaled to show the whole stage in target, aspect
     // kept and centred; the rest of target is filled with the background.
     void render(QPainter& painter, const QRect& target) const;
+    // Whether the picture differs from the one render() drew last (true
+    // before the first). A still movie, or a frame put again, changes
+    // nothing, and need not be drawn again.
+    bool pictureChanged() const;
+    // The part of target (as last drawn into) whose picture differs from
+    // the one render() drew last: empty when nothing changed, all of
+    // target when the change cannot be bounded (or is large). Drawing only
+    // this part, clipped, over the last picture gives the new one.
+    QRect changedArea(const QRect& target) const;
     QImage renderImage(const QSize& size) const;
 
     // Script output: trace() lines, and warnings of the reader and the

@@ -35,15 +35,21 @@ struct ReadLimits {
 
 class ReadError : public std::runtime_error {
 public:
-    ReadError(const QString& message, int tagCode = -1, std::uint64_t offset = 0);
+    // Why the movie could not be read, in words a user can be shown.
+    enum class Cause { NotAMovie, BrokenHeader, EndsEarly, Damaged, CannotOpen };
+
+    ReadError(const QString& message, int tagCode = -1, std::uint64_t offset = 0, Cause cause = Cause::Damaged);
+    ReadError(const QString& message, Cause cause) : ReadError(message, -1, 0, cause) {}
     const QString& message() const { return m_message; }
     int tagCode() const { return m_tagCode; } // -1 when not within a tag
     std::uint64_t offset() const { return m_offset; }
+    Cause cause() const { return m_cause; }
 
 private:
     QString m_message;
     int m_tagCode;
     std::uint64_t m_offset;
+    Cause m_cause;
 };
 
 Movie readMovie(QByteArrayView bytes, const ReadLimits& limits = {});

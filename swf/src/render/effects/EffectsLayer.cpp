@@ -113,6 +113,30 @@ std::vector<Filter> tinted(const std::vector<Filter>& filters, const render::CxF
     return out;
 }
 
+// The alpha terms of a colour transform applied to a flattened layer
+// (premultiplied): each pixel's alpha a becomes a * mul + add, its colour
+// scaled along. Pixels nothing was drawn on stay empty.
+void applyLayerAlpha(QImage& image, float mul, float add)
+{
+    if (mul == 1.0f && add == 0.0f)
+        return;
+    for (int y = 0; y < image.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = row[x];
+            const int a = qAlpha(p);
+            if (a == 0)
+                continue;
+            const int na = std::clamp(int(std::lround(a * mul + add)), 0, 255);
+            if (na == a)
+                continue;
+            const double f = double(na) / a;
+            auto scaled = [f, na](int c) { return std::min(na, int(std::lround(c * f))); };
+            row[x] = qRgba(scaled(qRed(p)), scaled(qGreen(p)), scaled(qBlue(p)), na);
+        }
+    }
+}
+
 } // namespace
 
 EffectsLayer::EffectsLayer(QSize stageSize) : stageSize_(stageSize) {}
@@ -168,6 +192,7 @@ void EffectsLayer::drawLayer(QPainter& painter, const engine::Instance& instance
 
     QImage piece = layer.copy(area);
     applyFilters(piece, tinted(instance.filters, cx), scale);
+    applyLayerAlpha(piece, cx.mul[3], cx.add[3]);
 
 
     painter.save();
