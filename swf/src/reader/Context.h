@@ -69,5 +69,7 @@ void readDefineEditText(BitReader& r, Context& ctx);
 void readDefineBitsJpeg(BitReader& r, Context& ctx, int version); // 2, 3, 4
 void readDefineBitsLossless(BitReader& r, Context& ctx, int version); // 1, 2
 void decodePendingJpegs(Context& ctx);
+void readDefineVideoStream(BitReader& r, Context& ctx);
+void readVideoFrame(BitReader& r, Context& ctx);
 
 } // namespace qev::swf::detail
