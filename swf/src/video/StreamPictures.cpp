@@ -2,11 +2,13 @@
 
 namespace qev::swf::video {
 
-StreamPictures::StreamPictures(const VideoStream& stream, std::size_t cacheBytes)
+StreamPictures::StreamPictures(const VideoStream& stream, std::size_t cacheBytes, const QByteArray& codecSetup)
     : stream_(stream)
     , cacheBytes_(cacheBytes)
     , decoder_(std::make_unique<VideoDecoder>(stream.codec(), stream.deblocking))
 {
+    if (!codecSetup.isEmpty())
+        decoder_->setExtraData(codecSetup);
 }
 
 QImage StreamPictures::picture(int n)

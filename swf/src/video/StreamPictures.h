@@ -21,8 +21,11 @@ namespace qev::swf::video {
 
 class StreamPictures {
 public:
-    // The stream must outlive this object. cacheBytes bounds the kept pictures.
-    explicit StreamPictures(const VideoStream& stream, std::size_t cacheBytes = kDefaultCacheBytes);
+    // The stream must outlive this object. cacheBytes bounds the kept
+    // pictures; codecSetup is what some FLV streams carry ahead of their
+    // packets (FlvFile::videoSetup).
+    explicit StreamPictures(const VideoStream& stream, std::size_t cacheBytes = kDefaultCacheBytes,
+                            const QByteArray& codecSetup = {});
 
     // The picture shown at frame number n: the stream's latest frame at or
     // before n. A null image when there is none or none could be decoded
