@@ -136,4 +136,23 @@ BENCHMARK(BM_RewindTick640x480)->Unit(benchmark::kMillisecond);
 void BM_ForwardTick640x480(benchmark::State& state) { stepping(state, 2); }
 BENCHMARK(BM_ForwardTick640x480)->Unit(benchmark::kMillisecond);
 
+// The dearest rewind tick: from a key frame two frames back into the key
+// interval before it, which decodes that whole interval (29 packets).
+void BM_RewindTickIntoEarlierKeyInterval640x480(benchmark::State& state)
+{
+    const QByteArray bytes = steppingMovie();
+    for (auto _ : state) {
+        state.PauseTiming();
+        Player player;
+        player.loadBytes(bytes);
+        player.setPlaying(false);
+        player.gotoFrame(60);
+        benchmark::DoNotOptimize(player.renderImage(QSize(640, 480)).constBits());
+        state.ResumeTiming();
+        player.gotoFrame(58);
+        benchmark::DoNotOptimize(player.renderImage(QSize(640, 480)).constBits());
+    }
+}
+BENCHMARK(BM_RewindTickIntoEarlierKeyInterval640x480)->Unit(benchmark::kMillisecond);
+
 } // namespace

@@ -188,6 +188,33 @@ TEST(VideoSeeking, ATinyCacheStillGivesTheRightPictures)
     }
 }
 
+TEST(VideoSeeking, AFarJumpSpreadsItsDecodingOverSeveralCallsAndEndsOnTheFrame)
+{
+    // One key frame at the start only.
+    const auto packets = encodeVideo(AV_CODEC_ID_FLV1, testPictures(30), 1000);
+    ASSERT_EQ(packets.size(), 30u);
+    const VideoStream stream = streamOf(VideoCodec::SorensonH263, packets);
+    video::StreamPictures pictures(stream);
+    pictures.setPacketBudget(8);
+    // Each call moves on by eight packets and shows the picture it reached.
+    EXPECT_TRUE(colorNear(leftColor(pictures.picture(25)), testColor(7), 14));
+    EXPECT_EQ(pictures.packetsDecoded(), 8u);
+    EXPECT_TRUE(colorNear(leftColor(pictures.picture(25)), testColor(15), 14));
+    EXPECT_TRUE(colorNear(leftColor(pictures.picture(25)), testColor(23), 14));
+    EXPECT_TRUE(colorNear(leftColor(pictures.picture(25)), testColor(25), 14));
+    EXPECT_EQ(pictures.packetsDecoded(), 26u);
+    // Frames passed on the way are kept; one before them all decodes again
+    // from the key frame.
+    EXPECT_TRUE(colorNear(leftColor(pictures.picture(20)), testColor(20), 14));
+    EXPECT_EQ(pictures.packetsDecoded(), 26u);
+    video::StreamPictures small(stream, 64 * 48 * 4 * 2);
+    small.setPacketBudget(8);
+    for (int i = 0; i < 4; ++i)
+        small.picture(29);
+    EXPECT_TRUE(colorNear(leftColor(small.picture(5)), testColor(5), 14));
+    EXPECT_EQ(small.packetsDecoded(), 30u + 6u);
+}
+
 // A movie showing the stream at depth 1 under the given matrix and colour
 // transform, one video frame per movie frame, on a black stage.
 QByteArray videoMovie(const std::vector<QByteArray>& packets, VideoCodec codec, const Matrix& matrix,

@@ -51,7 +51,8 @@ void StreamPictures::decodeUpTo(int number)
         decoder_->restart();
         lastGood_ = {};
     }
-    for (auto it = start; it != std::next(target); ++it) {
+    std::size_t budget = packetBudget_;
+    for (auto it = start; it != std::next(target) && budget > 0; ++it, --budget) {
         QImage image = decoder_->decode(it->second, stream_.width, stream_.height);
         ++packetsDecoded_;
         if (image.isNull())

@@ -12,6 +12,7 @@
 
 #include <QImage>
 
+#include <algorithm>
 #include <cstddef>
 #include <list>
 #include <map>
@@ -30,13 +31,22 @@ public:
     // The picture shown at frame number n: the stream's latest frame at or
     // before n. A null image when there is none or none could be decoded
     // yet; a frame that fails to decode shows the last good picture before it.
+    // One call decodes at most packetBudget() packets, so a jump far from
+    // any key frame (screen video often has one only at its start) never
+    // stalls a tick: the call shows the latest picture it reached, and the
+    // next calls go on from there until they reach the frame.
     QImage picture(int n);
+
+    std::size_t packetBudget() const { return packetBudget_; }
+    void setPacketBudget(std::size_t packets) { packetBudget_ = std::max<std::size_t>(1, packets); }
 
     // How many packets went through the decoder so far (for tests and
     // measurements).
     std::size_t packetsDecoded() const { return packetsDecoded_; }
 
     static constexpr std::size_t kDefaultCacheBytes = std::size_t(96) << 20;
+    // About eight seconds of video at 30 frames per second.
+    static constexpr std::size_t kDefaultPacketBudget = 240;
 
 private:
     void decodeUpTo(int packetNumber);
@@ -49,6 +59,7 @@ private:
     int decodedUpTo_ = -1;
     QImage lastGood_;
     std::size_t packetsDecoded_ = 0;
+    std::size_t packetBudget_ = kDefaultPacketBudget;
     bool warnedNoKeyFrame_ = false;
 
     // Decoded pictures by packet number, oldest use first in lru_.
