@@ -5,6 +5,7 @@
 #include "video_test_support.h"
 
 #include "video/FlvFile.h"
+#include "video/FlvPlayback.h"
 #include "video/StreamPictures.h"
 
 #include <QRandomGenerator>
@@ -188,6 +189,81 @@ TEST(FlvFile, ScrambledFilesNeverFailAndScriptDataStaysBounded)
     const video::FlvFile flv = video::readFlv(f);
     EXPECT_TRUE(flv.scripts.empty());
     EXPECT_EQ(flv.warnings.size(), 1u);
+}
+
+std::vector<QString> codes(const std::vector<video::StreamEvent>& events)
+{
+    std::vector<QString> out;
+    for (const auto& e : events) {
+        switch (e.kind) {
+        case video::StreamEvent::Kind::Status: out.push_back(e.code); break;
+        case video::StreamEvent::Kind::MetaData: out.push_back(QStringLiteral("metadata")); break;
+        case video::StreamEvent::Kind::CuePoint: out.push_back(QStringLiteral("cue ") + e.value.toMap().value("name").toString()); break;
+        }
+    }
+    return out;
+}
+
+using Codes = std::vector<QString>;
+
+TEST(FlvPlayback, PlaysOnItsClockWithStatusMetadataAndCuePoints)
+{
+    const auto packets = encodeVideo(AV_CODEC_ID_FLV1, testPictures(10), 5);
+    ASSERT_EQ(packets.size(), 10u);
+    video::FlvPlayback stream(video::readFlv(flvFile(packets, 5)));
+    stream.advance(100); // nothing moves before play
+    EXPECT_DOUBLE_EQ(stream.time(), 0);
+    stream.play();
+    EXPECT_EQ(codes(stream.takeEvents()), (Codes{"NetStream.Play.Start", "metadata"}));
+    EXPECT_TRUE(colorNear(stream.picture().pixel(16, 24), testColor(0), 14));
+    stream.advance(130); // 130 ms: frame 3 (at 120 ms)
+    EXPECT_DOUBLE_EQ(stream.time(), 0.13);
+    EXPECT_TRUE(colorNear(stream.picture().pixel(16, 24), testColor(3), 14));
+    EXPECT_TRUE(stream.takeEvents().empty());
+    stream.pause(true);
+    stream.advance(1000);
+    EXPECT_DOUBLE_EQ(stream.time(), 0.13);
+    stream.pause(false);
+    EXPECT_EQ(codes(stream.takeEvents()), (Codes{"NetStream.Pause.Notify", "NetStream.Unpause.Notify"}));
+    stream.advance(100); // past the cue point at 200 ms
+    EXPECT_EQ(codes(stream.takeEvents()), (Codes{"cue chapter2"}));
+    stream.advance(1000);
+    EXPECT_DOUBLE_EQ(stream.time(), 0.36); // the last frame's time
+    EXPECT_TRUE(colorNear(stream.picture().pixel(16, 24), testColor(9), 14));
+    EXPECT_EQ(codes(stream.takeEvents()), (Codes{"NetStream.Play.Stop"}));
+    stream.close();
+    EXPECT_TRUE(stream.picture().isNull());
+}
+
+TEST(FlvPlayback, SeeksLandOnTheKeyFrameAtOrBeforeTheTime)
+{
+    const auto packets = encodeVideo(AV_CODEC_ID_FLV1, testPictures(10), 5);
+    ASSERT_EQ(packets.size(), 10u);
+    video::FlvPlayback stream(video::readFlv(flvFile(packets, 5)));
+    stream.play();
+    stream.takeEvents();
+    stream.seek(0.35); // key frames at 0 and 200 ms
+    EXPECT_DOUBLE_EQ(stream.time(), 0.2);
+    EXPECT_TRUE(colorNear(stream.picture().pixel(16, 24), testColor(5), 14));
+    stream.seek(0.1);
+    EXPECT_DOUBLE_EQ(stream.time(), 0);
+    stream.seek(99);
+    stream.seek(-1);
+    EXPECT_DOUBLE_EQ(stream.time(), 0);
+    EXPECT_EQ(codes(stream.takeEvents()), (Codes{"NetStream.Seek.Notify", "NetStream.Seek.Notify",
+                                                 "NetStream.Seek.InvalidTime", "NetStream.Seek.InvalidTime"}));
+}
+
+TEST(FlvPlayback, AMissingOrEmptyFileIsAStreamNotFound)
+{
+    video::FlvPlayback stream(video::readFlv(QByteArray()));
+    stream.play();
+    const auto events = stream.takeEvents();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].code, "NetStream.Play.StreamNotFound");
+    EXPECT_EQ(events[0].level, "error");
+    EXPECT_FALSE(stream.isPlaying());
+    EXPECT_TRUE(stream.picture().isNull());
 }
 
 } // namespace

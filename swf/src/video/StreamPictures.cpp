@@ -38,13 +38,14 @@ void StreamPictures::decodeUpTo(int number)
     const bool forward = number > decodedUpTo_;
     auto start = target;
     while (start != stream_.frames.begin() && !(forward && start->first <= decodedUpTo_)
-           && !isKeyFrame(codec, start->second))
+           && !startsAKeyFrame(start->first, start->second))
         --start;
     if (forward && start->first <= decodedUpTo_) {
         start = std::next(stream_.frames.find(std::uint16_t(decodedUpTo_)));
     } else {
-        if (start == stream_.frames.begin() && !isKeyFrame(codec, start->second) && codec != VideoCodec::ScreenVideo2
-            && codec != VideoCodec::H264 && !warnedNoKeyFrame_) {
+        if (start == stream_.frames.begin() && !startsAKeyFrame(start->first, start->second)
+            && (!keyFrames_.empty() || (codec != VideoCodec::ScreenVideo2 && codec != VideoCodec::H264))
+            && !warnedNoKeyFrame_) {
             qCWarning(videoLog, "video stream has no key frame before frame %d; decoding from its first frame", number);
             warnedNoKeyFrame_ = true;
         }
@@ -63,6 +64,13 @@ void StreamPictures::decodeUpTo(int number)
         if (!lastGood_.isNull())
             keep(it->first, lastGood_);
     }
+}
+
+bool StreamPictures::startsAKeyFrame(std::uint16_t number, const QByteArray& packet) const
+{
+    if (!keyFrames_.empty())
+        return keyFrames_.count(number) > 0;
+    return isKeyFrame(stream_.codec(), packet);
 }
 
 void StreamPictures::keep(int number, const QImage& image)

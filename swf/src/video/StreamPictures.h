@@ -17,6 +17,7 @@
 #include <list>
 #include <map>
 #include <memory>
+#include <set>
 
 namespace qev::swf::video {
 
@@ -37,6 +38,10 @@ public:
     // next calls go on from there until they reach the frame.
     QImage picture(int n);
 
+    // Streams whose container flags key frames (FLV) give them here; the
+    // packets' own headers are read otherwise.
+    void setKeyFrames(std::set<std::uint16_t> numbers) { keyFrames_ = std::move(numbers); }
+
     std::size_t packetBudget() const { return packetBudget_; }
     void setPacketBudget(std::size_t packets) { packetBudget_ = std::max<std::size_t>(1, packets); }
 
@@ -50,6 +55,7 @@ public:
 
 private:
     void decodeUpTo(int packetNumber);
+    bool startsAKeyFrame(std::uint16_t number, const QByteArray& packet) const;
     void keep(int packetNumber, const QImage& image);
 
     const VideoStream& stream_;
@@ -61,6 +67,7 @@ private:
     std::size_t packetsDecoded_ = 0;
     std::size_t packetBudget_ = kDefaultPacketBudget;
     bool warnedNoKeyFrame_ = false;
+    std::set<std::uint16_t> keyFrames_;
 
     // Decoded pictures by packet number, oldest use first in lru_.
     struct Kept {
