@@ -502,6 +502,103 @@ QByteArray scriptsMovie()
     return m.finish();
 }
 
+// ---- video -----------------------------------------------------------------
+
+namespace {
+
+// Packets of 16 x 16 pictures written once by libavcodec's encoders (a key
+// frame and an inter frame of Sorenson H.263, two Screen Video frames, one
+// Screen Video 2 frame), so the seeds need no encoder.
+std::vector<QByteArray> h263Packets()
+{
+    return {
+    QByteArray::fromHex("000084000808111ea80e03dc0300b80c0fc81d03266901802b0600841c0fb20701ee41801106007c2181d06006c1000f"
+                       "8300c60c02d81d51a0c00e8300243f128180f900e0380c03903001e01a0c0b58068920c0068300340a106003c4bf8208"
+                       "3001c0c0770301dea87cacb81007e7a501c07b8060170181f903a064cb203800ca0c0108301680e0023fc180610601cc"
+                       "740c0328300840c0448300c62481dd05003003aa87c3f060294038181050601c803c030bc0f806007843060198142a84"
+                       "a040041f0301ca0c0488300e23e03e0c0092a0089a0701ee01805c0607e40e81933400e002403004e0e07dc8380f7224"
+                       "0301e2240301f00c013030050a01806106018010c4a04304000f0602207e0c08a8300342582841800e0601c81801012c"
+                       "180ea0601c22a0603d8180110601cc180880603c41801d00c06018c1808812e096109c"),
+    QByteArray::fromHex("000084040808310298441a0040601b018018060110180550700113e0c0390300cc0c0180300d80c04b8300dc1041800f"
+                       "2f0600504b0820c0460300220c0390f41800e12c4908401e5e250210300da0800c039891148920c0068405607fc3ef09"
+                       "700f288ac78ad5c0cc1a00406006c180640606447e14806838009c0e00200078380f660c02683002c0c0158f8180f9f0"
+                       "3001a10d5d00f06018c0344803f28300200c00f82060fc1806d0820c07c78100180711f0070925e3e06043c1801312c0"
+                       "34215040560c03402083002210021df781a0780601428300e00c038838009e0e00238903f0600501807200d060060180"
+                       "470701ef4780c0367c1807206003c218960c0080300d00c00e8300720c0082bfc060054210f820842f83001e0c034830"
+                       "0265e0c02a8300e20860c0348411f50603cc180170601901801f0840c0130300e2108bfc258f9e")};
+}
+
+std::vector<QByteArray> screenVideoPackets()
+{
+    return {
+    QByteArray::fromHex("30103010006078daabe898b162c7891b2f7e704868587844645410e017344c58b0e1c085071f1804140c1c021208f109"
+                       "1a88c64f20d18208122d0820d1020f122d7020d1020b122d3020d1020d122d5020d10209122d1020d1020e122d6020d1"
+                       "02009dc17410"),
+    QByteArray::fromHex("30103010006078da5bb5ebd4ad57bfb8a4b4acbca2b2aaba66ad22c05fb4e9d0a5479f9884948c9c82928a9a2611e213"
+                       "34108d3f89440bba48b4a089440baa48b4a088440bb248b42089440ba248b42088440bbc48b4c089440bac48b4c08844"
+                       "0b0051667a10")};
+}
+
+std::vector<QByteArray> screenVideo2Packets()
+{
+    return {
+    QByteArray::fromHex("3010301000008f1078da3ba7ffecebffdd5312d7aa1f7d7b6ff3f7ca1efb254ff7aebe56f8debcfdef9cc55b334ff13d"
+                       "baf27bd60487956c07cfdc9af439a2436ec1919d5d97025e8b35df99d1b4d103bbae737053b1eb42988a5d17c254ecba"
+                       "10a662d7853015bb2e84a9b8fc0d331597bf61a6e2f237cc545cfe86998acbdf305371f91b662aee9883988a3be620a6"
+                       "020003cf3f10")};
+}
+
+QByteArray le16(std::uint16_t v)
+{
+    QByteArray b(2, '\0');
+    b[0] = char(v & 0xFF);
+    b[1] = char(v >> 8);
+    return b;
+}
+
+// Streams of each codec placed side by side, their ratios stepping on each
+// frame; the H.263 packets also go to VP6, VP6 with alpha and an unknown
+// codec, whose decoders must refuse them cleanly.
+QByteArray videoMovie()
+{
+    MovieBuilder m(64, 48, 12, 8);
+    struct Stream {
+        std::uint8_t codec;
+        std::uint8_t flags;
+        std::vector<QByteArray> packets;
+    };
+    const std::vector<Stream> streams = {{2, 0x02, h263Packets()},       {3, 0x01, screenVideoPackets()},
+                                         {6, 0x00, screenVideo2Packets()}, {4, 0x04, h263Packets()},
+                                         {5, 0x00, h263Packets()},        {9, 0x00, h263Packets()}};
+    std::vector<std::uint16_t> ids;
+    for (const Stream& s : streams) {
+        QByteArray header = le16(std::uint16_t(s.packets.size())) + le16(16) + le16(16);
+        header.append(char(s.flags));
+        header.append(char(s.codec));
+        ids.push_back(m.defineRaw(60, header));
+    }
+    for (int frame = 0; frame < 2; ++frame) {
+        for (std::size_t i = 0; i < streams.size(); ++i) {
+            if (std::size_t(frame) < streams[i].packets.size())
+                m.rawTag(61, le16(ids[i]) + le16(std::uint16_t(frame)) + streams[i].packets[std::size_t(frame)]);
+            PlaceObject p;
+            p.depth = std::uint16_t(i + 1);
+            p.ratio = std::uint16_t(frame);
+            if (frame == 0) {
+                p.characterId = ids[i];
+                p.matrix = Matrix::translate(Twips((i % 3) * 320), Twips((i / 3) * 320));
+            } else {
+                p.move = true;
+            }
+            m.place(p);
+        }
+        m.showFrame();
+    }
+    return m.finish();
+}
+
+} // namespace
+
 std::vector<Seed> hostileSwfSeeds()
 {
     return {{QStringLiteral("hostile-seek-loop"), seekLoopMovie()},
@@ -590,6 +687,7 @@ std::vector<Seed> swfSeeds()
     seeds.push_back({QStringLiteral("looping-actions"), loopingActionsMovie()});
     seeds.push_back({QStringLiteral("scripts"), scriptsMovie()});
     seeds.push_back({QStringLiteral("sounds"), soundMovie()});
+    seeds.push_back({QStringLiteral("video"), videoMovie()});
     return seeds;
 }
 

@@ -54,6 +54,8 @@ QRectF characterBounds(const Movie& movie, std::uint16_t id, const Instance* ins
         local = rectOf(text->bounds);
     } else if (const auto* edit = std::get_if<EditText>(c)) {
         local = rectOf(edit->bounds);
+    } else if (const auto* video = std::get_if<VideoStream>(c)) {
+        local = QRectF(0, 0, video->width * 20.0, video->height * 20.0);
     } else if (const auto* button = std::get_if<Button>(c)) {
         QRectF out;
         for (const ButtonRecord& r : button->records)

@@ -71,6 +71,8 @@ void readDefineEditText(BitReader& r, Context& ctx);
 void readDefineBitsJpeg(BitReader& r, Context& ctx, int version); // 2, 3, 4
 void readDefineBitsLossless(BitReader& r, Context& ctx, int version); // 1, 2
 void decodePendingJpegs(Context& ctx);
+void readDefineVideoStream(BitReader& r, Context& ctx);
+void readVideoFrame(BitReader& r, Context& ctx);
 
 // Sound tags: false when code is not one of them.
 bool readSoundTag(int code, BitReader& r, Context& ctx, Timeline& timeline, Frame& frame);

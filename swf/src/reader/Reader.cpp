@@ -51,6 +51,8 @@ enum TagCode : int {
     TagDefineShape4 = 83,
     TagDefineMorphShape2 = 84,
     TagDefineBitsJpeg4 = 90,
+    TagDefineVideoStream = 60,
+    TagVideoFrame = 61,
 };
 
 PlaceObject readPlaceObject1(BitReader& r)
@@ -399,6 +401,12 @@ void readTag(int code, BitReader& body, Context& ctx, Frame& frame, std::uint32_
         break;
     case TagDefineSprite:
         readSprite(body, ctx, depth);
+        break;
+    case TagDefineVideoStream:
+        readDefineVideoStream(body, ctx);
+        break;
+    case TagVideoFrame:
+        readVideoFrame(body, ctx);
         break;
     case TagExportAssets:
     case TagSymbolClass:

@@ -176,6 +176,8 @@ void Renderer::drawCharacter(QPainter& painter, std::uint16_t id, const engine::
             drawList(painter, instance->buttonFace.front().list, toDevice, cx, nesting + 1);
         else
             drawButton(painter, *button, toDevice, cx, nesting, instance ? instance->buttonState : 0);
+    } else if (const auto* video = std::get_if<VideoStream>(character)) {
+        drawVideo(painter, id, *video, instance, toDevice, cx);
     } else if (std::holds_alternative<Sprite>(*character)) {
         // A sprite shown without a timeline of its own (inside a button):
         // its first frame.
@@ -519,6 +521,10 @@ QPainterPath Renderer::maskPath(std::uint16_t id, const engine::Instance* instan
         return toDevice.map(s->coverage());
     if (const auto* bitmapChar = std::get_if<Bitmap>(character)) {
         out.addRect(QRectF(0, 0, bitmapChar->width() * 20.0, bitmapChar->height() * 20.0));
+        return toDevice.map(out);
+    }
+    if (const auto* video = std::get_if<VideoStream>(character)) {
+        out.addRect(QRectF(0, 0, video->width * 20.0, video->height * 20.0));
         return toDevice.map(out);
     }
     if (const auto* text = std::get_if<Text>(character)) {

@@ -4,6 +4,7 @@
 #include "engine/State.h"
 #include "engine/Timeline.h"
 #include "render/Paint.h"
+#include "video/StreamPictures.h"
 
 #include <QPainter>
 #include <QRect>
@@ -127,6 +128,9 @@ private:
     // The outline a mask covers, in device pixels.
     QPainterPath maskPath(std::uint16_t id, const engine::Instance* instance, const QTransform& toDevice,
                           int nesting);
+    // A video stream at the frame the instance's ratio names (DrawVideo.cpp).
+    void drawVideo(QPainter& painter, std::uint16_t id, const VideoStream& video, const engine::Instance* instance,
+                   const QTransform& toDevice, const CxForm& cx);
     QPainterPath maskContainerPath(std::uint16_t id, const Character& character, const QTransform& toDevice,
                                    int nesting);
 
@@ -147,6 +151,7 @@ private:
     std::unordered_map<std::uint64_t, QPainterPath> glyphs_;
     std::map<std::tuple<std::uint16_t, std::array<float, 8>>, QImage> bitmaps_;
     std::unordered_map<std::uint16_t, engine::TimelineState> buttonSprites_;
+    std::unordered_map<std::uint16_t, std::unique_ptr<video::StreamPictures>> videos_;
 };
 
 } // namespace qev::swf::render

@@ -13,3 +13,4 @@
 #include <qev/swf/model/Styles.h>
 #include <qev/swf/model/Text.h>
 #include <qev/swf/model/Timeline.h>
+#include <qev/swf/model/Video.h>

@@ -8,6 +8,7 @@
 #include <qev/swf/model/Sound.h>
 #include <qev/swf/model/Text.h>
 #include <qev/swf/model/Timeline.h>
+#include <qev/swf/model/Video.h>
 
 #include <QByteArray>
 #include <QString>
@@ -32,7 +33,7 @@ struct Header {
     double frameRate() const { return frameRate88 / 256.0; }
 };
 
-using Character = std::variant<Shape, MorphShape, Bitmap, Font, Text, EditText, Button, Sprite>;
+using Character = std::variant<Shape, MorphShape, Bitmap, Font, Text, EditText, Button, Sprite, VideoStream>;
 
 // Something the reader dropped or could not read fully; the rest of the
 // movie is still there.

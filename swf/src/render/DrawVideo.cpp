@@ -1,0 +1,26 @@
+#include "render/Renderer.h"
+
+namespace qev::swf::render {
+
+// A placed video shows the stream frame its ratio names (the timeline moves
+// the ratio on as the video plays), stretched over the stream's declared
+// size whatever size the pictures come out at.
+void Renderer::drawVideo(QPainter& painter, std::uint16_t id, const VideoStream& video,
+                         const engine::Instance* instance, const QTransform& toDevice, const CxForm& cx)
+{
+    if (video.width == 0 || video.height == 0)
+        return;
+    auto& pictures = videos_[id];
+    if (!pictures)
+        pictures = std::make_unique<video::StreamPictures>(video);
+    QImage image = pictures->picture(instance ? instance->ratio : 0);
+    if (image.isNull())
+        return;
+    if (!cx.isIdentity())
+        image = transformedImage(image, cx);
+    painter.setTransform(toDevice);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, video.smoothing);
+    painter.drawImage(QRectF(0, 0, video.width * 20.0, video.height * 20.0), image);
+}
+
+} // namespace qev::swf::render
