@@ -218,3 +218,29 @@ TEST_F(InputMovie, BoundsPointsAndHitTestsInStageAndClipCoordinates)
 
     EXPECT_EQ(traces, (QStringList{"20 60 20 60", "30 25", "10 5", "true", "false"}));
 }
+
+TEST_F(InputMovie, ColorPaintsAClipAndReportsItsTransform)
+{
+    ActionAssembler script;
+    // c = new Color(box); c.setRGB(0x336699); trace(c.getRGB());
+    script.push("c").push("box").op(op::GetVariable).push(1).push("Color").op(op::NewObject).op(op::SetVariable);
+    script.push(0x336699).push(1).push("c").op(op::GetVariable).push("setRGB").op(op::CallMethod).op(op::Pop);
+    script.push(0).push("c").op(op::GetVariable).push("getRGB").op(op::CallMethod).op(op::Trace);
+    // t = c.getTransform(); trace(t.ra + " " + t.gb);
+    script.push("t").push(0).push("c").op(op::GetVariable).push("getTransform").op(op::CallMethod).op(op::SetVariable);
+    script.push("t").op(op::GetVariable).push("ra").op(op::GetMember).push(" ").op(op::Add2);
+    script.push("t").op(op::GetVariable).push("gb").op(op::GetMember).op(op::Add2).op(op::Trace);
+    // c.setTransform({aa: 50}); trace(box._alpha);
+    script.push("aa").push(50).push(1).op(op::InitObject).push(1).push("c").op(op::GetVariable);
+    script.push("setTransform").op(op::CallMethod).op(op::Pop);
+    script.push("box").op(op::GetVariable).push("_alpha").op(op::GetMember).op(op::Trace);
+    script.op(op::Stop);
+    load(script);
+
+    EXPECT_EQ(traces, (QStringList{"3368601", "0 102", "50"}));
+    // Half the painted colour over the white stage.
+    const QColor c = QColor::fromRgb(player.renderImage(QSize(100, 100)).pixel(40, 40));
+    EXPECT_NEAR(c.red(), (0x33 + 255) / 2, 2);
+    EXPECT_NEAR(c.green(), (0x66 + 255) / 2, 2);
+    EXPECT_NEAR(c.blue(), (0x99 + 255) / 2, 2);
+}

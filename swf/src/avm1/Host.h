@@ -123,6 +123,23 @@ public:
         (void)limits;
     }
     virtual void stopDrag() {}
+    // The clip's colour transform, as Color and _alpha see it: multipliers
+    // in percent and offsets, red, green, blue, alpha.
+    struct Tint {
+        double mul[4] = {100, 100, 100, 100};
+        double add[4] = {0, 0, 0, 0};
+    };
+    virtual bool getTint(ClipObject* clip, Tint& out)
+    {
+        (void)clip;
+        (void)out;
+        return false;
+    }
+    virtual void setTint(ClipObject* clip, const Tint& tint)
+    {
+        (void)clip;
+        (void)tint;
+    }
 };
 
 } // namespace qev::swf::avm1

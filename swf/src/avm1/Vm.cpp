@@ -102,6 +102,7 @@ void Vm::installBuiltins()
     installClipClass(*this);
     installTimersAndFlags(*this);
     installSoundClass(*this);
+    installColorClass(*this);
     installPlaceholders(*this);
     installGeomClasses(*this);
     installXmlClasses(*this);

@@ -279,6 +279,7 @@ void installGeomClasses(Vm& vm);
 void installXmlClasses(Vm& vm);
 void installInputClasses(Vm& vm);
 void installClipGeometry(Vm& vm);
+void installColorClass(Vm& vm);
 void installSoundClass(Vm& vm);
 // Calls onSoundComplete of the Sound objects whose sounds ended.
 void deliverSoundCompletions(Vm& vm);

@@ -168,6 +168,38 @@ void TimelineEngine::startDrag(avm1::ClipObject* clip, bool lockCenter, std::opt
     followPointer(*run_->root, QPointF(vm_->input.mouseX * 20, vm_->input.mouseY * 20));
 }
 
+bool TimelineEngine::getTint(avm1::ClipObject* clip, Tint& out)
+{
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* inst;
+    if (!locate(clip, t, path, inst) || !inst)
+        return false;
+    const ColorTransform& c = inst->colorTransform;
+    const std::int16_t muls[] = {c.rMul, c.gMul, c.bMul, c.aMul};
+    const std::int16_t adds[] = {c.rAdd, c.gAdd, c.bAdd, c.aAdd};
+    for (int i = 0; i < 4; ++i) {
+        out.mul[i] = muls[i] * 100.0 / 256.0;
+        out.add[i] = adds[i];
+    }
+    return true;
+}
+
+void TimelineEngine::setTint(avm1::ClipObject* clip, const Tint& tint)
+{
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* inst;
+    if (!locate(clip, t, path, inst) || !inst)
+        return;
+    auto mul = [&](int i) { return std::int16_t(std::clamp(std::round(tint.mul[i] * 256.0 / 100.0), -32768.0, 32767.0)); };
+    auto add = [&](int i) { return std::int16_t(std::clamp(std::round(tint.add[i]), -32768.0, 32767.0)); };
+    ColorTransform& c = inst->colorTransform;
+    c = ColorTransform{mul(0), mul(1), mul(2), mul(3), add(0), add(1), add(2), add(3)};
+    // Like a move, a script's colour is the clip's from then on.
+    inst->scriptTransformed = true;
+}
+
 void TimelineEngine::stopDrag()
 {
     drag_.reset();

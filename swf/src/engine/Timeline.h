@@ -127,6 +127,8 @@ public:
     bool clipBounds(avm1::ClipObject* clip, QRectF& out) override;
     void startDrag(avm1::ClipObject* clip, bool lockCenter, std::optional<QRectF> limits) override;
     void stopDrag() override;
+    bool getTint(avm1::ClipObject* clip, Tint& out) override;
+    void setTint(avm1::ClipObject* clip, const Tint& tint) override;
     void getUrl(const QString& url, const QString& target, int method) override;
 
     // What a movie asks to open (getURL): the address and the window or
