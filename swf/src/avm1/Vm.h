@@ -23,6 +23,7 @@ namespace qev::swf::avm1 {
 
 class ArrayObject;
 class ClipObject;
+class TextFieldObject;
 
 // A value thrown by `throw` (or by a built-in raising an error) on its way
 // to the nearest try block.
@@ -136,6 +137,8 @@ public:
     Object* datePrototype = nullptr;
     Object* errorPrototype = nullptr;
     Object* clipPrototype = nullptr;
+    Object* textFieldPrototype = nullptr;
+    Object* textFormatPrototype = nullptr;
 
     Object* newObject();
     ArrayObject* newArray(std::vector<Value> elements = {});
@@ -143,6 +146,7 @@ public:
     // A class: a constructor function whose prototype object is proto.
     FunctionObject* newClass(const QString& name, Object* proto, NativeFunction fn, NativeFunction constructor = {});
     ClipObject* newClip(std::uint64_t uid);
+    TextFieldObject* newTextField(std::uint64_t uid);
     // Raises an Error object with the message as a script exception.
     [[noreturn]] void throwError(const QString& message);
 
@@ -202,6 +206,7 @@ public:
     void collectGarbage(const std::function<void(Marker&)>& extraRoots = {});
     // Objects the host keeps alive by id (clip objects).
     std::map<std::uint64_t, ClipObject*>& clips() { return clips_; }
+    std::map<std::uint64_t, TextFieldObject*>& textFields() { return textFields_; }
     // Keeps an object alive for the machine's life: built-ins whose native
     // code holds it, whatever scripts delete.
     Object* pin(Object* o)
@@ -254,6 +259,7 @@ private:
     std::map<int, Timer> timers_;
     int nextTimerId_ = 1;
     std::map<std::uint64_t, ClipObject*> clips_;
+    std::map<std::uint64_t, TextFieldObject*> textFields_;
     std::vector<Object*> pinned_;
 };
 
@@ -274,5 +280,6 @@ void installTimersAndFlags(Vm& vm);
 void installGeomClasses(Vm& vm);
 void installXmlClasses(Vm& vm);
 void installInputClasses(Vm& vm);
+void installTextClasses(Vm& vm);
 
 } // namespace qev::swf::avm1

@@ -305,6 +305,10 @@ void TimelineEngine::place(Run& run, TimelineState& t, const PlaceObject& p, con
             std::vector<int> childPath = path;
             childPath.push_back(p.depth);
             constructClip(run, *inst, childPath);
+        } else if (movie_.find<EditText>(inst->characterId)) {
+            std::vector<int> childPath = path;
+            childPath.push_back(p.depth);
+            startTextField(run, *inst, childPath);
         }
     }
 }
@@ -537,6 +541,8 @@ void TimelineEngine::runActions(Run& run)
             replayActions(run, pending.path, *pending.replay);
     }
     run.queue.clear();
+    if (boundFields_ && run.scripts)
+        updateBoundFields(run);
 }
 
 void TimelineEngine::execute(Run& run, const Pending& pending)

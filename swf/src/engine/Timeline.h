@@ -16,6 +16,7 @@
 namespace qev::swf::avm1 {
 class Vm;
 class ClipObject;
+class TextFieldObject;
 } // namespace qev::swf::avm1
 
 namespace qev::swf::engine {
@@ -113,6 +114,15 @@ public:
     QString targetPath(avm1::ClipObject* clip) override;
     bool clipToStage(avm1::ClipObject* clip, QTransform& out) override;
     bool clipBounds(avm1::ClipObject* clip, QRectF& out) override;
+    // Text fields (TextFields.cpp).
+    avm1::TextFieldObject* textFieldByName(avm1::ClipObject* parent, const QString& name) override;
+    bool getTextFieldProperty(avm1::TextFieldObject* field, const QString& name, avm1::Value& out) override;
+    bool setTextFieldProperty(avm1::TextFieldObject* field, const QString& name, const avm1::Value& v) override;
+    avm1::Value callTextField(avm1::TextFieldObject* field, const QString& method,
+                              std::vector<avm1::Value>& args) override;
+    QString textFieldPath(avm1::TextFieldObject* field) override;
+    avm1::TextFieldObject* createTextField(avm1::ClipObject* parent, const QString& name, int depth,
+                                           const QRectF& rect) override;
 
 private:
     struct Pending {
@@ -201,6 +211,24 @@ private:
     // Where a clip object's clip is now: its timeline, path and instance
     // (null for the main timeline); false once it left the stage.
     bool locate(avm1::ClipObject* clip, TimelineState*& timeline, std::vector<int>& path, Instance*& instance);
+
+    // ---- text fields (TextFields.cpp) ----
+    // A text field was placed: its state from its DefineEditText, and its
+    // variable read or set.
+    void startTextField(Run& run, Instance& inst, const std::vector<int>& path);
+    // Fields bound to variables show the variables' values now.
+    void updateBoundFields(Run& run);
+    // Where a field object's field is now; false once it left the stage.
+    bool locateField(avm1::TextFieldObject* field, std::vector<int>& path, Instance*& instance);
+    avm1::TextFieldObject* fieldAt(RootState& root, const std::vector<int>& path);
+    // The value of the field's variable (undefined when there is none)
+    // and a write to it.
+    avm1::Value readFieldVariable(const std::vector<int>& path, const QString& variable, bool& found);
+    void writeFieldVariable(const std::vector<int>& path, const QString& variable, const avm1::Value& v);
+    // Sets the text a field shows (and its variable, when bound).
+    void setFieldText(Instance& inst, const std::vector<int>& path, const QString& content, bool html,
+                      bool toVariable);
+    std::size_t boundFields_ = 0; // fields ever placed with a variable
 
     const Movie& movie_;
     std::unique_ptr<avm1::Vm> vm_;

@@ -31,8 +31,10 @@ public:
 class TextHook {
 public:
     virtual ~TextHook() = default;
+    // revision tells apart the texts one field shows over time (0: the
+    // movie's own field, which never changes).
     virtual void drawDeviceText(QPainter& painter, const EditText& text, const QTransform& toDevice,
-                                const CxForm& cx) = 0;
+                                const CxForm& cx, std::uint64_t revision) = 0;
     // One DefineText record; returns whether it drew it (a font without
     // glyph outlines), otherwise the renderer draws the glyph outlines.
     virtual bool drawDeviceGlyphs(QPainter& painter, const TextRecord& record, const Font& font,
@@ -90,7 +92,8 @@ private:
                        const QTransform& toDevice, const CxForm& cx, int nesting);
     void drawShape(QPainter& painter, const PreparedShape& shape, const QTransform& toDevice, const CxForm& cx);
     void drawText(QPainter& painter, const Text& text, const QTransform& toDevice, const CxForm& cx);
-    void drawEditText(QPainter& painter, const EditText& text, const QTransform& toDevice, const CxForm& cx);
+    void drawEditText(QPainter& painter, const EditText& text, const QTransform& toDevice, const CxForm& cx,
+                      const engine::TextFieldState* state = nullptr);
     void drawButton(QPainter& painter, const Button& button, const QTransform& toDevice, const CxForm& cx,
                     int nesting, std::uint8_t state);
     // The outline a mask covers, in device pixels.

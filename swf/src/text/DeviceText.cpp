@@ -355,16 +355,21 @@ void drawDeviceGlyphs(QPainter& painter, const TextRecord& record, const Font& f
 }
 
 void DeviceTextRenderer::drawDeviceText(QPainter& painter, const EditText& text, const QTransform& toDevice,
-                                        const render::CxForm& cx)
+                                        const render::CxForm& cx, std::uint64_t revision)
 {
+    // Fields scripts change come and go; their old layouts are dropped now
+    // and then rather than kept for ever.
+    if (layouts_.size() > 4096)
+        layouts_.clear();
     auto it = layouts_.find(&text);
-    if (it == layouts_.end()) {
+    if (it == layouts_.end() || it->second.revision != revision) {
         const FieldFormat field = fieldFormat(text, movie_);
-        it = layouts_.emplace(&text, layoutText(fieldParagraphs(text, field), field)).first;
+        it = layouts_.insert_or_assign(&text, CachedLayout{revision, layoutText(fieldParagraphs(text, field), field)})
+                 .first;
     }
     painter.save();
     painter.setTransform(toDevice);
-    drawLayout(painter, it->second, cx);
+    drawLayout(painter, it->second.layout, cx);
     painter.restore();
 }
 
