@@ -253,7 +253,8 @@ void splitVariable(const QString& variable, QString& target, QString& name)
 
 } // namespace
 
-avm1::Value TimelineEngine::readFieldVariable(const std::vector<int>& path, const QString& variable, bool& found)
+avm1::Value TimelineEngine::readFieldVariable(const std::vector<int>& path, const QString& variable, bool& found,
+                                              bool clipsOnly)
 {
     found = false;
     std::vector<int> parentPath(path.begin(), path.end() - 1);
@@ -272,7 +273,9 @@ avm1::Value TimelineEngine::readFieldVariable(const std::vector<int>& path, cons
                 const avm1::Property* p = at ? at->find(part) : nullptr;
                 at = p && !p->isVirtual() && p->value.isObject() ? p->value.object : nullptr;
             }
-            holder = at;
+            // The player follows variables of clips only; a field bound to
+            // a plain object's property shows it when bound, not later.
+            holder = clipsOnly ? nullptr : at;
         }
     }
     if (!holder || name.isEmpty())
@@ -320,7 +323,7 @@ void TimelineEngine::updateBoundFields(Run& run)
             path.push_back(depth);
             if (inst.textField && !inst.textField->variable.isEmpty()) {
                 bool found = false;
-                const Value v = readFieldVariable(path, inst.textField->variable, found);
+                const Value v = readFieldVariable(path, inst.textField->variable, found, true);
                 // Objects would need their toString run; fields show primitives only here.
                 if (found && !v.isUndefined() && !v.isObject()) {
                     const QString s = vm_->toString(v);
@@ -786,8 +789,10 @@ avm1::Value TimelineEngine::callTextField(avm1::TextFieldObject* field, const QS
         return made.isObject() ? made.object : nullptr;
     };
     if (method == u"getTextFormat" || method == u"getNewTextFormat") {
+        // An empty field has no text to have a format: every setting reads
+        // null. Its format for new text is the field's own.
         avm1::Object* format = newFormat();
-        if (format)
+        if (format && (method == u"getNewTextFormat" || !plainContent(*inst->textField).isEmpty()))
             fillFormat(*vm_, format, *inst->textField, movie_);
         return format ? Value::fromObject(format) : Value();
     }

@@ -223,7 +223,8 @@ private:
     avm1::TextFieldObject* fieldAt(RootState& root, const std::vector<int>& path);
     // The value of the field's variable (undefined when there is none)
     // and a write to it.
-    avm1::Value readFieldVariable(const std::vector<int>& path, const QString& variable, bool& found);
+    avm1::Value readFieldVariable(const std::vector<int>& path, const QString& variable, bool& found,
+                                  bool clipsOnly = false);
     void writeFieldVariable(const std::vector<int>& path, const QString& variable, const avm1::Value& v);
     // Sets the text a field shows (and its variable, when bound).
     void setFieldText(Instance& inst, const std::vector<int>& path, const QString& content, bool html,

@@ -53,6 +53,9 @@ void installTextClasses(Vm& vm)
             TextFieldObject* f = fieldOf(vm, t);
             return f ? vm.host()->callTextField(f, name, args) : Value();
         });
+        // replaceText came with the version 7 player.
+        if (name == u"replaceText")
+            proto->findOwn(name)->hiddenBelowVersion = 7;
     }
     for (const char* property : fieldProperties) {
         const QString name = QString::fromLatin1(property);
@@ -69,8 +72,8 @@ void installTextClasses(Vm& vm)
                     vm.host()->setTextFieldProperty(f, name, arg(args, 0));
                 return Value();
             });
-        // Scripts list them once they unhide the prototype's properties.
-        proto->findOwn(name)->flags = DontEnum | DontDelete;
+        // for-in lists them, on the prototype and on every field.
+        proto->findOwn(name)->flags = DontDelete;
     }
     Object* textField = vm.getMember(vm.global(), QStringLiteral("TextField")).object;
     textField->defineMethod(vm, QStringLiteral("getFontList"), [](Vm& vm, const Value&, Args&) -> Value {
