@@ -304,3 +304,63 @@ TEST(TextFieldTest, DrawnFieldShowsWhatScriptsSet)
     EXPECT_TRUE(qev::swf::testing::colorNear(qev::swf::testing::pixel(image, 130, 60), qRgb(255, 0, 0)));
     EXPECT_TRUE(qev::swf::testing::colorNear(qev::swf::testing::pixel(image, 10, 10), qRgb(255, 255, 255)));
 }
+
+namespace {
+
+// Two input fields, "first" (bound to "typed", restricted to letters, at
+// most 3 characters) and "second". Frame 1 focuses "first"; frame 2
+// reports what was typed, the caret, and tells when "second" takes the
+// focus.
+QByteArray inputMovie()
+{
+    MovieBuilder m(300, 200, 10, 6);
+    EditText first = field(QString(), QStringLiteral("typed"));
+    first.readOnly = false;
+    first.maxLength = 3;
+    const auto firstId = m.defineEditText(first);
+    EditText second = field();
+    second.readOnly = false;
+    const auto secondId = m.defineEditText(second);
+    m.place(named(firstId, 1, "first"));
+    PlaceObject below = named(secondId, 2, "second");
+    below.matrix->ty = 100 * 20;
+    m.place(below);
+    ActionAssembler a;
+    a.push("first").push(1).push("Selection").op(op::GetVariable).push("setFocus").op(op::CallMethod);
+    a.op(op::Trace);
+    a.push(0).push("Selection").op(op::GetVariable).push("getFocus").op(op::CallMethod).op(op::Trace);
+    setMember(a, "first", "restrict", "a-z");
+    m.script(a.bytes());
+    m.showFrame();
+    ActionAssembler check;
+    check.push("typed").op(op::GetVariable).op(op::Trace);
+    check.push(0).push("Selection").op(op::GetVariable).push("getCaretIndex").op(op::CallMethod).op(op::Trace);
+    ActionAssembler onFocus;
+    onFocus.push(0).push("Selection").op(op::GetVariable).push("getFocus").op(op::CallMethod).op(op::Trace);
+    check.push("second").op(op::GetVariable).push("onSetFocus").function("", {}, onFocus).op(op::SetMember);
+    check.op(op::Stop);
+    m.script(check.bytes());
+    m.showFrame();
+    return m.finish();
+}
+
+} // namespace
+
+TEST(TextFieldTest, TypingEditsTheFocusedInputFieldAndItsVariable)
+{
+    QStringList traces;
+    qev::swf::Player player;
+    player.setTraceHandler([&](const QString& line) { traces << line; });
+    qev::swf::testing::loadOrFail(player, inputMovie());
+    for (const char* c : {"a", "B", "b", "1", "c"})
+        player.keyPress(Qt::Key_A, QString::fromLatin1(c));
+    player.keyPress(Qt::Key_Backspace, QStringLiteral("\b"));
+    player.keyPress(Qt::Key_Left, QString());
+    player.keyPress(Qt::Key_X, QStringLiteral("x"));
+    player.keyPress(Qt::Key_D, QStringLiteral("d")); // past maxChars
+    player.advance();
+    player.keyPress(Qt::Key_Tab, QStringLiteral("\t"));
+    // "B" and "1" are no letters a-z; backspace took "c"; x went before
+    // "b"; "d" did not fit.
+    EXPECT_EQ(traces, QStringList({"true", "_level0.first", "axb", "2", "_level0.second"}));
+}

@@ -143,6 +143,18 @@ public:
         (void)field;
         return {};
     }
+    // Keyboard focus as Selection reports it: the focused text field (null
+    // for none); setFocus(null) takes the focus away. Indexes are -1
+    // without a focused field.
+    virtual Object* focus() { return nullptr; }
+    virtual bool setFocus(Object* target)
+    {
+        (void)target;
+        return false;
+    }
+    virtual void selection(int& begin, int& end, int& caret) { begin = end = caret = -1; }
+    virtual void setSelection(int begin, int end) { (void)begin, (void)end; }
+
     // createTextField: an empty field of the given rectangle (pixels in the
     // parent's coordinates) at depth, replacing what is there.
     virtual TextFieldObject* createTextField(ClipObject* parent, const QString& name, int depth, const QRectF& rect)

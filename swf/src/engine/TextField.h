@@ -36,6 +36,9 @@ struct TextFieldState {
     std::uint64_t revision = 0;
 };
 
+// The text a field shows, without HTML (paragraphs end at CR).
+QString fieldPlainText(const TextFieldState& field);
+
 // Makes the state of inst writable (its own copy), with a new revision.
 TextFieldState& editableTextField(std::shared_ptr<const TextFieldState>& state);
 

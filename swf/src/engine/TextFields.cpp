@@ -186,6 +186,11 @@ Metrics measure(const TextFieldState& f, const Movie& movie)
 
 } // namespace
 
+QString fieldPlainText(const TextFieldState& field)
+{
+    return plainContent(field);
+}
+
 void TimelineEngine::startTextField(Run& run, Instance& inst, const std::vector<int>& path)
 {
     const EditText* model = movie_.find<EditText>(inst.characterId);

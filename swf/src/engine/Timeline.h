@@ -123,6 +123,20 @@ public:
     QString textFieldPath(avm1::TextFieldObject* field) override;
     avm1::TextFieldObject* createTextField(avm1::ClipObject* parent, const QString& name, int depth,
                                            const QRectF& rect) override;
+    avm1::Object* focus() override;
+    bool setFocus(avm1::Object* target) override;
+    void selection(int& begin, int& end, int& caret) override;
+    void setSelection(int begin, int end) override;
+
+    // ---- typing into text fields (TextInput.cpp) ----
+    // A key typed while the movie has the keyboard: an input field with
+    // the focus takes its character or edits by it (code as Key reports
+    // it, text the character typed); Tab moves the focus to the next
+    // field. Returns whether a field changed.
+    bool textInput(RootState& state, int code, const QString& text, bool shift);
+    // The pointer went down at a stage point (twips): an input or
+    // selectable field under it takes the focus, anything else drops it.
+    bool focusAt(RootState& state, QPointF stage);
 
 private:
     struct Pending {
@@ -230,6 +244,14 @@ private:
     void setFieldText(Instance& inst, const std::vector<int>& path, const QString& content, bool html,
                       bool toVariable);
     std::size_t boundFields_ = 0; // fields ever placed with a variable
+    // The field with the keyboard focus (its uid; 0: none), its caret and
+    // selection (character indexes, begin <= end).
+    std::uint64_t focusUid_ = 0;
+    int caret_ = 0;
+    int selectionBegin_ = 0;
+    int selectionEnd_ = 0;
+    // Moves the focus to the field of uid (0: none), telling both fields.
+    void moveFocus(std::uint64_t uid);
 
     const Movie& movie_;
     std::unique_ptr<avm1::Vm> vm_;
@@ -244,6 +266,8 @@ private:
 void clearTimelineObjects(TimelineState& t);
 // Clears the placed-this-tick marks of a whole tree.
 void clearJustPlaced(TimelineState& t);
+// The depths from the timeline down to the text field of uid.
+bool findTextFieldPath(TimelineState& t, std::uint64_t uid, std::vector<int>& path);
 // The number of instances in a tree, nested sprites included.
 std::size_t instanceCount(const TimelineState& t);
 

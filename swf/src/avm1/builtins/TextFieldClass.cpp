@@ -83,6 +83,47 @@ void installTextClasses(Vm& vm)
         return Value::fromObject(vm.newArray(std::move(names)));
     });
 
+    // Selection: the keyboard focus and the focused field's selection.
+    Object* selection = vm.newObject();
+    vm.global()->define(QStringLiteral("Selection"), Value::fromObject(selection), DontEnum);
+    selection->defineMethod(vm, QStringLiteral("getFocus"), [](Vm& vm, const Value&, Args&) -> Value {
+        Object* f = vm.host() ? vm.host()->focus() : nullptr;
+        return f ? Value::fromString(vm.toString(Value::fromObject(f))) : Value::null();
+    });
+    selection->defineMethod(vm, QStringLiteral("setFocus"), [](Vm& vm, const Value&, Args& args) -> Value {
+        if (!vm.host())
+            return Value::fromBool(false);
+        const Value& target = arg(args, 0);
+        if (target.isNullish())
+            return Value::fromBool(vm.host()->setFocus(nullptr));
+        Object* o = target.isObject() ? target.object : nullptr;
+        if (!o) {
+            // A path: "_level0.form.name", "/form/name" or "name".
+            const QString path = vm.toString(target);
+            const qsizetype cut = std::max(path.lastIndexOf(u'.'), path.lastIndexOf(u'/'));
+            ClipObject* from = vm.host()->rootClip();
+            ClipObject* parent = cut < 0 ? from : vm.resolveTarget(from, path.left(cut).isEmpty() ? QStringLiteral("/") : path.left(cut));
+            o = parent ? vm.host()->textFieldByName(parent, path.mid(cut + 1)) : nullptr;
+        }
+        return Value::fromBool(o && vm.host()->setFocus(o));
+    });
+    auto index = [&](const char* name, int which) {
+        selection->defineMethod(vm, QString::fromLatin1(name), [which](Vm& vm, const Value&, Args&) -> Value {
+            int begin = -1, end = -1, caret = -1;
+            if (vm.host())
+                vm.host()->selection(begin, end, caret);
+            return Value::fromNumber(which == 0 ? begin : which == 1 ? end : caret);
+        });
+    };
+    index("getBeginIndex", 0);
+    index("getEndIndex", 1);
+    index("getCaretIndex", 2);
+    selection->defineMethod(vm, QStringLiteral("setSelection"), [](Vm& vm, const Value&, Args& args) -> Value {
+        if (vm.host() && args.size() >= 2)
+            vm.host()->setSelection(int(vm.toInteger(args[0])), int(vm.toInteger(args[1])));
+        return Value();
+    });
+
     // MovieClip.createTextField(name, depth, x, y, width, height): the new
     // field from SWF 8 on, nothing before.
     if (vm.clipPrototype)
