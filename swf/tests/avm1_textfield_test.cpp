@@ -138,6 +138,26 @@ TEST(TextFieldTest, TextWidthAndHeightGrowWithTheText)
     EXPECT_EQ(run.traces, QStringList({"true", "true"}));
 }
 
+TEST(TextFieldTest, ScrollStaysWithinTheLinesThereAre)
+{
+    // Eight lines in a field two or three lines high.
+    ActionAssembler a;
+    setMember(a, "field", "multiline", true);
+    setMember(a, "field", "text", "1\r2\r3\r4\r5\r6\r7\r8");
+    a.push("field").op(op::GetVariable).push("maxscroll").op(op::GetMember);
+    a.push("max").op(op::StackSwap).op(op::SetVariable);
+    a.push("max").op(op::GetVariable).push(5).op(op::Greater).op(op::Trace);
+    setMember(a, "field", "scroll", 3);
+    traceMember(a, "field", "scroll");
+    a.push("field").op(op::GetVariable).push("bottomScroll").op(op::GetMember).push(3).op(op::Greater).op(op::Trace);
+    setMember(a, "field", "scroll", 100);
+    a.push("field").op(op::GetVariable).push("scroll").op(op::GetMember);
+    a.push("max").op(op::GetVariable).op(op::Equals2).op(op::Trace);
+    traceMember(a, "field", "length");
+    const auto run = playMovie(movieWithField(field(), a), 1);
+    EXPECT_EQ(run.traces, QStringList({"true", "3", "true", "true", "15"}));
+}
+
 TEST(TextFieldTest, VariableBindingWorksBothWays)
 {
     // Frame 1: the field's first text became the variable; a script

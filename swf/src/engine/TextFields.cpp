@@ -667,8 +667,11 @@ bool TimelineEngine::setTextFieldProperty(avm1::TextFieldObject* field, const QS
                 f.autoSize = QStringLiteral("none");
             f.edit.autoSize = f.autoSize != u"none";
         } else if (is(u"scroll")) {
-            if (std::isfinite(n))
-                f.scroll = std::max(1, int(n));
+            if (std::isfinite(n)) {
+                const Metrics metrics = measure(f, movie_);
+                const int maxScroll = std::max(1, metrics.lines - metrics.visibleLines + 1);
+                f.scroll = int(std::clamp(n, 1.0, double(maxScroll)));
+            }
         } else if (is(u"hscroll")) {
             if (std::isfinite(n))
                 f.hscroll = std::max(0, int(n));

@@ -1175,12 +1175,17 @@ void TimelineEngine::collectGarbage(const RootState& state)
             if (!inst.sprite.empty()) {
                 live.insert(inst.uid);
                 walk(inst.sprite.front());
+            } else if (inst.textField) {
+                live.insert(inst.uid);
             }
     };
     walk(state.main);
     auto& clips = vm_->clips();
     for (auto it = clips.begin(); it != clips.end();)
         it = live.contains(it->first) ? std::next(it) : clips.erase(it);
+    auto& fields = vm_->textFields();
+    for (auto it = fields.begin(); it != fields.end();)
+        it = live.contains(it->first) ? std::next(it) : fields.erase(it);
     vm_->collectGarbage();
 }
 

@@ -271,7 +271,8 @@ void Renderer::drawEditText(QPainter& painter, const EditText& text, const QTran
     const Font* font = text.fontId ? movie_.find<Font>(text.fontId) : nullptr;
     if (!font || !text.useOutlines || font->glyphs.empty()) {
         if (textHook_)
-            textHook_->drawDeviceText(painter, text, toDevice, cx, state ? state->revision : 0);
+            textHook_->drawDeviceText(painter, text, toDevice, cx, state ? state->revision : 0, state ? state->scroll : 1,
+                                      state ? state->hscroll : 0);
         painter.restore();
         return;
     }

@@ -32,9 +32,10 @@ class TextHook {
 public:
     virtual ~TextHook() = default;
     // revision tells apart the texts one field shows over time (0: the
-    // movie's own field, which never changes).
+    // movie's own field, which never changes); firstLine (from 1) and
+    // hscroll (pixels) say how far the field is scrolled.
     virtual void drawDeviceText(QPainter& painter, const EditText& text, const QTransform& toDevice,
-                                const CxForm& cx, std::uint64_t revision) = 0;
+                                const CxForm& cx, std::uint64_t revision, int firstLine, int hscroll) = 0;
     // One DefineText record; returns whether it drew it (a font without
     // glyph outlines), otherwise the renderer draws the glyph outlines.
     virtual bool drawDeviceGlyphs(QPainter& painter, const TextRecord& record, const Font& font,

@@ -355,7 +355,8 @@ void drawDeviceGlyphs(QPainter& painter, const TextRecord& record, const Font& f
 }
 
 void DeviceTextRenderer::drawDeviceText(QPainter& painter, const EditText& text, const QTransform& toDevice,
-                                        const render::CxForm& cx, std::uint64_t revision)
+                                        const render::CxForm& cx, std::uint64_t revision, int firstLine,
+                                        int hscroll)
 {
     // Fields scripts change come and go; their old layouts are dropped now
     // and then rather than kept for ever.
@@ -369,7 +370,15 @@ void DeviceTextRenderer::drawDeviceText(QPainter& painter, const EditText& text,
     }
     painter.save();
     painter.setTransform(toDevice);
-    drawLayout(painter, it->second.layout, cx);
+    // A scrolled field shows its text moved up by the lines above the
+    // first one shown (the field clips the rest) and left by hscroll.
+    const TextLayout& layout = it->second.layout;
+    if ((firstLine > 1 && layout.lineCount > 1) || hscroll > 0) {
+        const double lineHeight = layout.lineCount > 0 ? layout.height / layout.lineCount : 0;
+        const int skipped = std::clamp(firstLine, 1, std::max(1, layout.lineCount)) - 1;
+        painter.translate(-hscroll * 20.0, -skipped * lineHeight);
+    }
+    drawLayout(painter, layout, cx);
     painter.restore();
 }
 

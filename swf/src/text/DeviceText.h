@@ -98,7 +98,7 @@ class DeviceTextRenderer : public render::TextHook {
 public:
     explicit DeviceTextRenderer(const Movie& movie) : movie_(movie) {}
     void drawDeviceText(QPainter& painter, const EditText& text, const QTransform& toDevice,
-                        const render::CxForm& cx, std::uint64_t revision) override;
+                        const render::CxForm& cx, std::uint64_t revision, int firstLine, int hscroll) override;
     bool drawDeviceGlyphs(QPainter& painter, const TextRecord& record, const Font& font,
                           const QTransform& textToDevice, const render::CxForm& cx) override;
 
