@@ -59,6 +59,15 @@ void installTextClasses(Vm& vm)
     }
     for (const char* property : fieldProperties) {
         const QString name = QString::fromLatin1(property);
+        // The version 8 player's rendering settings and filters are no
+        // field properties for older movies: plain slots of the prototype.
+        static const QStringList version8 = {QStringLiteral("gridFitType"), QStringLiteral("antiAliasType"),
+                                             QStringLiteral("thickness"), QStringLiteral("sharpness"),
+                                             QStringLiteral("filters")};
+        if (vm.version() < 8 && version8.contains(name)) {
+            proto->define(name, Value(), DontDelete);
+            continue;
+        }
         defineVirtual(
             vm, proto, name,
             [name](Vm& vm, const Value& t, Args&) -> Value {
