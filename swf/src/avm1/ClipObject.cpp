@@ -1,6 +1,7 @@
 #include "avm1/ClipObject.h"
 
 #include "avm1/Host.h"
+#include "avm1/TextFieldObject.h"
 #include "avm1/Vm.h"
 
 namespace qev::swf::avm1 {
@@ -12,6 +13,10 @@ bool ClipObject::getSpecial(Vm& vm, const QString& name, Value& out)
         return false;
     if (ClipObject* child = host->childByName(this, name)) {
         out = Value::fromObject(child);
+        return true;
+    }
+    if (Object* field = host->textFieldByName(this, name)) {
+        out = Value::fromObject(field);
         return true;
     }
     if (name.startsWith(u'_'))

@@ -18,6 +18,7 @@ namespace qev::swf::avm1 {
 
 class Object;
 class ClipObject;
+class TextFieldObject;
 
 class Host {
 public:
@@ -139,6 +140,54 @@ public:
     {
         (void)clip;
         (void)tint;
+    }
+
+    // Text fields: found by instance name in a clip, their properties
+    // ("text", "_x", ...; false for names that are none), their methods
+    // (getTextFormat, ...; undefined for unknown ones) and their path.
+    virtual TextFieldObject* textFieldByName(ClipObject* parent, const QString& name)
+    {
+        (void)parent, (void)name;
+        return nullptr;
+    }
+    virtual bool getTextFieldProperty(TextFieldObject* field, const QString& name, Value& out)
+    {
+        (void)field, (void)name, (void)out;
+        return false;
+    }
+    virtual bool setTextFieldProperty(TextFieldObject* field, const QString& name, const Value& v)
+    {
+        (void)field, (void)name, (void)v;
+        return false;
+    }
+    virtual Value callTextField(TextFieldObject* field, const QString& method, std::vector<Value>& args)
+    {
+        (void)field, (void)method, (void)args;
+        return {};
+    }
+    virtual QString textFieldPath(TextFieldObject* field)
+    {
+        (void)field;
+        return {};
+    }
+    // Keyboard focus as Selection reports it: the focused text field (null
+    // for none); setFocus(null) takes the focus away. Indexes are -1
+    // without a focused field.
+    virtual Object* focus() { return nullptr; }
+    virtual bool setFocus(Object* target)
+    {
+        (void)target;
+        return false;
+    }
+    virtual void selection(int& begin, int& end, int& caret) { begin = end = caret = -1; }
+    virtual void setSelection(int begin, int end) { (void)begin, (void)end; }
+
+    // createTextField: an empty field of the given rectangle (pixels in the
+    // parent's coordinates) at depth, replacing what is there.
+    virtual TextFieldObject* createTextField(ClipObject* parent, const QString& name, int depth, const QRectF& rect)
+    {
+        (void)parent, (void)name, (void)depth, (void)rect;
+        return nullptr;
     }
 };
 

@@ -2,6 +2,7 @@
 // event handler, a function body) on a stack of values.
 
 #include "avm1/ArrayObject.h"
+#include "avm1/TextFieldObject.h"
 #include "avm1/ClipObject.h"
 #include "avm1/Decoder.h"
 #include "avm1/Vm.h"
@@ -1256,6 +1257,8 @@ void Interpreter::step(const DecodedAction& a, std::uint32_t& pc, std::uint32_t 
         const Value v = pop();
         if (v.isObject() && v.object->kind() == ObjectKind::Clip && host())
             push(Value::fromString(host()->targetPath(static_cast<ClipObject*>(v.object))));
+        else if (v.isObject() && v.object->kind() == ObjectKind::TextField && host())
+            push(Value::fromString(host()->textFieldPath(static_cast<TextFieldObject*>(v.object))));
         else
             push({});
         break;

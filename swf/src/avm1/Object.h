@@ -51,6 +51,7 @@ enum class ObjectKind : std::uint8_t {
     Date,
     Error,
     Clip,      // a movie clip on the stage
+    TextField, // a text field on the stage
     Activation,
     Other,
 };

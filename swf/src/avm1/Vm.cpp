@@ -2,6 +2,7 @@
 
 #include "avm1/ArrayObject.h"
 #include "avm1/ClipObject.h"
+#include "avm1/TextFieldObject.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -103,6 +104,7 @@ void Vm::installBuiltins()
     installTimersAndFlags(*this);
     installSoundClass(*this);
     installColorClass(*this);
+    installTextClasses(*this);
     installPlaceholders(*this);
     installGeomClasses(*this);
     installXmlClasses(*this);
@@ -147,6 +149,13 @@ ClipObject* Vm::newClip(std::uint64_t uid)
     ClipObject* c = heap_.make<ClipObject>(clipPrototype ? clipPrototype : objectPrototype, uid);
     clips_[uid] = c;
     return c;
+}
+
+TextFieldObject* Vm::newTextField(std::uint64_t uid)
+{
+    TextFieldObject* t = heap_.make<TextFieldObject>(textFieldPrototype ? textFieldPrototype : objectPrototype, uid);
+    textFields_[uid] = t;
+    return t;
 }
 
 void Vm::throwError(const QString& message)
@@ -201,6 +210,8 @@ QString Vm::toString(const Value& v)
     case Value::Type::Object: {
         if (v.object->kind() == ObjectKind::Clip)
             return host_ ? host_->targetPath(static_cast<ClipObject*>(v.object)) : QString();
+        if (v.object->kind() == ObjectKind::TextField)
+            return host_ ? host_->textFieldPath(static_cast<TextFieldObject*>(v.object)) : QString();
         // toString decides; anything but a string from it names the type.
         const Value f = getMember(v.object, QStringLiteral("toString"));
         if (f.isObject() && f.object->kind() == ObjectKind::Function) {
@@ -247,6 +258,8 @@ Value Vm::toPrimitive(const Value& v, bool hintString)
     // A Date converts to its string unless a number is asked for; clips to their path.
     if (o->kind() == ObjectKind::Clip)
         return Value::fromString(host_ ? host_->targetPath(static_cast<ClipObject*>(o)) : QString());
+    if (o->kind() == ObjectKind::TextField)
+        return Value::fromString(host_ ? host_->textFieldPath(static_cast<TextFieldObject*>(o)) : QString());
     const QString first = hintString ? QStringLiteral("toString") : QStringLiteral("valueOf");
     const QString second = hintString ? QStringLiteral("valueOf") : QStringLiteral("toString");
     for (const QString& name : {first, second}) {
@@ -832,7 +845,8 @@ void Vm::collectGarbage(const std::function<void(Marker&)>& extraRoots)
     heap_.collect([&](Marker& m) {
         m.mark(global_);
         for (Object* p : {objectPrototype, functionPrototype, arrayPrototype, stringPrototype, numberPrototype,
-                          booleanPrototype, datePrototype, errorPrototype, clipPrototype})
+                          booleanPrototype, datePrototype, errorPrototype, clipPrototype,
+                          textFieldPrototype, textFormatPrototype})
             m.mark(p);
         for (const auto& [id, t] : timers_) {
             m.mark(t.target);
@@ -842,6 +856,8 @@ void Vm::collectGarbage(const std::function<void(Marker&)>& extraRoots)
         }
         for (const auto& [uid, clip] : clips_)
             m.mark(clip);
+        for (const auto& [uid, field] : textFields_)
+            m.mark(field);
         for (Object* o : pinned_)
             m.mark(o);
         if (extraRoots)

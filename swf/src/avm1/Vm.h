@@ -25,6 +25,7 @@ class SoundHost;
 
 class ArrayObject;
 class ClipObject;
+class TextFieldObject;
 
 // A value thrown by `throw` (or by a built-in raising an error) on its way
 // to the nearest try block.
@@ -140,6 +141,8 @@ public:
     Object* datePrototype = nullptr;
     Object* errorPrototype = nullptr;
     Object* clipPrototype = nullptr;
+    Object* textFieldPrototype = nullptr;
+    Object* textFormatPrototype = nullptr;
 
     Object* newObject();
     ArrayObject* newArray(std::vector<Value> elements = {});
@@ -147,6 +150,7 @@ public:
     // A class: a constructor function whose prototype object is proto.
     FunctionObject* newClass(const QString& name, Object* proto, NativeFunction fn, NativeFunction constructor = {});
     ClipObject* newClip(std::uint64_t uid);
+    TextFieldObject* newTextField(std::uint64_t uid);
     // Raises an Error object with the message as a script exception.
     [[noreturn]] void throwError(const QString& message);
 
@@ -206,6 +210,7 @@ public:
     void collectGarbage(const std::function<void(Marker&)>& extraRoots = {});
     // Objects the host keeps alive by id (clip objects).
     std::map<std::uint64_t, ClipObject*>& clips() { return clips_; }
+    std::map<std::uint64_t, TextFieldObject*>& textFields() { return textFields_; }
     // Keeps an object alive for the machine's life: built-ins whose native
     // code holds it, whatever scripts delete.
     Object* pin(Object* o)
@@ -258,6 +263,7 @@ private:
     std::map<int, Timer> timers_;
     int nextTimerId_ = 1;
     std::map<std::uint64_t, ClipObject*> clips_;
+    std::map<std::uint64_t, TextFieldObject*> textFields_;
     std::vector<Object*> pinned_;
 };
 
@@ -283,5 +289,6 @@ void installColorClass(Vm& vm);
 void installSoundClass(Vm& vm);
 // Calls onSoundComplete of the Sound objects whose sounds ended.
 void deliverSoundCompletions(Vm& vm);
+void installTextClasses(Vm& vm);
 
 } // namespace qev::swf::avm1

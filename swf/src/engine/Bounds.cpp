@@ -39,6 +39,8 @@ QRectF characterBounds(const Movie& movie, std::uint16_t id, const Instance* ins
         return {};
     if (inst && !inst->sprite.empty())
         return listBoundsAt(movie, inst->sprite.front(), m, depth);
+    if (inst && inst->textField)
+        return m.mapRect(rectOf(inst->textField->edit.bounds));
     const Character* c = movie.character(id);
     if (!c)
         return {};

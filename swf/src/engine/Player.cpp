@@ -319,6 +319,9 @@ struct Player::Impl {
         // Scripts hear of every move, press and release; what they change
         // takes the state off the played path.
         bool scripted = false;
+        // A press puts the keyboard focus on the text field under it.
+        if (kind == 1 && engine->focusAt(state, p))
+            scripted = afterInput();
         if (kind < 3 && movie->header.version >= 5) {
             using Kind = engine::TimelineEngine::MouseEvent;
             if (engine->mouseEvent(state, kind == 0 ? Kind::Move : kind == 1 ? Kind::Down : Kind::Up, p))
@@ -346,6 +349,13 @@ struct Player::Impl {
         noteJumps();
         applyNavigation();
         return true;
+    }
+
+    bool typeText(int code, const QString& text, bool backwards)
+    {
+        if (!movie || movie->header.version < 4 || (code == 0 && text.isEmpty()))
+            return false;
+        return engine->textInput(state, code, text, backwards) && afterInput();
     }
 
     bool key(bool down, int code, int ascii, int buttonKey)
@@ -695,7 +705,11 @@ void Player::setUrlHandler(std::function<void(const QString& url, const QString&
 bool Player::keyPress(int qtKey, const QString& text)
 {
     const engine::MovieKey k = engine::movieKey(qtKey, text);
-    return k.code != 0 && d->key(true, k.code, k.ascii, k.buttonKey);
+    // An input field with the focus takes what is typed; the movie's key
+    // handlers hear of the key as well.
+    const bool typed = d->typeText(k.code ? k.code : (qtKey == Qt::Key_Backtab ? 9 : 0), text,
+                                   qtKey == Qt::Key_Backtab);
+    return (k.code != 0 && d->key(true, k.code, k.ascii, k.buttonKey)) || typed;
 }
 
 bool Player::keyRelease(int qtKey, const QString& text)

@@ -4,6 +4,8 @@
 // timeline, nested for sprites. Copying a TimelineState copies the whole tree,
 // which is what a seek snapshot is.
 
+#include "engine/TextField.h"
+
 #include <qev/swf/model/Movie.h>
 
 #include <QString>
@@ -51,6 +53,9 @@ struct Instance {
     // Made by a script (createEmptyMovieClip, attachMovie, ...): the
     // timeline never removes it, and gotos keep it.
     bool scriptMade = false;
+    // A text field's text and settings (DefineEditText or createTextField);
+    // null for every other character.
+    std::shared_ptr<const TextFieldState> textField;
     // The onClipEvent handlers it was placed with (in the movie's model).
     const std::vector<ClipEventHandler>* clipEvents = nullptr;
 };

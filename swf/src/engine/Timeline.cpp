@@ -315,6 +315,10 @@ void TimelineEngine::place(Run& run, TimelineState& t, const PlaceObject& p, con
             std::vector<int> childPath = path;
             childPath.push_back(p.depth);
             buildButtonFace(run, *inst, childPath);
+        } else if (movie_.find<EditText>(inst->characterId)) {
+            std::vector<int> childPath = path;
+            childPath.push_back(p.depth);
+            startTextField(run, *inst, childPath);
         }
     }
 }
@@ -546,6 +550,8 @@ void TimelineEngine::runActions(Run& run)
             replayActions(run, pending.path, *pending.replay);
     }
     run.queue.clear();
+    if (boundFields_ && run.scripts)
+        updateBoundFields(run);
 }
 
 void TimelineEngine::execute(Run& run, const Pending& pending)
@@ -1171,12 +1177,17 @@ void TimelineEngine::collectGarbage(const RootState& state)
             if (!inst.sprite.empty()) {
                 live.insert(inst.uid);
                 walk(inst.sprite.front());
+            } else if (inst.textField) {
+                live.insert(inst.uid);
             }
     };
     walk(state.main);
     auto& clips = vm_->clips();
     for (auto it = clips.begin(); it != clips.end();)
         it = live.contains(it->first) ? std::next(it) : clips.erase(it);
+    auto& fields = vm_->textFields();
+    for (auto it = fields.begin(); it != fields.end();)
+        it = live.contains(it->first) ? std::next(it) : fields.erase(it);
     vm_->collectGarbage();
 }
 

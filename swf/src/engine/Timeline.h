@@ -16,6 +16,7 @@
 namespace qev::swf::avm1 {
 class Vm;
 class ClipObject;
+class TextFieldObject;
 } // namespace qev::swf::avm1
 
 namespace qev::swf::engine {
@@ -134,6 +135,29 @@ public:
     // What a movie asks to open (getURL): the address and the window or
     // level named. The player decides what may open.
     std::function<void(const QString& url, const QString& target)> onOpenUrl;
+    // Text fields (TextFields.cpp).
+    avm1::TextFieldObject* textFieldByName(avm1::ClipObject* parent, const QString& name) override;
+    bool getTextFieldProperty(avm1::TextFieldObject* field, const QString& name, avm1::Value& out) override;
+    bool setTextFieldProperty(avm1::TextFieldObject* field, const QString& name, const avm1::Value& v) override;
+    avm1::Value callTextField(avm1::TextFieldObject* field, const QString& method,
+                              std::vector<avm1::Value>& args) override;
+    QString textFieldPath(avm1::TextFieldObject* field) override;
+    avm1::TextFieldObject* createTextField(avm1::ClipObject* parent, const QString& name, int depth,
+                                           const QRectF& rect) override;
+    avm1::Object* focus() override;
+    bool setFocus(avm1::Object* target) override;
+    void selection(int& begin, int& end, int& caret) override;
+    void setSelection(int begin, int end) override;
+
+    // ---- typing into text fields (TextInput.cpp) ----
+    // A key typed while the movie has the keyboard: an input field with
+    // the focus takes its character or edits by it (code as Key reports
+    // it, text the character typed); Tab moves the focus to the next
+    // field. Returns whether a field changed.
+    bool textInput(RootState& state, int code, const QString& text, bool shift);
+    // The pointer went down at a stage point (twips): an input or
+    // selectable field under it takes the focus, anything else drops it.
+    bool focusAt(RootState& state, QPointF stage);
 
 private:
     struct Pending {
@@ -236,6 +260,32 @@ private:
         QPointF grab; // the pointer's offset from the clip's origin, in the parent's twips
         std::optional<QRectF> limits;
     };
+    // ---- text fields (TextFields.cpp) ----
+    // A text field was placed: its state from its DefineEditText, and its
+    // variable read or set.
+    void startTextField(Run& run, Instance& inst, const std::vector<int>& path);
+    // Fields bound to variables show the variables' values now.
+    void updateBoundFields(Run& run);
+    // Where a field object's field is now; false once it left the stage.
+    bool locateField(avm1::TextFieldObject* field, std::vector<int>& path, Instance*& instance);
+    avm1::TextFieldObject* fieldAt(RootState& root, const std::vector<int>& path);
+    // The value of the field's variable (undefined when there is none)
+    // and a write to it.
+    avm1::Value readFieldVariable(const std::vector<int>& path, const QString& variable, bool& found,
+                                  bool clipsOnly = false);
+    void writeFieldVariable(const std::vector<int>& path, const QString& variable, const avm1::Value& v);
+    // Sets the text a field shows (and its variable, when bound).
+    void setFieldText(Instance& inst, const std::vector<int>& path, const QString& content, bool html,
+                      bool toVariable);
+    std::size_t boundFields_ = 0; // fields ever placed with a variable
+    // The field with the keyboard focus (its uid; 0: none), its caret and
+    // selection (character indexes, begin <= end).
+    std::uint64_t focusUid_ = 0;
+    int caret_ = 0;
+    int selectionBegin_ = 0;
+    int selectionEnd_ = 0;
+    // Moves the focus to the field of uid (0: none), telling both fields.
+    void moveFocus(std::uint64_t uid);
 
     const Movie& movie_;
     std::unique_ptr<avm1::Vm> vm_;
@@ -255,6 +305,8 @@ void clearJustPlaced(TimelineState& t);
 // The depths from t down to the sprite instance of uid; false when it is
 // not in the tree.
 bool findUid(TimelineState& t, std::uint64_t uid, std::vector<int>& path);
+// The depths from the timeline down to the text field of uid.
+bool findTextFieldPath(TimelineState& t, std::uint64_t uid, std::vector<int>& path);
 // The number of instances in a tree, nested sprites included.
 std::size_t instanceCount(const TimelineState& t);
 

@@ -143,6 +143,11 @@ void Renderer::drawContent(QPainter& painter, const engine::Instance& instance, 
     // nothing.
     if (movie_.find<Sprite>(instance.characterId))
         return;
+    // A text field draws what scripts made of it.
+    if (instance.textField) {
+        drawEditText(painter, instance.textField->edit, toDevice, cx, instance.textField.get());
+        return;
+    }
     drawCharacter(painter, instance.characterId, &instance, toDevice, cx, nesting);
 }
 
@@ -270,21 +275,26 @@ void Renderer::drawText(QPainter& painter, const Text& text, const QTransform& t
     }
 }
 
-void Renderer::drawEditText(QPainter& painter, const EditText& text, const QTransform& toDevice, const CxForm& cx)
+void Renderer::drawEditText(QPainter& painter, const EditText& text, const QTransform& toDevice, const CxForm& cx,
+                            const engine::TextFieldState* state)
 {
     const QRectF bounds = toRectF(text.bounds);
     painter.save();
     painter.setTransform(toDevice);
-    if (text.border) {
-        painter.setPen(QPen(Qt::black, 0));
-        painter.setBrush(Qt::white);
+    const bool background = state ? state->background || text.border : text.border;
+    if (text.border || background) {
+        const Rgba line = state ? state->borderColor : Rgba{0, 0, 0, 255};
+        const Rgba fill = state ? state->backgroundColor : Rgba{255, 255, 255, 255};
+        painter.setPen(text.border ? QPen(cx.apply(line), 0) : QPen(Qt::NoPen));
+        painter.setBrush(background ? QBrush(cx.apply(fill)) : QBrush(Qt::NoBrush));
         painter.drawRect(bounds);
     }
     painter.setClipRect(bounds, Qt::IntersectClip);
     const Font* font = text.fontId ? movie_.find<Font>(text.fontId) : nullptr;
     if (!font || !text.useOutlines || font->glyphs.empty()) {
         if (textHook_)
-            textHook_->drawDeviceText(painter, text, toDevice, cx);
+            textHook_->drawDeviceText(painter, text, toDevice, cx, state ? state->revision : 0, state ? state->scroll : 1,
+                                      state ? state->hscroll : 0);
         painter.restore();
         return;
     }

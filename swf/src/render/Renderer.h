@@ -35,8 +35,11 @@ public:
 class TextHook {
 public:
     virtual ~TextHook() = default;
+    // revision tells apart the texts one field shows over time (0: the
+    // movie's own field, which never changes); firstLine (from 1) and
+    // hscroll (pixels) say how far the field is scrolled.
     virtual void drawDeviceText(QPainter& painter, const EditText& text, const QTransform& toDevice,
-                                const CxForm& cx) = 0;
+                                const CxForm& cx, std::uint64_t revision, int firstLine, int hscroll) = 0;
     // One DefineText record; returns whether it drew it (a font without
     // glyph outlines), otherwise the renderer draws the glyph outlines.
     virtual bool drawDeviceGlyphs(QPainter& painter, const TextRecord& record, const Font& font,
@@ -103,7 +106,8 @@ private:
     // The brush of one fill of a shape whose outline is path.
     QBrush fillBrush(const FillStyle& fill, const CxForm& cx, const QPainterPath& path);
     void drawText(QPainter& painter, const Text& text, const QTransform& toDevice, const CxForm& cx);
-    void drawEditText(QPainter& painter, const EditText& text, const QTransform& toDevice, const CxForm& cx);
+    void drawEditText(QPainter& painter, const EditText& text, const QTransform& toDevice, const CxForm& cx,
+                      const engine::TextFieldState* state = nullptr);
     // A text field in embedded fonts laid out in lines of glyphs; HTML runs
     // keep their colour, size, face, weight and slant.
     struct OutlineGlyph {

@@ -355,16 +355,30 @@ void drawDeviceGlyphs(QPainter& painter, const TextRecord& record, const Font& f
 }
 
 void DeviceTextRenderer::drawDeviceText(QPainter& painter, const EditText& text, const QTransform& toDevice,
-                                        const render::CxForm& cx)
+                                        const render::CxForm& cx, std::uint64_t revision, int firstLine,
+                                        int hscroll)
 {
+    // Fields scripts change come and go; their old layouts are dropped now
+    // and then rather than kept for ever.
+    if (layouts_.size() > 4096)
+        layouts_.clear();
     auto it = layouts_.find(&text);
-    if (it == layouts_.end()) {
+    if (it == layouts_.end() || it->second.revision != revision) {
         const FieldFormat field = fieldFormat(text, movie_);
-        it = layouts_.emplace(&text, layoutText(fieldParagraphs(text, field), field)).first;
+        it = layouts_.insert_or_assign(&text, CachedLayout{revision, layoutText(fieldParagraphs(text, field), field)})
+                 .first;
     }
     painter.save();
     painter.setTransform(toDevice);
-    drawLayout(painter, it->second, cx);
+    // A scrolled field shows its text moved up by the lines above the
+    // first one shown (the field clips the rest) and left by hscroll.
+    const TextLayout& layout = it->second.layout;
+    if ((firstLine > 1 && layout.lineCount > 1) || hscroll > 0) {
+        const double lineHeight = layout.lineCount > 0 ? layout.height / layout.lineCount : 0;
+        const int skipped = std::clamp(firstLine, 1, std::max(1, layout.lineCount)) - 1;
+        painter.translate(-hscroll * 20.0, -skipped * lineHeight);
+    }
+    drawLayout(painter, layout, cx);
     painter.restore();
 }
 

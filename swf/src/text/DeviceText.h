@@ -98,13 +98,17 @@ class DeviceTextRenderer : public render::TextHook {
 public:
     explicit DeviceTextRenderer(const Movie& movie) : movie_(movie) {}
     void drawDeviceText(QPainter& painter, const EditText& text, const QTransform& toDevice,
-                        const render::CxForm& cx) override;
+                        const render::CxForm& cx, std::uint64_t revision, int firstLine, int hscroll) override;
     bool drawDeviceGlyphs(QPainter& painter, const TextRecord& record, const Font& font,
                           const QTransform& textToDevice, const render::CxForm& cx) override;
 
 private:
     const Movie& movie_;
-    std::unordered_map<const EditText*, TextLayout> layouts_;
+    struct CachedLayout {
+        std::uint64_t revision = 0;
+        TextLayout layout;
+    };
+    std::unordered_map<const EditText*, CachedLayout> layouts_;
     std::unordered_map<const Font*, bool> withoutOutlines_;
 };
 
