@@ -1,5 +1,7 @@
 #include "engine/PictureFingerprint.h"
 
+#include "engine/TextField.h"
+
 #include <bit>
 #include <cstring>
 
@@ -87,6 +89,9 @@ void addObject(Digest& d, int depth, const Instance& inst)
         d.add(std::uint64_t(inst.filters.size()));
         for (const Filter& f : inst.filters)
             addFilter(d, f);
+        // A text field's content and looks change with its revision.
+        if (inst.textField)
+            d.add(inst.textField->revision);
         // What an object holds: 1 marks a sprite's list, 2 a button's face.
         for (const TimelineState& s : inst.sprite) {
             d.add(std::uint64_t(1));
