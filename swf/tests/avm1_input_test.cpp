@@ -244,3 +244,35 @@ TEST_F(InputMovie, ColorPaintsAClipAndReportsItsTransform)
     EXPECT_NEAR(c.green(), (0x66 + 255) / 2, 2);
     EXPECT_NEAR(c.blue(), (0x99 + 255) / 2, 2);
 }
+
+TEST_F(InputMovie, TheDrawingMethodsPaintFillsAndLinesBeneathTheClipsChildren)
+{
+    auto call = [](ActionAssembler& a, const char* method, std::initializer_list<double> args) {
+        for (auto it = std::rbegin(args); it != std::rend(args); ++it)
+            a.push(*it);
+        a.push(int(args.size())).push("d").op(op::GetVariable).push(method).op(op::CallMethod).op(op::Pop);
+    };
+    ActionAssembler script;
+    // d = createEmptyMovieClip("d", 10) and a blue square with a green line under it.
+    script.push("d").push(10).push("d").push(2).push("this").op(op::GetVariable).push("createEmptyMovieClip");
+    script.op(op::CallMethod).op(op::SetVariable);
+    call(script, "beginFill", {0x0000FF});
+    call(script, "moveTo", {60, 60});
+    call(script, "lineTo", {90, 60});
+    call(script, "lineTo", {90, 90});
+    call(script, "lineTo", {60, 90}); // left open: endFill closes it
+    call(script, "endFill", {});
+    call(script, "lineStyle", {4, 0x00FF00, 100});
+    call(script, "moveTo", {0, 95});
+    call(script, "lineTo", {100, 95});
+    script.push("d").op(op::GetVariable).push("_width").op(op::GetMember).op(op::Trace);
+    script.op(op::Stop);
+    load(script);
+
+    EXPECT_EQ(traces, QStringList{"104"});
+    const QImage picture = player.renderImage(QSize(100, 100));
+    EXPECT_EQ(picture.pixel(75, 75), 0xFF0000FFu);
+    EXPECT_EQ(picture.pixel(50, 95), 0xFF00FF00u);
+    EXPECT_EQ(picture.pixel(50, 50), 0xFFFF0000u); // the box clip, untouched
+    EXPECT_EQ(picture.pixel(95, 75), 0xFFFFFFFFu);
+}

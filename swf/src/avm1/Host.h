@@ -14,6 +14,10 @@
 #include <optional>
 #include <vector>
 
+namespace qev::swf {
+struct ScriptDrawing;
+}
+
 namespace qev::swf::avm1 {
 
 class Object;
@@ -124,6 +128,13 @@ public:
         (void)limits;
     }
     virtual void stopDrag() {}
+    // The clip's drawing, made writable for one drawing command (null once
+    // the clip left the stage).
+    virtual ScriptDrawing* editDrawing(ClipObject* clip)
+    {
+        (void)clip;
+        return nullptr;
+    }
     // The clip's colour transform, as Color and _alpha see it: multipliers
     // in percent and offsets, red, green, blue, alpha.
     struct Tint {

@@ -110,6 +110,7 @@ void Vm::installBuiltins()
     installXmlClasses(*this);
     installInputClasses(*this);
     installClipGeometry(*this);
+    installClipDrawing(*this);
 }
 
 // ---- making objects ------------------------------------------------------

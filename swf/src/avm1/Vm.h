@@ -286,6 +286,7 @@ void installXmlClasses(Vm& vm);
 void installInputClasses(Vm& vm);
 void installClipGeometry(Vm& vm);
 void installColorClass(Vm& vm);
+void installClipDrawing(Vm& vm);
 void installSoundClass(Vm& vm);
 // Calls onSoundComplete of the Sound objects whose sounds ended.
 void deliverSoundCompletions(Vm& vm);

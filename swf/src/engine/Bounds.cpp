@@ -25,6 +25,13 @@ QRectF characterBounds(const Movie& movie, std::uint16_t id, const Instance* ins
 QRectF listBoundsAt(const Movie& movie, const TimelineState& t, const QTransform& m, int depth)
 {
     QRectF out;
+    if (t.drawing)
+        for (const ScriptDrawing::Item& item : t.drawing->picture()) {
+            QRectF r = item.path.boundingRect();
+            if (item.line)
+                r.adjust(-item.lineWidth / 2, -item.lineWidth / 2, item.lineWidth / 2, item.lineWidth / 2);
+            out = unite(out, m.mapRect(r));
+        }
     for (const auto& [d, child] : t.list) {
         if (child.clipDepth != 0)
             continue; // masks draw nothing themselves

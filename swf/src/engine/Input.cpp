@@ -200,6 +200,21 @@ void TimelineEngine::setTint(avm1::ClipObject* clip, const Tint& tint)
     inst->scriptTransformed = true;
 }
 
+ScriptDrawing* TimelineEngine::editDrawing(avm1::ClipObject* clip)
+{
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* inst;
+    if (!locate(clip, t, path, inst))
+        return nullptr;
+    // Snapshots share drawings; a command works on the clip's own copy.
+    auto own = t->drawing ? std::make_shared<ScriptDrawing>(*t->drawing) : std::make_shared<ScriptDrawing>();
+    ++own->revision;
+    ScriptDrawing* d = own.get();
+    t->drawing = std::move(own);
+    return d;
+}
+
 void TimelineEngine::stopDrag()
 {
     drag_.reset();

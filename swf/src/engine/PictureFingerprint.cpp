@@ -106,6 +106,7 @@ void addObject(Digest& d, int depth, const Instance& inst)
 
 void addList(Digest& d, const TimelineState& t)
 {
+    d.add(t.drawing ? t.drawing->revision : std::uint64_t(0));
     d.add(std::uint64_t(t.list.size()));
     for (const auto& [depth, inst] : t.list)
         addObject(d, depth, inst);

@@ -386,7 +386,9 @@ struct Player::Impl {
     std::uint64_t stageDigest() const
     {
         const Rgba& bg = state.background;
-        return (qHash(notice) * 31 + (antialiased ? 1 : 2)) * 0x100000000ull
+        // What scripts drew on the main timeline lies under everything.
+        const std::uint64_t drawn = state.main.drawing ? state.main.drawing->revision : 0;
+        return (qHash(notice) * 31 + (antialiased ? 1 : 2) + drawn * 7) * 0x100000000ull
             + ((std::uint64_t(bg.r) << 16) | (std::uint64_t(bg.g) << 8) | bg.b);
     }
 

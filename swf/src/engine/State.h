@@ -8,10 +8,13 @@
 
 #include <qev/swf/model/Movie.h>
 
+#include "engine/ScriptDrawing.h"
+
 #include <QString>
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -76,6 +79,8 @@ struct TimelineState {
     int frame = 0;
     bool playing = true;
     std::map<int, Instance> list; // depth -> instance
+    // What scripts drew with the drawing methods, beneath the list.
+    std::shared_ptr<const ScriptDrawing> drawing;
 };
 
 // The display list inside an instance: a sprite's timeline or a button's

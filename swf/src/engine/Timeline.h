@@ -128,6 +128,7 @@ public:
     bool clipBounds(avm1::ClipObject* clip, QRectF& out) override;
     void startDrag(avm1::ClipObject* clip, bool lockCenter, std::optional<QRectF> limits) override;
     void stopDrag() override;
+    ScriptDrawing* editDrawing(avm1::ClipObject* clip) override;
     bool getTint(avm1::ClipObject* clip, Tint& out) override;
     void setTint(avm1::ClipObject* clip, const Tint& tint) override;
     void getUrl(const QString& url, const QString& target, int method) override;

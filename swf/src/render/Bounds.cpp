@@ -63,6 +63,9 @@ std::optional<QRectF> Renderer::deviceBounds(const engine::Instance& inst, const
     if (!inst.filters.empty() || !plainBlend)
         return std::nullopt;
     const QTransform toDevice = inst.matrix.toTransform() * parent;
+    // What scripts drew is not worked out here: the whole stage is drawn.
+    if (!inst.sprite.empty() && inst.sprite.front().drawing)
+        return std::nullopt;
     if (!inst.sprite.empty())
         return deviceBounds(inst.sprite.front().list, toDevice, nesting + 1);
     if (!inst.buttonFace.empty())

@@ -78,6 +78,8 @@ void Renderer::render(QPainter& painter, const engine::RootState& state, const Q
     const QTransform toDevice = stageTransform(target);
     viewScale_ = toDevice.m11();
     drawBudget_ = maxObjectsPerFrame;
+    if (state.main.drawing)
+        drawScriptDrawing(painter, *state.main.drawing, toDevice, CxForm{});
     drawList(painter, state.main.list, toDevice, CxForm{}, 0);
     painter.restore();
 }
@@ -136,6 +138,8 @@ void Renderer::drawContent(QPainter& painter, const engine::Instance& instance, 
                            const CxForm& cx, int nesting)
 {
     if (!instance.sprite.empty()) {
+        if (instance.sprite.front().drawing)
+            drawScriptDrawing(painter, *instance.sprite.front().drawing, toDevice, cx);
         drawList(painter, instance.sprite.front().list, toDevice, cx, nesting + 1);
         return;
     }
@@ -634,6 +638,38 @@ QImage Renderer::bitmap(std::uint16_t id, const CxForm& cx)
     if (bitmaps_.size() > 64)
         bitmaps_.clear();
     return bitmaps_.emplace(key, transformedImage(b->image, cx)).first->second;
+}
+
+void Renderer::drawScriptDrawing(QPainter& painter, const ScriptDrawing& drawing, const QTransform& toDevice,
+                                 const CxForm& cx)
+{
+    painter.save();
+    painter.setTransform(toDevice);
+    for (const ScriptDrawing::Item& item : drawing.picture()) {
+        if (item.fill) {
+            QBrush brush(cx.apply(item.fill->color));
+            if (const auto& g = item.fill->gradient) {
+                // Gradients span -16384..16384 twips before their matrix.
+                QGradient gradient = g->radial ? QGradient(QRadialGradient(QPointF(0, 0), 16384))
+                                               : QGradient(QLinearGradient(QPointF(-16384, 0), QPointF(16384, 0)));
+                for (const auto& [ratio, color] : g->stops)
+                    gradient.setColorAt(std::clamp(ratio, 0.0, 1.0), cx.apply(color));
+                brush = QBrush(gradient);
+                brush.setTransform(g->matrix);
+            }
+            painter.fillPath(item.path, brush);
+        }
+        if (item.line) {
+            QPen pen(cx.apply(item.lineColor));
+            // Hairlines stay one pixel wide at any scale.
+            pen.setWidthF(item.lineWidth > 0 ? item.lineWidth : 0);
+            pen.setCosmetic(item.lineWidth <= 0);
+            pen.setCapStyle(Qt::RoundCap);
+            pen.setJoinStyle(Qt::RoundJoin);
+            painter.strokePath(item.path, pen);
+        }
+    }
+    painter.restore();
 }
 
 } // namespace qev::swf::render

@@ -98,6 +98,9 @@ public:
     static constexpr std::size_t maxObjectsPerFrame = 20000;
 
 private:
+    // What scripts drew on a timeline, beneath its objects.
+    void drawScriptDrawing(QPainter& painter, const ScriptDrawing& drawing, const QTransform& toDevice,
+                           const CxForm& cx);
     void drawContent(QPainter& painter, const engine::Instance& instance, const QTransform& toDevice,
                      const CxForm& cx, int nesting);
     void drawCharacter(QPainter& painter, std::uint16_t id, const engine::Instance* instance,
