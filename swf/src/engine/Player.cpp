@@ -134,6 +134,7 @@ struct Player::Impl {
     void afterTick()
     {
         avm1::Vm& vm = engine->vm();
+        const double before = vm.timer();
         if (virtualClock) {
             const double rate = movie->header.frameRate();
             vm.advanceClock(1000.0 / (rate > 0.01 ? rate : 12.0));
@@ -141,6 +142,9 @@ struct Player::Impl {
             vm.advanceClock(double(realClock.elapsed()) - vm.timer());
         }
         engine->runTimers(state);
+        noteJumps();
+        // Scripts' streams play on the same clock.
+        engine->advanceStreams(state, vm.timer() - before);
         noteJumps();
         if (vm.heap().allocatedSinceCollect() > collectEvery)
             engine->collectGarbage(state);
@@ -158,6 +162,7 @@ struct Player::Impl {
         engine = std::make_unique<engine::TimelineEngine>(*movie);
         sound = std::make_unique<engine::MovieSound>(*movie, mixer, warningHandler);
         sound->setMovieFolder(movieFolder);
+        engine->setMovieFolder(movieFolder);
         engine->vm().soundHost = sound.get();
         engine->onStopSounds = [this] {
             if (sound)
