@@ -11,6 +11,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QPainter>
 #include <QTemporaryDir>
 
 #include <cstring>
@@ -188,6 +190,15 @@ TEST(NetStream, TheVideoShowsTheStreamsPictureOfTheMoment)
             EXPECT_TRUE(colorNear(movie.videoColour(), testColor(tick), 14)) << "tick " << tick;
         }
     }
+    // A new picture of the stream is a changed picture of the movie.
+    QImage drawn(movie.player.stageSize(), QImage::Format_RGB32);
+    {
+        QPainter painter(&drawn);
+        movie.player.render(painter, drawn.rect());
+    }
+    EXPECT_FALSE(movie.player.pictureChanged());
+    movie.player.advance();
+    EXPECT_TRUE(movie.player.pictureChanged());
     // Outside the video the stage stays black.
     EXPECT_TRUE(colorNear(frameImage(movie.player).pixel(5, 5), qRgb(0, 0, 0), 2));
 }
@@ -275,6 +286,8 @@ TEST(NetStream, TheVideoObjectReportsItsSizeAndClears)
     traceExpr(size, "screen", "width", "w=");
     traceExpr(size, "screen", "height", "h=");
     traceExpr(size, "screen", "smoothing", "s=");
+    traceExpr(size, "ns", "bytesLoaded", "l=");
+    traceExpr(size, "ns", "bytesTotal", "b=");
     call(size, "ns", "pause", 1, [](ActionAssembler& s) { s.pushBool(true); });
     call(clear, "screen", "clear");
     NetStreamMovie movie("clip.flv", {ActionAssembler(), size, clear, ActionAssembler()});
@@ -283,6 +296,9 @@ TEST(NetStream, TheVideoObjectReportsItsSizeAndClears)
     EXPECT_TRUE(movie.traces.contains("w=64"));
     EXPECT_TRUE(movie.traces.contains("h=48"));
     EXPECT_TRUE(movie.traces.contains("s=false"));
+    const QString bytes = QString::number(QFileInfo(movie.dir.filePath("clip.flv")).size());
+    EXPECT_TRUE(movie.traces.contains("l=" + bytes));
+    EXPECT_TRUE(movie.traces.contains("b=" + bytes));
     EXPECT_TRUE(colorNear(movie.videoColour(), testColor(1), 14));
     movie.player.advance();
     movie.player.advance();

@@ -597,6 +597,8 @@ void Player::gotoFrame(int n)
     if (!d->movie)
         return;
     d->seek(n);
+    // Videos a script attached to a stream show it on the frame arrived at.
+    d->engine->syncVideos(d->state);
     // The frame's scripts ran, but their stop and play leave the player's
     // own play state as the caller set it.
     d->state.navigation.clear();
