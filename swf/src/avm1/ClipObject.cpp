@@ -19,6 +19,10 @@ bool ClipObject::getSpecial(Vm& vm, const QString& name, Value& out)
         out = Value::fromObject(field);
         return true;
     }
+    if (Object* video = host->videoByName(this, name)) {
+        out = Value::fromObject(video);
+        return true;
+    }
     if (name.startsWith(u'_'))
         return host->getProperty(this, name, out);
     return false;

@@ -193,6 +193,16 @@ public:
     virtual void selection(int& begin, int& end, int& caret) { begin = end = caret = -1; }
     virtual void setSelection(int begin, int end) { (void)begin, (void)end; }
 
+    // Videos: found by instance name in a clip (their script object, a
+    // VideoObject), and the folder a movie's local files are read from
+    // (empty for a movie from memory: nothing is read).
+    virtual Object* videoByName(ClipObject* parent, const QString& name)
+    {
+        (void)parent, (void)name;
+        return nullptr;
+    }
+    virtual QString movieFolder() { return {}; }
+
     // createTextField: an empty field of the given rectangle (pixels in the
     // parent's coordinates) at depth, replacing what is there.
     virtual TextFieldObject* createTextField(ClipObject* parent, const QString& name, int depth, const QRectF& rect)

@@ -105,6 +105,7 @@ void Vm::installBuiltins()
     installSoundClass(*this);
     installColorClass(*this);
     installTextClasses(*this);
+    installNetStreamClasses(*this);
     installPlaceholders(*this);
     installGeomClasses(*this);
     installXmlClasses(*this);

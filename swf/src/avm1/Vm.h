@@ -291,5 +291,12 @@ void installSoundClass(Vm& vm);
 // Calls onSoundComplete of the Sound objects whose sounds ended.
 void deliverSoundCompletions(Vm& vm);
 void installTextClasses(Vm& vm);
+// NetConnection, NetStream and Video (NetStreamClasses.cpp).
+void installNetStreamClasses(Vm& vm);
+// Moves the clocks of the streams that play on by ms and tells their
+// handlers what happened (onStatus, onMetaData, onCuePoint).
+void advanceNetStreams(Vm& vm, double ms);
+// The path of a plain file at name relative to the movie's folder, or empty.
+QString resolveBesideMovie(const QString& movieFolder, const QString& name);
 
 } // namespace qev::swf::avm1

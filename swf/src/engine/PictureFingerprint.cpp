@@ -92,6 +92,9 @@ void addObject(Digest& d, int depth, const Instance& inst)
         // A text field's content and looks change with its revision.
         if (inst.textField)
             d.add(inst.textField->revision);
+        // A stream's picture: which image, and how it is scaled.
+        if (inst.attachedVideo)
+            d.all(std::uint8_t(3), std::uint64_t(inst.attachedVideo->picture.cacheKey()), inst.attachedVideo->smoothing);
         // What an object holds: 1 marks a sprite's list, 2 a button's face.
         for (const TimelineState& s : inst.sprite) {
             d.add(std::uint64_t(1));

@@ -134,6 +134,7 @@ struct Player::Impl {
     void afterTick()
     {
         avm1::Vm& vm = engine->vm();
+        const double before = vm.timer();
         if (virtualClock) {
             const double rate = movie->header.frameRate();
             vm.advanceClock(1000.0 / (rate > 0.01 ? rate : 12.0));
@@ -141,6 +142,9 @@ struct Player::Impl {
             vm.advanceClock(double(realClock.elapsed()) - vm.timer());
         }
         engine->runTimers(state);
+        noteJumps();
+        // Scripts' streams play on the same clock.
+        engine->advanceStreams(state, vm.timer() - before);
         noteJumps();
         if (vm.heap().allocatedSinceCollect() > collectEvery)
             engine->collectGarbage(state);
@@ -158,6 +162,7 @@ struct Player::Impl {
         engine = std::make_unique<engine::TimelineEngine>(*movie);
         sound = std::make_unique<engine::MovieSound>(*movie, mixer, warningHandler);
         sound->setMovieFolder(movieFolder);
+        engine->setMovieFolder(movieFolder);
         engine->vm().soundHost = sound.get();
         engine->onStopSounds = [this] {
             if (sound)
@@ -594,6 +599,8 @@ void Player::gotoFrame(int n)
     if (!d->movie)
         return;
     d->seek(n);
+    // Videos a script attached to a stream show it on the frame arrived at.
+    d->engine->syncVideos(d->state);
     // The frame's scripts ran, but their stop and play leave the player's
     // own play state as the caller set it.
     d->state.navigation.clear();

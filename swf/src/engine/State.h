@@ -10,6 +10,7 @@
 
 #include "engine/ScriptDrawing.h"
 
+#include <QImage>
 #include <QString>
 
 #include <cstdint>
@@ -21,6 +22,13 @@
 namespace qev::swf::engine {
 
 struct TimelineState;
+
+// What a video shows once a script attached a stream to it: the stream's
+// picture now (null: nothing) and how to scale it.
+struct AttachedVideo {
+    QImage picture;
+    bool smoothing = false;
+};
 
 // A character placed at one depth of a timeline.
 struct Instance {
@@ -59,6 +67,9 @@ struct Instance {
     // A text field's text and settings (DefineEditText or createTextField);
     // null for every other character.
     std::shared_ptr<const TextFieldState> textField;
+    // A video a script attached a stream to shows it instead of its own
+    // frames; null for every other instance.
+    std::shared_ptr<const AttachedVideo> attachedVideo;
     // The onClipEvent handlers it was placed with (in the movie's model).
     const std::vector<ClipEventHandler>* clipEvents = nullptr;
 };

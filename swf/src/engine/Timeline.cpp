@@ -1,6 +1,7 @@
 #include "engine/Timeline.h"
 
 #include "avm1/ClipObject.h"
+#include "avm1/VideoObject.h"
 #include "avm1/Vm.h"
 #include "engine/Bounds.h"
 
@@ -1177,7 +1178,7 @@ void TimelineEngine::collectGarbage(const RootState& state)
             if (!inst.sprite.empty()) {
                 live.insert(inst.uid);
                 walk(inst.sprite.front());
-            } else if (inst.textField) {
+            } else if (inst.textField || videos_.contains(inst.uid)) {
                 live.insert(inst.uid);
             }
     };
@@ -1188,7 +1189,12 @@ void TimelineEngine::collectGarbage(const RootState& state)
     auto& fields = vm_->textFields();
     for (auto it = fields.begin(); it != fields.end();)
         it = live.contains(it->first) ? std::next(it) : fields.erase(it);
-    vm_->collectGarbage();
+    for (auto it = videos_.begin(); it != videos_.end();)
+        it = live.contains(it->first) ? std::next(it) : videos_.erase(it);
+    vm_->collectGarbage([this](avm1::Marker& m) {
+        for (const auto& [uid, video] : videos_)
+            m.mark(video);
+    });
 }
 
 } // namespace qev::swf::engine

@@ -17,6 +17,7 @@ namespace qev::swf::avm1 {
 class Vm;
 class ClipObject;
 class TextFieldObject;
+class VideoObject;
 } // namespace qev::swf::avm1
 
 namespace qev::swf::engine {
@@ -149,6 +150,16 @@ public:
     bool setFocus(avm1::Object* target) override;
     void selection(int& begin, int& end, int& caret) override;
     void setSelection(int begin, int end) override;
+
+    // ---- videos played by script (Videos.cpp) ----
+    avm1::Object* videoByName(avm1::ClipObject* parent, const QString& name) override;
+    QString movieFolder() override { return movieFolder_; }
+    void setMovieFolder(const QString& folder) { movieFolder_ = folder; }
+    // Moves the scripts' streams on by ms (their handlers run), then shows
+    // each stream's picture in the videos it is attached to.
+    void advanceStreams(RootState& state, double ms);
+    // Copies the pictures of attached streams into the video instances.
+    void syncVideos(RootState& state);
 
     // ---- typing into text fields (TextInput.cpp) ----
     // A key typed while the movie has the keyboard: an input field with
@@ -287,6 +298,10 @@ private:
     int selectionEnd_ = 0;
     // Moves the focus to the field of uid (0: none), telling both fields.
     void moveFocus(std::uint64_t uid);
+
+    // Script objects of videos on the stage, by uid.
+    std::map<std::uint64_t, avm1::VideoObject*> videos_;
+    QString movieFolder_;
 
     const Movie& movie_;
     std::unique_ptr<avm1::Vm> vm_;
