@@ -101,7 +101,11 @@ TEST_F(Builtins, ArrayMutatorsAndSpliceEdges)
     EXPECT_EQ(joined(arr(a, "splice", {num(1), num(0), str("x"), str("y")})), "");
     EXPECT_EQ(joined(a), "0,x,y,3");
     EXPECT_EQ(joined(arr(a, "splice", {num(10), num(5)})), "");
-    EXPECT_EQ(joined(arr(a, "splice", {num(-100), num(-3)})), "");
+    // A negative or undefined count, or an undefined start, does nothing.
+    EXPECT_TRUE(arr(a, "splice", {num(-100), num(-3)}).isUndefined());
+    EXPECT_TRUE(arr(a, "splice", {num(1), Value::undefined()}).isUndefined());
+    EXPECT_TRUE(arr(a, "splice", {Value::undefined()}).isUndefined());
+    EXPECT_EQ(joined(a), "0,x,y,3");
     EXPECT_EQ(joined(arr(a, "splice", {num(-2), num(99), str("z")})), "y,3");
     EXPECT_EQ(joined(a), "0,x,z");
 
@@ -117,6 +121,135 @@ TEST_F(Builtins, ArrayMutatorsAndSpliceEdges)
     EXPECT_EQ(vm.lengthOf(c.object), 4u);
     EXPECT_EQ(joined(c), "1,2,3,4,5");
     EXPECT_TRUE(vm.getMember(c, QStringLiteral("3")).isObject());
+}
+
+// Elements are properties named by index in the player: holes stay out of
+// enumeration, and elements and named properties list newest first.
+class ArrayProperties : public Builtins {
+protected:
+    void set(const Value& a, const char* name, const Value& v) { vm.setMember(a, QString::fromUtf8(name), v); }
+    Value get(const Value& a, const char* name) { return vm.getMember(a, QString::fromUtf8(name)); }
+    double length(const Value& a) { return number(get(a, "length")); }
+    std::string keys(const Value& a)
+    {
+        std::string out;
+        for (const QString& n : vm.enumerate(a.object))
+            out += (out.empty() ? "" : ",") + n.toStdString();
+        return out;
+    }
+};
+
+TEST_F(ArrayProperties, HolesAreNotElements)
+{
+    Value a = array({});
+    set(a, "4", str("x"));
+    EXPECT_EQ(length(a), 5);
+    EXPECT_EQ(keys(a), "4");
+    EXPECT_FALSE(vm.hasProperty(a.object, QStringLiteral("2")));
+    EXPECT_TRUE(get(a, "2").isUndefined());
+    EXPECT_EQ(joined(a), "undefined,undefined,undefined,undefined,x");
+
+    // A length alone makes holes; deleting leaves one and keeps length.
+    Value b = make("Array", {num(3)});
+    EXPECT_EQ(keys(b), "");
+    EXPECT_EQ(length(b), 3);
+    Value c = array({num(1), num(2), num(3)});
+    EXPECT_TRUE(vm.deleteMember(c.object, QStringLiteral("1")));
+    EXPECT_EQ(keys(c), "2,0");
+    EXPECT_EQ(length(c), 3);
+}
+
+TEST_F(ArrayProperties, ElementsAndNamesEnumerateTogetherNewestFirst)
+{
+    Value a = array({});
+    set(a, "1", num(1));
+    set(a, "foo", num(2));
+    set(a, "0", num(3));
+    set(a, "-5", num(4));
+    EXPECT_EQ(keys(a), "-5,0,foo,1");
+    // Writing an existing element keeps its place; recreating it moves it.
+    set(a, "1", num(5));
+    EXPECT_EQ(keys(a), "-5,0,foo,1");
+    vm.deleteMember(a.object, QStringLiteral("1"));
+    set(a, "1", num(6));
+    EXPECT_EQ(keys(a), "1,-5,0,foo");
+    // Names that are no numbers leave length alone.
+    EXPECT_EQ(length(a), 2);
+}
+
+TEST_F(ArrayProperties, LengthIsAWrappingIntegerThatCutsIndexes)
+{
+    Value a = array({});
+    set(a, "1", str("a"));
+    set(a, "3", str("b"));
+    set(a, "-5", str("c"));
+    set(a, "2147483648", str("d")); // index -2147483648: below length
+    EXPECT_EQ(length(a), 4);
+    // Index 2147483647 wraps length to -2147483648, which cuts every
+    // non-negative index before the element is stored.
+    set(a, "2147483647", str("e"));
+    EXPECT_EQ(length(a), -2147483648.0);
+    EXPECT_EQ(keys(a), "2147483647,2147483648,-5");
+    set(a, "4294967295", str("f")); // index -1
+    EXPECT_EQ(length(a), 0);
+    set(a, "4294967296", str("g")); // index 0
+    EXPECT_EQ(length(a), 1);
+    // Integer names wrap exactly, however many digits they have.
+    set(a, "302231454903659441160191", str("h")); // index 2147483647
+    EXPECT_EQ(length(a), -2147483648.0);
+    set(a, "302231454903657293676544", str("i")); // index 0
+    EXPECT_EQ(length(a), 1);
+    EXPECT_TRUE(get(a, "0").isUndefined());
+
+    Value b = array({num(1), num(2), num(3)});
+    set(b, "-1", num(9));
+    set(b, "length", num(1));
+    EXPECT_EQ(keys(b), "-1,0");
+    EXPECT_EQ(joined(b), "1");
+    set(b, "length", num(4294967297.0)); // wraps to 1
+    EXPECT_EQ(length(b), 1);
+    set(b, "length", num(-1));
+    EXPECT_EQ(length(b), -1);
+    EXPECT_EQ(keys(b), "-1");
+    EXPECT_EQ(joined(b), "");
+}
+
+TEST_F(ArrayProperties, MethodsReadHolesAsUndefined)
+{
+    Value a = array({});
+    set(a, "4", num(4));
+    // shift walks 0..length-1: the moved run comes back without holes.
+    EXPECT_TRUE(arr(a, "shift").isUndefined());
+    EXPECT_EQ(keys(a), "3,2,1,0");
+    EXPECT_EQ(joined(a), "undefined,undefined,undefined,4");
+
+    // Reading methods leave the holes of their source alone.
+    Value b = array({});
+    set(b, "2", str("x"));
+    EXPECT_EQ(joined(arr(b, "slice", {num(0)})), "undefined,undefined,x");
+    EXPECT_EQ(vm.lengthOf(arr(b, "concat", {num(1)}).object), 4u);
+    EXPECT_EQ(keys(b), "2");
+
+    // push appends at length, past the holes; pop takes the last index.
+    EXPECT_EQ(number(arr(b, "push", {str("y")})), 4);
+    EXPECT_EQ(keys(b), "3,2");
+    EXPECT_EQ(text(arr(b, "pop")), "y");
+    EXPECT_EQ(text(arr(b, "pop")), "x");
+    EXPECT_TRUE(arr(b, "pop").isUndefined());
+    EXPECT_EQ(length(b), 1);
+    EXPECT_EQ(keys(b), "");
+
+    Value c = array({});
+    set(c, "1", str("m"));
+    arr(c, "reverse");
+    EXPECT_EQ(joined(c), "m,undefined");
+    EXPECT_EQ(keys(c), "1,0");
+    Value d = array({});
+    set(d, "2", str("z"));
+    EXPECT_EQ(joined(arr(d, "splice", {num(0), num(1)})), "undefined");
+    EXPECT_EQ(joined(d), "undefined,z");
+    EXPECT_EQ(number(arr(d, "unshift", {str("u")})), 3);
+    EXPECT_EQ(joined(d), "u,undefined,z");
 }
 
 TEST_F(Builtins, ArraySortFlagsAndComparators)

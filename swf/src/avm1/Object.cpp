@@ -65,6 +65,7 @@ void Object::define(const QString& name, const Value& v, std::uint8_t flags)
     p.name = name;
     p.value = v;
     p.flags = flags;
+    p.order = takeOrder();
     props_.push_back(std::move(p));
     if (props_.size() > 8) {
         if (props_.size() == 9)
@@ -105,6 +106,7 @@ bool Object::setSpecial(Vm&, const QString&, const Value&) { return false; }
 bool Object::hasSpecial(Vm&, const QString&) { return false; }
 bool Object::deleteSpecial(Vm&, const QString&) { return false; }
 void Object::specialNames(Vm&, std::vector<QString>&) {}
+void Object::stampedNames(std::vector<std::pair<std::uint32_t, QString>>&) {}
 
 void Object::trace(Marker& m)
 {

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace qev::swf::avm1 {
@@ -36,6 +37,8 @@ struct Property {
     // ASSetPropFlags hides some built-ins below a SWF version (bits 0x80
     // and up of its flags): the property is invisible there.
     std::uint8_t hiddenBelowVersion = 0;
+    // When it was created, from its object's counter (see takeOrder).
+    std::uint32_t order = 0;
     bool isVirtual() const { return getter != nullptr; }
 };
 
@@ -93,6 +96,10 @@ public:
     virtual bool deleteSpecial(Vm& vm, const QString& name);
     // Names that enumeration shows before the stored properties.
     virtual void specialNames(Vm& vm, std::vector<QString>& out);
+    // Names stored outside the property list (array elements) with their
+    // creation stamps: enumeration interleaves them with the properties,
+    // newest first.
+    virtual void stampedNames(std::vector<std::pair<std::uint32_t, QString>>& out);
     // Reports every object this one holds, for the collector.
     virtual void trace(Marker& m);
 
@@ -115,6 +122,10 @@ public:
     std::unique_ptr<QHash<QString, Watcher>> watchers;
 
 protected:
+    // Creation stamps shared by the properties and whatever a subclass
+    // stores on the side, so that enumeration can order them together.
+    std::uint32_t takeOrder() { return ++nextOrder_; }
+
     Heap& heap_;
 
 private:
@@ -123,6 +134,7 @@ private:
     Object* proto_ = nullptr;
     ObjectKind kind_;
     std::vector<Property> props_;
+    std::uint32_t nextOrder_ = 0;
     QHash<QString, std::uint32_t> index_; // folded name -> position in props_
 };
 

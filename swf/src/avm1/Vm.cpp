@@ -4,6 +4,7 @@
 #include "avm1/ClipObject.h"
 #include "avm1/TextFieldObject.h"
 
+#include <algorithm>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -124,7 +125,7 @@ Object* Vm::newObject()
 ArrayObject* Vm::newArray(std::vector<Value> elements)
 {
     ArrayObject* a = heap_.make<ArrayObject>(arrayPrototype ? arrayPrototype : objectPrototype);
-    a->elements = std::move(elements);
+    a->assign(std::move(elements));
     return a;
 }
 
@@ -519,6 +520,7 @@ std::vector<QString> Vm::enumerate(Object* o)
 {
     std::vector<QString> names;
     QSet<QString> seen;
+    std::vector<std::pair<std::uint32_t, QString>> stamped;
     for (int i = 0; o && i < maxProtoChain; ++i, o = o->proto()) {
         std::vector<QString> special;
         o->specialNames(*this, special);
@@ -527,17 +529,28 @@ std::vector<QString> Vm::enumerate(Object* o)
                 seen.insert(o->key(n));
                 names.push_back(n);
             }
-        // Newest first, as the player lists them.
+        auto visit = [&](const QString& name, bool enumerable) {
+            const QString k = o->key(name);
+            if (seen.contains(k))
+                return;
+            seen.insert(k);
+            if (enumerable)
+                names.push_back(name);
+        };
+        // Newest first, as the player lists them; array elements fall in
+        // between the properties by their creation stamps.
+        stamped.clear();
+        o->stampedNames(stamped);
+        std::sort(stamped.begin(), stamped.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+        auto next = stamped.begin();
         const auto& props = o->ownProperties();
         for (auto it = props.rbegin(); it != props.rend(); ++it) {
-            const QString k = o->key(it->name);
-            if (seen.contains(k))
-                continue;
-            seen.insert(k);
-            if ((it->flags & DontEnum) || it->hiddenBelowVersion > version_)
-                continue;
-            names.push_back(it->name);
+            for (; next != stamped.end() && next->first > it->order; ++next)
+                visit(next->second, true);
+            visit(it->name, !(it->flags & DontEnum) && it->hiddenBelowVersion <= version_);
         }
+        for (; next != stamped.end(); ++next)
+            visit(next->second, true);
     }
     return names;
 }
@@ -545,7 +558,7 @@ std::vector<QString> Vm::enumerate(Object* o)
 std::uint32_t Vm::lengthOf(Object* o)
 {
     if (auto* a = dynamic_cast<ArrayObject*>(o))
-        return std::uint32_t(a->elements.size());
+        return a->walkLength(*this);
     const double n = toNumber(getMember(o, QStringLiteral("length")));
     return std::isfinite(n) && n > 0 ? std::uint32_t(std::min(n, double(limits_.maxArrayLength))) : 0;
 }

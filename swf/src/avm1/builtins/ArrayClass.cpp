@@ -1,7 +1,9 @@
 // The Array class: construction, the sort constants and the prototype
-// methods. Methods work on an ArrayObject's element vector directly; on
-// another object used as `this` they read and write its numbered members
-// and "length", as long as it is small enough for that to stay cheap.
+// methods. Methods read an array's indexes 0..length-1 with holes as
+// undefined; those that reorder write the result back as a fresh run of
+// elements (holes filled), as the player does. On another object used as
+// `this` they read and write its numbered members and "length", as long as
+// it is small enough for that to stay cheap.
 
 #include "avm1/ArrayObject.h"
 #include "avm1/builtins/Support.h"
@@ -47,16 +49,20 @@ std::size_t room(Vm& vm, std::size_t size)
     return size >= maxLength(vm) ? 0 : maxLength(vm) - size;
 }
 
-// The elements `this` stands for. For an array it is the array's own
-// vector; for another object a copy read through its members, which
-// commit() writes back (elements, removed tail, then "length").
+// The elements `this` stands for, as a copy: for an array its indexes
+// 0..length-1, which commit() makes the array's whole content; for another
+// object its numbered members, which commit() writes back (elements,
+// removed tail, then "length").
 class Elements {
 public:
     Elements(Vm& vm, const Value& self) : vm_(vm)
     {
         array_ = asArray(self);
-        if (array_)
+        if (array_) {
+            copy_ = array_->readAll(vm);
+            usable_ = true;
             return;
+        }
         if (!self.isObject())
             return;
         object_ = self.object;
@@ -70,13 +76,17 @@ public:
         usable_ = true;
     }
 
-    bool ok() const { return array_ || usable_; }
-    std::vector<Value>& items() { return array_ ? array_->elements : copy_; }
+    bool ok() const { return usable_; }
+    std::vector<Value>& items() { return copy_; }
 
     void commit()
     {
-        if (array_ || !usable_)
+        if (!usable_)
             return;
+        if (array_) {
+            array_->assign(copy_);
+            return;
+        }
         for (std::size_t i = 0; i < copy_.size(); ++i)
             vm_.setMember(object_, QString::number(i), copy_[i]);
         for (std::size_t i = copy_.size(); i < oldLength_; ++i)
@@ -105,10 +115,9 @@ Value newArrayValue(Vm& vm, std::vector<Value> elements)
 Value constructArray(Vm& vm, const Value&, Args& args)
 {
     if (args.size() == 1 && args[0].isNumber()) {
-        double n = integerOf(args[0].number);
-        n = std::clamp(n, 0.0, double(maxLength(vm)));
+        // Only a length: the indexes below it are holes.
         ArrayObject* a = vm.newArray();
-        a->elements.resize(std::size_t(n));
+        a->resize(vm, std::max(integerOf(args[0].number), 0.0));
         return Value::fromObject(a);
     }
     return newArrayValue(vm, std::vector<Value>(args.begin(), args.end()));
@@ -185,6 +194,17 @@ Value toStringMethod(Vm& vm, const Value& self, Args&)
 
 Value push(Vm& vm, const Value& self, Args& args)
 {
+    // An array takes the new elements in place: pushing in a loop stays
+    // linear.
+    if (ArrayObject* a = asArray(self)) {
+        std::uint32_t at = a->walkLength(vm);
+        for (const Value& v : args) {
+            if (at >= maxLength(vm))
+                break;
+            a->setElement(vm, at++, v);
+        }
+        return Value::fromNumber(double(a->length()));
+    }
     Elements e(vm, self);
     if (!e.ok())
         return Value::undefined();
@@ -197,6 +217,14 @@ Value push(Vm& vm, const Value& self, Args& args)
 
 Value pop(Vm& vm, const Value& self, Args&)
 {
+    if (ArrayObject* a = asArray(self)) {
+        const std::uint32_t n = a->walkLength(vm);
+        if (n == 0)
+            return Value::undefined();
+        Value last = a->at(n - 1);
+        a->setLength(vm, std::int32_t(n - 1));
+        return last;
+    }
     Elements e(vm, self);
     if (!e.ok() || e.items().empty())
         return Value::undefined();
@@ -234,12 +262,16 @@ Value unshift(Vm& vm, const Value& self, Args& args)
 // there and returns the removed ones as a new array.
 Value splice(Vm& vm, const Value& self, Args& args)
 {
-    if (args.empty())
+    // An undefined start, or a count given as undefined or below zero,
+    // makes splice do nothing and answer undefined.
+    if (args.empty() || args[0].isUndefined() || (args.size() >= 2 && args[1].isUndefined()))
         return Value::undefined();
     // The arguments are converted before the elements are looked at: a
     // valueOf may run script code that changes the array.
     const double startArg = vm.toNumber(args[0]);
     const double countArg = args.size() >= 2 ? integerOf(vm.toNumber(args[1])) : HUGE_VAL;
+    if (countArg < 0)
+        return Value::undefined();
     Elements e(vm, self);
     if (!e.ok())
         return Value::undefined();
@@ -280,13 +312,14 @@ Value concat(Vm& vm, const Value& self, Args& args)
     // A `this` that is no array is itself the first element.
     std::vector<Value> out;
     if (ArrayObject* own = asArray(self))
-        out = own->elements;
+        out = own->readAll(vm);
     else if (!self.isNullish())
         out.push_back(self);
     for (const Value& a : args) {
         if (ArrayObject* other = asArray(a)) {
-            std::size_t n = std::min(other->elements.size(), room(vm, out.size()));
-            out.insert(out.end(), other->elements.begin(), other->elements.begin() + std::ptrdiff_t(n));
+            const std::vector<Value> items = other->readAll(vm);
+            std::size_t n = std::min(items.size(), room(vm, out.size()));
+            out.insert(out.end(), items.begin(), items.begin() + std::ptrdiff_t(n));
         } else if (room(vm, out.size()) > 0) {
             out.push_back(a);
         }
@@ -457,7 +490,7 @@ Value sortOn(Vm& vm, const Value& self, Args& args)
 
     std::vector<QString> names;
     if (ArrayObject* list = asArray(args[0])) {
-        const std::vector<Value> copy = list->elements;
+        const std::vector<Value> copy = list->readAll(vm);
         for (const Value& v : copy)
             names.push_back(vm.toString(v));
     } else {
@@ -468,7 +501,7 @@ Value sortOn(Vm& vm, const Value& self, Args& args)
 
     std::vector<int> fieldFlags(names.size(), 0);
     if (ArrayObject* list = asArray(arg(args, 1))) {
-        const std::vector<Value> copy = list->elements;
+        const std::vector<Value> copy = list->readAll(vm);
         for (std::size_t i = 0; i < fieldFlags.size() && i < copy.size(); ++i)
             fieldFlags[i] = toInt32(vm.toNumber(copy[i]));
     } else if (!arg(args, 1).isNullish()) {
