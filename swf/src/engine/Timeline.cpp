@@ -459,8 +459,30 @@ void TimelineEngine::stepTimeline(Run& run, TimelineState& t, const std::vector<
     }
 }
 
+void TimelineEngine::stepTree(Run& run, TimelineState& t, std::vector<int>& path, bool move)
+{
+    stepTimeline(run, t, path, move);
+    path.push_back(0);
+    for (auto& [depth, inst] : t.list) {
+        TimelineState* inner = innerList(inst);
+        if (!inner || inst.justPlaced)
+            continue;
+        path.back() = depth;
+        // A button's face stands; the sprites it shows play on.
+        stepTree(run, *inner, path, !inst.sprite.empty() && inner->playing);
+    }
+    path.pop_back();
+}
+
 void TimelineEngine::stepClips(Run& run, RootState& state, bool moveMain)
 {
+    if (!run.scripts) {
+        // Frames a seek passes over run no scripts, so the order clips move
+        // in shows nowhere; a plain walk spares collecting and sorting.
+        std::vector<int> path;
+        stepTree(run, state.main, path, moveMain);
+        return;
+    }
     // The player keeps its clips in one list, the newest first, and moves
     // them on in that order, the main timeline last. Placement order is the
     // order of uids. Clips placed during this tick wait for the next.

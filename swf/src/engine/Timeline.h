@@ -214,6 +214,8 @@ private:
     bool containsItself(Run& run, const std::vector<int>& path, std::uint16_t spriteId);
     // Moves every playing timeline on by one frame, in the player's order.
     void stepClips(Run& run, RootState& state, bool moveMain);
+    // t moves on (when move), then every timeline inside it, depth by depth.
+    void stepTree(Run& run, TimelineState& t, std::vector<int>& path, bool move);
     // Builds inst.buttonFace for inst.buttonState (buttons whose pictures
     // hold no sprite need none and get none).
     void buildButtonFace(Run& run, Instance& inst, const std::vector<int>& path);
