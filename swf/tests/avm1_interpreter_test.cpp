@@ -3,6 +3,8 @@
 
 #include "script_test_support.h"
 
+#include <limits>
+
 using qev::swf::Player;
 using qev::swf::writer::ActionAssembler;
 using qev::swf::writer::MovieBuilder;
@@ -478,4 +480,17 @@ TEST(Avm1Events, ClipsMadeByScriptsMoveThemselvesInOnEnterFrame)
     // frame's script reads it.
     const ScriptRun run = play({first, probe, last}, 8, 5);
     EXPECT_EQ(run.traces, (QStringList{"1", "2"}));
+}
+
+TEST(Avm1Timeline, WaitForFrameCountsEveryFrameUpToTheFormatsLimitAsLoaded)
+{
+    // The whole movie is read before it plays: only whole frame numbers past
+    // 16,001 (as 32-bit integers, so 2^31 + 1 wraps below zero) are not
+    // loaded, and then the actions after the wait (push and trace) are skipped.
+    ActionAssembler a;
+    for (double frame : {16001.0, 16002.0, 2147483648.0, 2147483649.0, 16002.5,
+                         std::numeric_limits<double>::infinity()})
+        a.push(frame).waitForFrame2(2).trace(QString::number(frame, 'g', 12));
+    a.push("abc").waitForFrame2(2).trace("abc");
+    EXPECT_EQ(traces(a), (QStringList{"16001", "2147483649", "16002.5", "inf", "abc"}));
 }

@@ -1066,10 +1066,16 @@ void Interpreter::step(const DecodedAction& a, std::uint32_t& pc, std::uint32_t 
         PayloadReader p(block_, a.payload, a.length);
         const int skip = p.u8();
         const Value frame = pop();
-        // The whole movie is loaded before it plays: every frame a movie can
-        // have (up to 16,000) counts as loaded.
-        const double n = vm_.toNumber(frame);
-        const bool loaded = target_ != nullptr && !(n > 16000);
+        // The whole movie is loaded before it plays, so a frame counts as
+        // loaded unless it lies past the most frames a movie can have
+        // (16,000). A whole number is a frame from 1, wrapping as a 32-bit
+        // integer; anything else (fractions, names) names no such frame.
+        bool beyond = false;
+        if (frame.isNumber() && std::trunc(frame.number) == frame.number) {
+            const std::int32_t index = std::int32_t(std::uint32_t(toInt32(frame.number)) - 1u);
+            beyond = index > 16000;
+        }
+        const bool loaded = target_ != nullptr && !beyond;
         if (!loaded) {
             DecodedAction s;
             for (int i = 0; i < skip && decodeAction(block_, pc, end, s); ++i)

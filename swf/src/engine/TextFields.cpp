@@ -710,14 +710,7 @@ avm1::TextFieldObject* TimelineEngine::createTextField(avm1::ClipObject* parent,
     f.edit.textColor = Rgba{0, 0, 0, 255};
     f.edit.initialText = QString();
     const int key = depth + depthOffset;
-    Instance& slot = t->list[key];
-    if (!slot.sprite.empty()) {
-        std::vector<int> oldPath = path;
-        oldPath.push_back(key);
-        leaveStage(*run_, slot, oldPath);
-    }
-    slot = std::move(made);
-    ++run_->instances;
+    putScriptMade(*t, path, key, std::move(made));
     path.push_back(key);
     return fieldAt(*run_->root, path);
 }

@@ -204,9 +204,7 @@ void TimelineEngine::applyFrame(Run& run, TimelineState& t, int frame, const std
         } else if (const auto* r = std::get_if<RemoveObject>(&tag)) {
             // What scripts made or moved is theirs to remove.
             if (auto it = t.list.find(r->depth); it != t.list.end() && !it->second.scriptMade) {
-                std::vector<int> removed = path;
-                removed.push_back(r->depth);
-                leaveStage(run, it->second, removed);
+                leaveStage(run, it->second, path, r->depth);
                 t.list.erase(it);
             }
         } else if (const auto* bg = std::get_if<SetBackgroundColor>(&tag)) {
@@ -239,11 +237,7 @@ void TimelineEngine::place(Run& run, TimelineState& t, const PlaceObject& p, con
         if (!p.characterId)
             return;
         Instance& slot = t.list[p.depth];
-        if (!slot.sprite.empty()) {
-            std::vector<int> oldPath = path;
-            oldPath.push_back(p.depth);
-            leaveStage(run, slot, oldPath);
-        }
+        leaveStage(run, slot, path, p.depth);
         if (Instance* kept = reusable(run, t, p.depth, *p.characterId)) {
             slot = std::move(*kept);
             run.reuse->pool.erase(p.depth);
@@ -266,9 +260,7 @@ void TimelineEngine::place(Run& run, TimelineState& t, const PlaceObject& p, con
         } else {
             inst = &it->second;
             if (p.characterId && *p.characterId != inst->characterId) {
-                std::vector<int> oldPath = path;
-                oldPath.push_back(p.depth);
-                leaveStage(run, *inst, oldPath);
+                leaveStage(run, *inst, path, p.depth);
                 inst->characterId = *p.characterId;
                 inst->sprite.clear();
                 inst->buttonFace.clear();
@@ -387,6 +379,24 @@ bool TimelineEngine::hasMethod(std::uint64_t uid, const char16_t* name)
     // Looked up without calling getters: this runs outside any script.
     const avm1::Property* p = it->second->find(QString::fromUtf16(name));
     return p && !p->isVirtual() && p->value.isObject() && p->value.object->kind() == avm1::ObjectKind::Function;
+}
+
+Instance& TimelineEngine::putScriptMade(TimelineState& t, const std::vector<int>& path, int key, Instance made)
+{
+    Instance& slot = t.list[key];
+    leaveStage(*run_, slot, path, key);
+    slot = std::move(made);
+    ++run_->instances;
+    return slot;
+}
+
+void TimelineEngine::leaveStage(Run& run, const Instance& inst, const std::vector<int>& parent, int depth)
+{
+    if (inst.sprite.empty() || !run.scripts)
+        return;
+    std::vector<int> path = parent;
+    path.push_back(depth);
+    leaveStage(run, inst, path);
 }
 
 void TimelineEngine::leaveStage(Run& run, const Instance& inst, std::vector<int>& path)
@@ -556,9 +566,7 @@ void TimelineEngine::rewind(Run& run, TimelineState& t, int frame, const std::ve
         applyFrame(run, t, f, path, queueLast && f == frame);
     run.reuse = reuse.outer;
     for (auto& [depth, left] : reuse.pool) {
-        std::vector<int> leftPath = path;
-        leftPath.push_back(depth);
-        leaveStage(run, left, leftPath);
+        leaveStage(run, left, path, depth);
     }
 }
 
@@ -1025,14 +1033,7 @@ avm1::ClipObject* TimelineEngine::createClip(avm1::ClipObject* parent, const QSt
     made.justPlaced = true;
     made.clipDepth = 0;
     const int key = depth + depthOffset;
-    Instance& slot = t->list[key];
-    if (!slot.sprite.empty()) {
-        std::vector<int> oldPath = path;
-        oldPath.push_back(key);
-        leaveStage(*run_, slot, oldPath);
-    }
-    slot = std::move(made);
-    ++run_->instances;
+    Instance& slot = putScriptMade(*t, path, key, std::move(made));
     std::vector<int> childPath = path;
     childPath.push_back(key);
     if (slot.characterId != 0 && movie_.find<Sprite>(slot.characterId)) {

@@ -237,6 +237,11 @@ private:
     // The instance and every clip inside it leave the stage: their unload
     // events are queued.
     void leaveStage(Run& run, const Instance& inst, std::vector<int>& path);
+    // The same for the instance at depth of the timeline at parent.
+    void leaveStage(Run& run, const Instance& inst, const std::vector<int>& parent, int depth);
+    // Puts an instance a script made at key (a display-list depth) of t,
+    // the timeline at path; what was there leaves the stage.
+    Instance& putScriptMade(TimelineState& t, const std::vector<int>& path, int key, Instance made);
     // Queues event (and method) for every clip on the stage, the main
     // timeline's method too.
     void queueEverywhere(Run& run, std::uint32_t event, const char16_t* method);
