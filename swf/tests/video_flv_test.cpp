@@ -16,35 +16,14 @@
 namespace qev::swf {
 namespace {
 
+using testing::amfNumber;
+using testing::amfString;
+using testing::be;
 using testing::colorNear;
+using testing::flvTag;
 using testing::encodeVideo;
 using testing::testColor;
 using testing::testPictures;
-
-QByteArray be(std::uint32_t v, int n)
-{
-    QByteArray b;
-    for (int i = n - 1; i >= 0; --i)
-        b.append(char((v >> (8 * i)) & 0xFF));
-    return b;
-}
-
-QByteArray amfString(const QByteArray& s) { return be(std::uint32_t(s.size()), 2) + s; }
-
-QByteArray amfNumber(double d)
-{
-    std::uint64_t bits;
-    std::memcpy(&bits, &d, 8);
-    return QByteArray(1, '\0') + be(std::uint32_t(bits >> 32), 4) + be(std::uint32_t(bits), 4);
-}
-
-// One FLV tag with the size of the tag after it.
-QByteArray flvTag(int type, std::uint32_t timeMs, const QByteArray& body)
-{
-    QByteArray t = be(std::uint32_t(type), 1) + be(std::uint32_t(body.size()), 3) + be(timeMs & 0xFFFFFF, 3)
-        + be(timeMs >> 24, 1) + be(0, 3) + body;
-    return t + be(std::uint32_t(t.size()), 4);
-}
 
 // onMetaData with width, height and duration; one H.263 packet every 40 ms
 // (key frames flagged), an MP3 audio tag after the first; an onCuePoint.

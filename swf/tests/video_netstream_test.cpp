@@ -29,29 +29,10 @@ using writer::ActionAssembler;
 using writer::MovieBuilder;
 namespace op = writer::op;
 
-QByteArray be(std::uint32_t v, int n)
-{
-    QByteArray b;
-    for (int i = n - 1; i >= 0; --i)
-        b.append(char((v >> (8 * i)) & 0xFF));
-    return b;
-}
-
-QByteArray amfString(const QByteArray& s) { return be(std::uint32_t(s.size()), 2) + s; }
-
-QByteArray amfNumber(double d)
-{
-    std::uint64_t bits;
-    std::memcpy(&bits, &d, 8);
-    return QByteArray(1, '\0') + be(std::uint32_t(bits >> 32), 4) + be(std::uint32_t(bits), 4);
-}
-
-QByteArray flvTag(int type, std::uint32_t timeMs, const QByteArray& body)
-{
-    QByteArray t = be(std::uint32_t(type), 1) + be(std::uint32_t(body.size()), 3) + be(timeMs & 0xFFFFFF, 3)
-        + be(timeMs >> 24, 1) + be(0, 3) + body;
-    return t + be(std::uint32_t(t.size()), 4);
-}
+using testing::amfNumber;
+using testing::amfString;
+using testing::be;
+using testing::flvTag;
 
 // Ten 64 x 48 H.263 pictures 40 ms apart, key frames at 0 and 200 ms; an
 // onMetaData at the start and an onCuePoint "chapter2" at 200 ms.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstring>
+
 // Small video streams made at test time with libavcodec's own encoders
 // (Sorenson H.263, Screen Video 1 and 2), so the tests need no sample files.
 
@@ -96,6 +98,33 @@ inline std::vector<QImage> testPictures(int count, int w = 64, int h = 48)
     for (int i = 0; i < count; ++i)
         out.push_back(testPicture(i, w, h));
     return out;
+}
+
+// Bytes of FLV files as tests write them: big-endian numbers, AMF0 values
+// and tags.
+inline QByteArray be(std::uint32_t v, int n)
+{
+    QByteArray b;
+    for (int i = n - 1; i >= 0; --i)
+        b.append(char((v >> (8 * i)) & 0xFF));
+    return b;
+}
+
+inline QByteArray amfString(const QByteArray& s) { return be(std::uint32_t(s.size()), 2) + s; }
+
+inline QByteArray amfNumber(double d)
+{
+    std::uint64_t bits;
+    std::memcpy(&bits, &d, 8);
+    return QByteArray(1, '\0') + be(std::uint32_t(bits >> 32), 4) + be(std::uint32_t(bits), 4);
+}
+
+// One FLV tag with the size of the tag after it.
+inline QByteArray flvTag(int type, std::uint32_t timeMs, const QByteArray& body)
+{
+    QByteArray t = be(std::uint32_t(type), 1) + be(std::uint32_t(body.size()), 3) + be(timeMs & 0xFFFFFF, 3)
+        + be(timeMs >> 24, 1) + be(0, 3) + body;
+    return t + be(std::uint32_t(t.size()), 4);
 }
 
 } // namespace qev::swf::testing
