@@ -1,5 +1,5 @@
 // Test-time encoding with FFmpeg, for the codecs our writer does not encode
-// itself (MP3, Nellymoser, Speex).
+// itself (MP3, Nellymoser, Speex, and AAC for FLV files).
 
 #include "sound_test_support.h"
 
@@ -14,7 +14,7 @@ extern "C" {
 namespace qev::swf::testing {
 
 QByteArray encodeWithFfmpeg(const char* name, const std::vector<std::int16_t>& samples, int rate,
-                            std::vector<QByteArray>* packets)
+                            std::vector<QByteArray>* packets, QByteArray* setup)
 {
     const AVCodec* codec = avcodec_find_encoder_by_name(name);
     if (!codec)
@@ -33,6 +33,8 @@ QByteArray encodeWithFfmpeg(const char* name, const std::vector<std::int16_t>& s
         avcodec_free_context(&ctx);
         return {};
     }
+    if (setup && ctx->extradata)
+        *setup = QByteArray(reinterpret_cast<const char*>(ctx->extradata), ctx->extradata_size);
     AVFrame* frame = av_frame_alloc();
     AVPacket* packet = av_packet_alloc();
     const int frameSize = ctx->frame_size > 0 ? ctx->frame_size : 1024;

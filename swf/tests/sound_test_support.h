@@ -81,9 +81,10 @@ inline std::size_t frameStart(int f, double fps)
 }
 
 // Codec data made by FFmpeg's encoder `name` ("libmp3lame", "nellymoser",
-// "libspeex") from mono 16-bit samples at rate: the packets one after the
-// other. Empty when the encoder is missing.
+// "libspeex", "aac") from mono 16-bit samples at rate: the packets one
+// after the other. Empty when the encoder is missing. setup receives the
+// codec's configuration where it has one (AAC's AudioSpecificConfig).
 QByteArray encodeWithFfmpeg(const char* name, const std::vector<std::int16_t>& samples, int rate,
-                            std::vector<QByteArray>* packets = nullptr);
+                            std::vector<QByteArray>* packets = nullptr, QByteArray* setup = nullptr);
 
 } // namespace qev::swf::testing

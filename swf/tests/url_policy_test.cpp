@@ -67,10 +67,12 @@ TEST(UrlPolicy, WebAndMailOpenOutsideFilesBesideTheMovieOpenAndProgramsNever)
         SCOPED_TRACE(c.url);
         const UrlDecision got = decideUrl(QString::fromUtf8(c.url), QString::fromUtf8(c.target), d);
         EXPECT_EQ(int(got.action), int(c.action));
-        if (c.path)
+        if (c.path) {
             EXPECT_EQ(got.path, QDir(d).absoluteFilePath(QString::fromUtf8(c.path)));
-        if (got.action == Action::Refuse)
+        }
+        if (got.action == Action::Refuse) {
             EXPECT_FALSE(got.reason.isEmpty());
+        }
     }
     // A file address is a file like any other.
     EXPECT_EQ(decideUrl(QUrl::fromLocalFile(d + "/setup.sh").toString(), "", "/").action, Action::Refuse);

@@ -23,6 +23,8 @@ public:
     double bufferTime = 0.1;
     double bytesLoaded = 0;
     double bytesTotal = 0;
+    std::uint64_t soundKey = 0; // the mixer's key for the file's sound track
+    bool soundOn = false;
 };
 
 // The state of a NetStream object; null for anything else.

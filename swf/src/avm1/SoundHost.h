@@ -8,7 +8,12 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
+
+namespace qev::swf::media {
+class SoundSource;
+}
 
 namespace qev::swf::avm1 {
 
@@ -35,6 +40,15 @@ public:
     virtual int loadSoundFile(const QString& url) = 0;
     // Instances that played to their end since the last call.
     virtual std::vector<std::uint64_t> finishedSounds() = 0;
+    // A sound decoded as it plays, such as the sound track of an FLV file
+    // that a NetStream plays, under a key of its own (the top bit set, so
+    // that it meets no timeline's); starting one replaces the key's earlier
+    // sound.
+    virtual void startSoundStream(std::uint64_t key, std::shared_ptr<media::SoundSource> source)
+    {
+        (void)key, (void)source;
+    }
+    virtual void stopSoundStream(std::uint64_t key) { (void)key; }
 };
 
 } // namespace qev::swf::avm1

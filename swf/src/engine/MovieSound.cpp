@@ -1,6 +1,7 @@
 #include "engine/MovieSound.h"
 
 #include "media/Mixer.h"
+#include "media/SoundSource.h"
 #include "media/SoundDecoder.h"
 #include "media/StreamSource.h"
 
@@ -304,6 +305,16 @@ int MovieSound::loadSoundFile(const QString& url)
 std::vector<std::uint64_t> MovieSound::finishedSounds()
 {
     return mixer_->takeFinished();
+}
+
+void MovieSound::startSoundStream(std::uint64_t key, std::shared_ptr<media::SoundSource> source)
+{
+    mixer_->startStream(key, std::move(source));
+}
+
+void MovieSound::stopSoundStream(std::uint64_t key)
+{
+    mixer_->stopStream(key);
 }
 
 std::optional<int> MovieSound::streamFrame() const

@@ -22,6 +22,7 @@
 
 namespace qev::swf::media {
 class Mixer;
+class SoundSource;
 struct Pcm;
 } // namespace qev::swf::media
 
@@ -61,6 +62,8 @@ public:
     void setRouting(std::uint64_t group, double ll, double lr, double rl, double rr) override;
     double positionMs(std::uint64_t instance) override;
     std::vector<std::uint64_t> finishedSounds() override;
+    void startSoundStream(std::uint64_t key, std::shared_ptr<media::SoundSource> source) override;
+    void stopSoundStream(std::uint64_t key) override;
     int loadSoundFile(const QString& url) override;
 
     // The folder loadSound() looks in: the movie's own (none for a movie

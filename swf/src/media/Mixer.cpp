@@ -1,6 +1,6 @@
 #include "media/Mixer.h"
 
-#include "media/StreamSource.h"
+#include "media/SoundSource.h"
 
 #include <algorithm>
 #include <cmath>
@@ -146,7 +146,7 @@ bool Mixer::isPlaying(std::uint16_t soundId) const
     return std::any_of(voices_.begin(), voices_.end(), [soundId](const Voice& v) { return v.soundId == soundId; });
 }
 
-void Mixer::startStream(std::uint64_t key, std::shared_ptr<StreamSource> source, std::uint64_t group)
+void Mixer::startStream(std::uint64_t key, std::shared_ptr<SoundSource> source, std::uint64_t group)
 {
     std::lock_guard guard(lock_);
     if (!listening_ || !source) {

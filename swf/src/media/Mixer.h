@@ -19,7 +19,7 @@
 
 namespace qev::swf::media {
 
-class StreamSource;
+class SoundSource;
 
 class Mixer {
 public:
@@ -36,9 +36,10 @@ public:
     void stop(std::uint16_t soundId);
     bool isPlaying(std::uint16_t soundId) const;
 
-    // The streaming sound of one timeline (key: the timeline's identity);
-    // starting one replaces the key's earlier stream.
-    void startStream(std::uint64_t key, std::shared_ptr<StreamSource> source, std::uint64_t group = 0);
+    // A sound decoded as it plays: the streaming sound of one timeline
+    // (key: the timeline's identity) or a stream a script plays; starting
+    // one replaces the key's earlier stream.
+    void startStream(std::uint64_t key, std::shared_ptr<SoundSource> source, std::uint64_t group = 0);
     void stopStream(std::uint64_t key);
     // Mix-rate frames of the key's stream heard so far (mixed, less what
     // the device still holds), or -1 when it does not play.
@@ -95,7 +96,7 @@ private:
         std::vector<EnvelopePoint> envelope;
     };
     struct Stream {
-        std::shared_ptr<StreamSource> source;
+        std::shared_ptr<SoundSource> source;
         std::uint64_t group = 0;
         std::int64_t position = 0;
         Pcm buffer;

@@ -4,6 +4,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/log.h>
+#include <libavutil/mem.h>
 #include <libswresample/swresample.h>
 }
 
@@ -39,6 +40,8 @@ const AVCodec* findDecoder(const SoundEncoding& e)
     case SoundFormat::Nellymoser8k:
     case SoundFormat::Nellymoser:
         return avcodec_find_decoder(AV_CODEC_ID_NELLYMOSER);
+    case SoundFormat::Aac:
+        return avcodec_find_decoder(AV_CODEC_ID_AAC);
     case SoundFormat::Speex:
         // FFmpeg's own Speex decoder takes the byte-aligned frames one after
         // another from one piece; the libspeex wrapper decodes one frame per
@@ -125,7 +128,7 @@ struct SoundDecoder::Impl {
             error = message;
     }
 
-    bool open()
+    bool open(QByteArrayView setup)
     {
         quietFfmpeg();
         const AVCodec* codec = findDecoder(encoding);
@@ -144,6 +147,15 @@ struct SoundDecoder::Impl {
         inChannels = (isNellymoser(encoding.format) || encoding.format == SoundFormat::Speex) ? 1 : encoding.channels();
         av_channel_layout_default(&ctx->ch_layout, inChannels);
         ctx->sample_rate = encoding.sampleRate();
+        if (!setup.isEmpty() && setup.size() < (1 << 16)) {
+            ctx->extradata = static_cast<std::uint8_t*>(av_mallocz(std::size_t(setup.size()) + AV_INPUT_BUFFER_PADDING_SIZE));
+            if (!ctx->extradata) {
+                fail(QStringLiteral("out of memory for a sound decoder"));
+                return false;
+            }
+            std::memcpy(ctx->extradata, setup.data(), std::size_t(setup.size()));
+            ctx->extradata_size = int(setup.size());
+        }
         if (avcodec_open2(ctx, codec, nullptr) < 0) {
             fail(QStringLiteral("the %1 decoder cannot be opened").arg(QString::fromLatin1(codec->name)));
             avcodec_free_context(&ctx);
@@ -260,10 +272,10 @@ struct SoundDecoder::Impl {
     }
 };
 
-SoundDecoder::SoundDecoder(const SoundEncoding& encoding) : d(std::make_unique<Impl>())
+SoundDecoder::SoundDecoder(const SoundEncoding& encoding, QByteArrayView setup) : d(std::make_unique<Impl>())
 {
     d->encoding = encoding;
-    d->open();
+    d->open(setup);
 }
 
 SoundDecoder::~SoundDecoder() = default;

@@ -17,7 +17,9 @@ namespace qev::swf::media {
 
 class SoundDecoder {
 public:
-    explicit SoundDecoder(const SoundEncoding& encoding);
+    // setup: the codec's configuration where it has one apart from the
+    // data (AAC's AudioSpecificConfig).
+    explicit SoundDecoder(const SoundEncoding& encoding, QByteArrayView setup = {});
     ~SoundDecoder();
     SoundDecoder(const SoundDecoder&) = delete;
     SoundDecoder& operator=(const SoundDecoder&) = delete;

@@ -7,6 +7,7 @@
 
 #include "media/Pcm.h"
 #include "media/SoundDecoder.h"
+#include "media/SoundSource.h"
 
 #include <qev/swf/model/Sound.h>
 
@@ -17,7 +18,7 @@
 
 namespace qev::swf::media {
 
-class StreamSource {
+class StreamSource : public SoundSource {
 public:
     // blocks: the stream blocks of a timeline's frames (empty where a frame
     // has none), shared by every start of its stream; the sound starts at
@@ -28,8 +29,8 @@ public:
 
     // Appends up to `frames` more frames of sound to out; fewer once the
     // blocks are used up. Returns the number appended.
-    std::size_t read(Pcm& out, std::size_t frames);
-    bool finished() const { return !hasNextBlock() && pending_.frames() <= taken_; }
+    std::size_t read(Pcm& out, std::size_t frames) override;
+    bool finished() const override { return !hasNextBlock() && pending_.frames() <= taken_; }
     // The decoder's first problem, if any (empty while all is well).
     QString error() const { return decoder_.error(); }
     // Mix-rate frames that one movie frame lasts.

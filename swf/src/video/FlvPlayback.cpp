@@ -21,6 +21,8 @@ FlvPlayback::FlvPlayback(FlvFile file) : file_(std::move(file))
     }
     if (file_.video.size() > kMaxPackets)
         file_.warnings.push_back(QStringLiteral("FLV file has more video frames than are played"));
+    if (!file_.audio.empty())
+        audio_ = std::make_shared<const std::vector<FlvAudioPacket>>(file_.audio);
     if (!stream_.frames.empty()) {
         pictures_ = std::make_unique<StreamPictures>(stream_, StreamPictures::kDefaultCacheBytes, file_.videoSetup);
         pictures_->setKeyFrames(std::move(keys));
@@ -144,6 +146,13 @@ QImage FlvPlayback::picture()
     if (index < 0)
         return {};
     return pictures_->picture(std::min(index, int(kMaxPackets) - 1));
+}
+
+std::shared_ptr<FlvSound> FlvPlayback::sound() const
+{
+    if (!audio_ || !isPlaying() || ended_)
+        return nullptr;
+    return std::make_shared<FlvSound>(audio_, timeMs_);
 }
 
 std::vector<StreamEvent> FlvPlayback::takeEvents()

@@ -4,9 +4,11 @@
 // seek and close, the time, the picture at that time, and the events the
 // stream tells its onStatus, onMetaData and onCuePoint handlers. It knows
 // nothing of scripts: the NetStream class turns the events into calls.
-// Sound is not played here; the audio packets stay in file() for the mixer.
+// Sound is not played here: sound() gives the file's sound track from the
+// current time, for the mixer.
 
 #include "video/FlvFile.h"
+#include "video/FlvSound.h"
 #include "video/StreamPictures.h"
 
 #include <QImage>
@@ -47,6 +49,9 @@ public:
     double durationMs() const;
     // The picture at the current time; null before the first frame or after close.
     QImage picture();
+    // The sound track from the current time on, while the stream plays and
+    // has sound left; null otherwise.
+    std::shared_ptr<FlvSound> sound() const;
     const FlvFile& file() const { return file_; }
 
 private:
@@ -57,6 +62,7 @@ private:
 
     FlvFile file_;
     VideoStream stream_; // the video packets by index, for StreamPictures
+    std::shared_ptr<const std::vector<FlvAudioPacket>> audio_; // shared with the sound being heard
     std::unique_ptr<StreamPictures> pictures_;
     double timeMs_ = 0;
     bool playing_ = false;

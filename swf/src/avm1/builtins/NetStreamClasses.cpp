@@ -6,11 +6,13 @@
 // movie's ticks (advanceNetStreams), which is also when its handlers hear
 // of what happened, as they would from a stream that loads. The engine
 // draws the picture of the attached stream in place of the embedded
-// frames. Sound in FLV files is not played.
+// frames; the file's sound track goes to the movie's mixer from the
+// stream's time whenever it starts, resumes or seeks.
 
 #include "avm1/ArrayObject.h"
 #include "avm1/Host.h"
 #include "avm1/NetStreamObject.h"
+#include "avm1/SoundHost.h"
 #include "avm1/VideoObject.h"
 #include "avm1/builtins/Support.h"
 
@@ -128,6 +130,24 @@ video::FlvPlayback* playbackOf(Vm& vm, const Value& stream)
 
 namespace {
 
+// Starts the file's sound from the stream's time while it plays, stops it
+// otherwise: after every call that starts, moves or stops the stream.
+void syncSound(Vm& vm, NetStreamState* st)
+{
+    if (!vm.soundHost || !st)
+        return;
+    static std::uint64_t serial = 0;
+    if (st->soundKey == 0)
+        st->soundKey = (std::uint64_t(1) << 63) | ++serial;
+    std::shared_ptr<video::FlvSound> sound = st->playback ? st->playback->sound() : nullptr;
+    const bool on = sound != nullptr;
+    if (on)
+        vm.soundHost->startSoundStream(st->soundKey, std::move(sound));
+    else if (st->soundOn)
+        vm.soundHost->stopSoundStream(st->soundKey);
+    st->soundOn = on;
+}
+
 void stopStream(Vm& vm, NetStreamState* st)
 {
     if (st->playback)
@@ -137,6 +157,7 @@ void stopStream(Vm& vm, NetStreamState* st)
         registry(vm)->removeOwn(st->registryKey);
     st->registryKey.clear();
     st->bytesLoaded = st->bytesTotal = 0;
+    syncSound(vm, st);
 }
 
 void playFile(Vm& vm, const Value& self, NetStreamState* st, const QString& name)
@@ -155,6 +176,7 @@ void playFile(Vm& vm, const Value& self, NetStreamState* st, const QString& name
     }
     st->playback = std::make_unique<video::FlvPlayback>(std::move(file));
     st->playback->play();
+    syncSound(vm, st);
     static std::uint64_t serial = 0;
     st->registryKey = QStringLiteral("s%1").arg(++serial);
     registry(vm)->define(st->registryKey, self);
@@ -216,12 +238,15 @@ void installNetStream(Vm& vm)
                 p->togglePause();
             else
                 p->pause(vm.toBoolean(arg(args, 0)));
+            syncSound(vm, netStreamState(vm, self));
         }
         return Value::undefined();
     });
     proto->defineMethod(vm, QStringLiteral("seek"), [](Vm& vm, const Value& self, Args& args) {
-        if (video::FlvPlayback* p = playbackOf(vm, self))
+        if (video::FlvPlayback* p = playbackOf(vm, self)) {
             p->seek(vm.toNumber(arg(args, 0)));
+            syncSound(vm, netStreamState(vm, self));
+        }
         return Value::undefined();
     });
     proto->defineMethod(vm, QStringLiteral("close"), [](Vm& vm, const Value& self, Args&) {

@@ -23,6 +23,7 @@ enum class SoundFormat : std::uint8_t {
     Nellymoser16k = 4,
     Nellymoser8k = 5,
     Nellymoser = 6,
+    Aac = 10,           // FLV files only; its configuration comes in a tag of its own
     Speex = 11,
 };
 
