@@ -4,9 +4,20 @@ add_library(qev::options ALIAS qev_options)
 target_compile_options(qev_options INTERFACE -Wall -Wextra)
 target_compile_features(qev_options INTERFACE cxx_std_20)
 
+# gold links the large test programs two to three times faster than the
+# default linker; every build links a dozen of them.
+include(CheckLinkerFlag)
+check_linker_flag(CXX -fuse-ld=gold QEV_LINKER_GOLD)
+if(QEV_LINKER_GOLD)
+  target_link_options(qev_options INTERFACE -fuse-ld=gold)
+endif()
+
 if(QEV_SANITIZE)
+  # -O1 and line tables only: the sanitizers' reports keep their file and
+  # line, and the build takes half the time it takes at -O2 with full
+  # debug information.
   target_compile_options(qev_options INTERFACE
-    -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    -O1 -g1 -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_link_options(qev_options INTERFACE -fsanitize=address,undefined)
 endif()
 
