@@ -1,6 +1,8 @@
 // Speed of the movie engine on a generated movie of 2,000 frames with 100
 // shapes on every frame, drawn at the player's 508 x 465 pixels.
+#include "qev/swf/DecodeBitmap.h"
 #include "qev/swf/Player.h"
+#include "qev/swf/Reader.h"
 #include "qev/swf/Writer.h"
 
 #include <QGuiApplication>
@@ -196,5 +198,59 @@ void BM_StillMovieTickDrawnAlways(benchmark::State& state)
     }
 }
 BENCHMARK(BM_StillMovieTickDrawnAlways)->Unit(benchmark::kMicrosecond);
+
+// A gallery movie: 60 photos of 400 x 300 (half JPEG, half lossless), one
+// shown per frame. Loading it and drawing the first frame is what a click
+// on its row costs before anything shows.
+const QByteArray& galleryMovie()
+{
+    static const QByteArray bytes = [] {
+        MovieBuilder m(550, 400, 12);
+        std::vector<std::uint16_t> shapes;
+        for (int k = 0; k < 60; ++k) {
+            QImage photo(400, 300, QImage::Format_RGB32);
+            for (int y = 0; y < photo.height(); ++y)
+                for (int x = 0; x < photo.width(); ++x)
+                    photo.setPixel(x, y, qRgb((x * (k + 3)) & 255, (y * 7 + k * 40) & 255, ((x ^ y) + k) & 255));
+            const auto bitmap = k % 2 ? m.defineBitsLossless(photo) : m.defineBitsJpeg2(photo, 80);
+            shapes.push_back(m.defineShape(ShapeBuilder().fill(bitmapFill(bitmap, 0, 0)).rect(0, 0, 400, 300)));
+        }
+        for (std::size_t k = 0; k < shapes.size(); ++k) {
+            if (k > 0)
+                m.remove(1);
+            m.place(shapes[k], 1, translatePx(75, 50));
+            m.showFrame();
+        }
+        return m.finish(Compression::Zlib);
+    }();
+    return bytes;
+}
+
+void BM_GalleryFirstFrame(benchmark::State& state)
+{
+    const QByteArray& bytes = galleryMovie();
+    QImage image(viewSize, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        Player player;
+        player.loadBytes(bytes);
+        draw(player, image);
+    }
+    state.counters["bytes"] = double(bytes.size());
+}
+BENCHMARK(BM_GalleryFirstFrame)->Unit(benchmark::kMillisecond);
+
+// Reading the gallery and decoding every photo: what its first frame cost
+// when the reader decoded each bitmap as it read it.
+void BM_GalleryDecodeEveryBitmap(benchmark::State& state)
+{
+    const QByteArray& bytes = galleryMovie();
+    for (auto _ : state) {
+        const Movie movie = readMovie(bytes);
+        for (const auto& [id, character] : movie.dictionary)
+            if (const auto* bitmap = std::get_if<Bitmap>(&character))
+                benchmark::DoNotOptimize(decodeBitmap(*bitmap).constBits());
+    }
+}
+BENCHMARK(BM_GalleryDecodeEveryBitmap)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -2,6 +2,7 @@
 // or drops what is broken, never crashes, never reads past the data and
 // keeps its memory within the limits.
 
+#include <qev/swf/DecodeBitmap.h>
 #include "reader/Inflate.h"
 #include "reader_test_support.h"
 
@@ -63,7 +64,7 @@ QByteArray richMovie(Compression compression = Compression::None)
     br.characterId = shape;
     br.depth = 1;
     button.records = {br};
-    button.actions = {ButtonCondAction{ButtonCondAction::OverDownToOverUp, 0, {act::play()}}};
+    button.actions = {ButtonCondAction{ButtonCondAction::OverDownToOverUp, 0, {act::play()}, {}}};
     const auto buttonId = m.defineButton(button);
     SpriteBuilder sprite;
     sprite.place(shape, 1);
@@ -421,8 +422,14 @@ TEST(ReaderHostile, RandomCorruptionNeverCrashes)
                 const Movie movie = readMovie(bytes);
                 for (const auto& [id, character] : movie.dictionary)
                     if (const Bitmap* b = std::get_if<Bitmap>(&character)) {
-                        EXPECT_FALSE(b->image.isNull());
-                        EXPECT_EQ(b->image.format(), QImage::Format_ARGB32_Premultiplied);
+                        // Damaged pixels decode to nothing; whatever does
+                        // decode has the size the header declared.
+                        EXPECT_GT(b->width(), 0);
+                        const QImage image = decodeBitmap(*b);
+                        if (!image.isNull()) {
+                            EXPECT_EQ(image.size(), QSize(b->width(), b->height()));
+                            EXPECT_EQ(image.format(), QImage::Format_ARGB32_Premultiplied);
+                        }
                     }
                 // Invariant the renderer relies on: style indices are valid.
                 for (const auto& [id, character] : movie.dictionary)

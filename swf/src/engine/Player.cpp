@@ -169,6 +169,7 @@ struct Player::Impl {
                 sound->stopAll();
         };
         renderer = std::make_unique<render::Renderer>(*movie, *engine);
+        renderer->setWarningHandler(warningHandler);
         // Filters, blend modes and cached bitmaps; text in system fonts.
         renderer->setLayerHook(std::make_shared<effects::EffectsLayer>(
             QSize(movie->header.stage.width() / kTwipsPerPixel, movie->header.stage.height() / kTwipsPerPixel)));

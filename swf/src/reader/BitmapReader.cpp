@@ -1,9 +1,6 @@
 #include "Context.h"
 #include "Inflate.h"
 
-#include <QBuffer>
-#include <QImageReader>
-
 namespace qev::swf::detail {
 
 namespace {
@@ -48,34 +45,90 @@ Bitmap::Source sniff(const QByteArray& data)
     return Bitmap::Source::Jpeg;
 }
 
-// Decodes JPEG, PNG or GIF data, checking its declared size before any
-// pixel memory is allocated.
-QImage decodeImage(Context& ctx, const QByteArray& data, Bitmap::Source source)
+unsigned byteAt(const QByteArray& d, qsizetype i)
 {
-    QByteArray bytes = source == Bitmap::Source::Png || source == Bitmap::Source::Gif ? data : stripJpegJoins(data);
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, source == Bitmap::Source::Png   ? QByteArrayLiteral("png")
-                                 : source == Bitmap::Source::Gif ? QByteArrayLiteral("gif")
-                                                                 : QByteArrayLiteral("jpeg"));
-    const QSize size = reader.size();
-    if (!size.isValid())
-        throw FormatError(QStringLiteral("image data cannot be decoded: %1").arg(reader.errorString()));
-    checkSize(ctx, std::uint64_t(size.width()), std::uint64_t(size.height()));
-    QImage image;
-    if (!reader.read(&image) || image.isNull())
-        throw FormatError(QStringLiteral("image data cannot be decoded: %1").arg(reader.errorString()));
-    if (image.size() != size)
-        checkSize(ctx, std::uint64_t(image.width()), std::uint64_t(image.height()));
-    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    return quint8(d[i]);
 }
 
-void defineBitmap(Context& ctx, std::uint16_t id, QImage image, Bitmap::Source source)
+// The size a JPEG stream's frame header (SOF0 to SOF15) declares: the
+// markers are walked by their lengths up to the first frame header.
+bool jpegSize(const QByteArray& d, std::uint64_t& width, std::uint64_t& height)
 {
-    ctx.bitmapPixels += std::uint64_t(image.width()) * std::uint64_t(image.height());
+    qsizetype i = 0;
+    const qsizetype n = d.size();
+    if (n < 4 || byteAt(d, 0) != 0xFF || byteAt(d, 1) != 0xD8)
+        return false;
+    i = 2;
+    while (i + 4 <= n) {
+        if (byteAt(d, i) != 0xFF)
+            return false;
+        const unsigned marker = byteAt(d, i + 1);
+        if (marker == 0xFF) { // fill byte
+            ++i;
+            continue;
+        }
+        if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) { // no length
+            i += 2;
+            continue;
+        }
+        const qsizetype length = qsizetype((byteAt(d, i + 2) << 8) | byteAt(d, i + 3));
+        if (length < 2)
+            return false;
+        const bool frameHeader = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frameHeader) {
+            if (i + 9 > n || length < 7)
+                return false;
+            height = (byteAt(d, i + 5) << 8) | byteAt(d, i + 6);
+            width = (byteAt(d, i + 7) << 8) | byteAt(d, i + 8);
+            return true;
+        }
+        if (marker == 0xDA || marker == 0xD9) // scan data or the end, before any frame header
+            return false;
+        i += 2 + length;
+    }
+    return false;
+}
+
+// The size in the header of JPEG, PNG (IHDR) or GIF (logical screen) data.
+void imageSize(const QByteArray& data, Bitmap::Source source, std::uint64_t& width, std::uint64_t& height)
+{
+    bool found = false;
+    if (source == Bitmap::Source::Png) {
+        found = data.size() >= 24 && data.mid(12, 4) == "IHDR";
+        if (found) {
+            width = (std::uint64_t(byteAt(data, 16)) << 24) | (byteAt(data, 17) << 16) | (byteAt(data, 18) << 8) | byteAt(data, 19);
+            height = (std::uint64_t(byteAt(data, 20)) << 24) | (byteAt(data, 21) << 16) | (byteAt(data, 22) << 8) | byteAt(data, 23);
+        }
+    } else if (source == Bitmap::Source::Gif) {
+        found = data.size() >= 10;
+        if (found) {
+            width = byteAt(data, 6) | (byteAt(data, 7) << 8);
+            height = byteAt(data, 8) | (byteAt(data, 9) << 8);
+        }
+    } else {
+        found = jpegSize(data, width, height);
+    }
+    if (!found)
+        throw FormatError(QStringLiteral("image data cannot be decoded: no readable header"));
+}
+
+// Checks the data's declared size and puts the bitmap in the dictionary;
+// its pixels are decoded when it is first drawn.
+void defineEncoded(Context& ctx, std::uint16_t id, Bitmap::Source source, QByteArray data, QByteArray alpha = {})
+{
+    const Bitmap::Source format = source == Bitmap::Source::JpegWithTables ? Bitmap::Source::Jpeg : source;
+    if (format == Bitmap::Source::Jpeg)
+        data = stripJpegJoins(data);
+    std::uint64_t width = 0, height = 0;
+    imageSize(data, format, width, height);
+    checkSize(ctx, width, height);
+    ctx.bitmapPixels += width * height;
     Bitmap b;
     b.source = source;
-    b.image = std::move(image);
+    b.pixelWidth = int(width);
+    b.pixelHeight = int(height);
+    b.data = std::move(data);
+    b.alpha = std::move(alpha);
     ctx.define(id, std::move(b));
 }
 
@@ -95,31 +148,12 @@ void readDefineBitsJpeg(BitReader& r, Context& ctx, int version)
             r.u16(); // deblocking strength: a smoothing hint
         r.need(imageSize);
     }
-    const QByteArray data = r.bytes(imageSize);
+    QByteArray data = r.bytes(imageSize);
     const Bitmap::Source source = sniff(data);
-    QImage image = decodeImage(ctx, data, source);
-    if (version >= 3 && source == Bitmap::Source::Jpeg && !r.atEnd()) {
-        const std::uint64_t pixels = std::uint64_t(image.width()) * std::uint64_t(image.height());
-        Inflated alpha = inflateCapped(r.data() + r.pos(), r.remaining(), pixels);
-        if (std::uint64_t(alpha.data.size()) != pixels) {
-            ctx.warn(QStringLiteral("bitmap %1: alpha data holds %2 of %3 values; shown opaque")
-                         .arg(id)
-                         .arg(alpha.data.size())
-                         .arg(pixels));
-        } else {
-            image = image.convertToFormat(QImage::Format_ARGB32);
-            const auto* a = reinterpret_cast<const std::uint8_t*>(alpha.data.constData());
-            for (int y = 0; y < image.height(); ++y) {
-                auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-                for (int x = 0; x < image.width(); ++x) {
-                    const QRgb p = line[x];
-                    line[x] = qRgba(qRed(p), qGreen(p), qBlue(p), *a++);
-                }
-            }
-            image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        }
-    }
-    defineBitmap(ctx, id, std::move(image), source);
+    QByteArray alpha;
+    if (version >= 3 && source == Bitmap::Source::Jpeg && !r.atEnd())
+        alpha = r.rest();
+    defineEncoded(ctx, id, source, std::move(data), std::move(alpha));
 }
 
 void decodePendingJpegs(Context& ctx)
@@ -134,8 +168,7 @@ void decodePendingJpegs(Context& ctx)
             QByteArray joined = tables;
             joined.append(p.data);
             const Bitmap::Source source = tables.isEmpty() ? sniff(p.data) : Bitmap::Source::JpegWithTables;
-            QImage image = decodeImage(ctx, joined, source == Bitmap::Source::JpegWithTables ? Bitmap::Source::Jpeg : source);
-            defineBitmap(ctx, p.id, std::move(image), source);
+            defineEncoded(ctx, p.id, source, std::move(joined));
         } catch (const FormatError& e) {
             ctx.warn(QStringLiteral("bitmap %1 dropped: %2").arg(p.id).arg(e.message));
         }
@@ -152,61 +185,16 @@ void readDefineBitsLossless(BitReader& r, Context& ctx, int version)
     if (format != 3 && format != 5 && !(format == 4 && version == 1))
         throw FormatError(QStringLiteral("unknown lossless bitmap format %1").arg(format));
     checkSize(ctx, width, height);
-    const std::uint64_t paletteSize = format == 3 ? std::uint64_t(r.u8()) + 1 : 0;
-    const std::uint64_t colorBytes = version == 2 ? 4 : 3;
-    const std::uint64_t rowBytes = format == 3 ? (width + 3) & ~3ull
-        : format == 4                          ? (width * 2 + 3) & ~3ull
-                                               : width * 4;
-    const std::uint64_t expected = paletteSize * colorBytes + rowBytes * height;
-    Inflated z = inflateCapped(r.data() + r.pos(), r.remaining(), expected);
-    if (std::uint64_t(z.data.size()) < expected)
-        throw FormatError(QStringLiteral("pixel data holds %1 of %2 bytes").arg(z.data.size()).arg(expected));
-    const auto* d = reinterpret_cast<const std::uint8_t*>(z.data.constData());
-
-    QImage image(int(width), int(height), QImage::Format_ARGB32_Premultiplied);
-    if (image.isNull())
-        throw FormatError(QStringLiteral("no memory for a %1 x %2 bitmap").arg(width).arg(height));
-    // Colours of version 2 are already premultiplied in the file; a
-    // premultiplied value above its alpha is clamped so the image stays valid.
-    auto pixel = [&](std::uint8_t a, std::uint8_t rr, std::uint8_t g, std::uint8_t b) -> QRgb {
-        if (version == 1)
-            return qRgba(rr, g, b, 255);
-        return qRgba(std::min(rr, a), std::min(g, a), std::min(b, a), a);
-    };
-    if (format == 3) {
-        std::vector<QRgb> palette(256, qRgba(0, 0, 0, 0));
-        for (std::uint64_t i = 0; i < paletteSize; ++i) {
-            const std::uint8_t* c = d + i * colorBytes;
-            palette[i] = pixel(version == 2 ? c[3] : 255, c[0], c[1], c[2]);
-        }
-        const std::uint8_t* pixels = d + paletteSize * colorBytes;
-        for (std::uint64_t y = 0; y < height; ++y) {
-            auto* line = reinterpret_cast<QRgb*>(image.scanLine(int(y)));
-            const std::uint8_t* row = pixels + y * rowBytes;
-            for (std::uint64_t x = 0; x < width; ++x)
-                line[x] = palette[row[x]]; // indices past the palette read as transparent
-        }
-    } else if (format == 4) {
-        for (std::uint64_t y = 0; y < height; ++y) {
-            auto* line = reinterpret_cast<QRgb*>(image.scanLine(int(y)));
-            const std::uint8_t* row = d + y * rowBytes;
-            for (std::uint64_t x = 0; x < width; ++x) {
-                const unsigned v = (unsigned(row[x * 2]) << 8) | row[x * 2 + 1];
-                const auto five = [](unsigned c) { return std::uint8_t((c << 3) | (c >> 2)); };
-                line[x] = qRgba(five((v >> 10) & 31), five((v >> 5) & 31), five(v & 31), 255);
-            }
-        }
-    } else {
-        for (std::uint64_t y = 0; y < height; ++y) {
-            auto* line = reinterpret_cast<QRgb*>(image.scanLine(int(y)));
-            const std::uint8_t* row = d + y * rowBytes;
-            for (std::uint64_t x = 0; x < width; ++x) {
-                const std::uint8_t* p = row + x * 4;
-                line[x] = pixel(version == 2 ? p[0] : 255, p[1], p[2], p[3]);
-            }
-        }
-    }
-    defineBitmap(ctx, id, std::move(image), version == 2 ? Bitmap::Source::LosslessAlpha : Bitmap::Source::Lossless);
+    const int paletteSize = format == 3 ? r.u8() + 1 : 0;
+    ctx.bitmapPixels += width * height;
+    Bitmap b;
+    b.source = version == 2 ? Bitmap::Source::LosslessAlpha : Bitmap::Source::Lossless;
+    b.pixelWidth = int(width);
+    b.pixelHeight = int(height);
+    b.losslessFormat = std::uint8_t(format);
+    b.paletteSize = paletteSize;
+    b.data = r.rest();
+    ctx.define(id, std::move(b));
 }
 
 } // namespace qev::swf::detail

@@ -1,5 +1,7 @@
 #include "render/Renderer.h"
 
+#include <qev/swf/DecodeBitmap.h>
+
 #include "text/HtmlText.h"
 
 #include <QPainterPathStroker>
@@ -629,15 +631,23 @@ QImage Renderer::bitmap(std::uint16_t id, const CxForm& cx)
     const Bitmap* b = movie_.find<Bitmap>(id);
     if (!b)
         return {};
-    if (cx.isIdentity())
-        return b->image;
+    auto decoded = decodedBitmaps_.find(id);
+    if (decoded == decodedBitmaps_.end()) {
+        QString problem;
+        decoded = decodedBitmaps_.emplace(id, decodeBitmap(*b, &problem)).first;
+        if (!problem.isEmpty() && warn_)
+            warn_(QStringLiteral("bitmap %1: %2").arg(id).arg(problem));
+    }
+    const QImage& image = decoded->second;
+    if (cx.isIdentity() || image.isNull())
+        return image;
     const auto key = std::make_tuple(id, cxKey(cx));
     auto it = bitmaps_.find(key);
     if (it != bitmaps_.end())
         return it->second;
     if (bitmaps_.size() > 64)
         bitmaps_.clear();
-    return bitmaps_.emplace(key, transformedImage(b->image, cx)).first->second;
+    return bitmaps_.emplace(key, transformedImage(image, cx)).first->second;
 }
 
 void Renderer::drawScriptDrawing(QPainter& painter, const ScriptDrawing& drawing, const QTransform& toDevice,

@@ -70,6 +70,8 @@ public:
     void setLayerHook(std::shared_ptr<LayerHook> hook) { layerHook_ = std::move(hook); }
     void setTextHook(std::shared_ptr<TextHook> hook) { textHook_ = std::move(hook); }
     void setAntialiased(bool on) { antialiased_ = on; }
+    // Told once for each bitmap whose pixels turn out damaged when first drawn.
+    void setWarningHandler(std::function<void(const QString&)> warn) { warn_ = std::move(warn); }
 
     // Every display object is drawn through here.
     void drawObject(QPainter& painter, const engine::Instance& instance, const QTransform& parent,
@@ -151,11 +153,15 @@ private:
     // The buttons and sprites whose mask shapes are being gathered now.
     engine::OpenCharacters maskOpened_;
     BitmapLookup bitmapLookup_;
+    std::function<void(const QString&)> warn_;
 
     std::unordered_map<std::uint16_t, PreparedShape> shapes_;
     std::unordered_map<std::uint16_t, std::optional<QRectF>> shapeBounds_; // in shape coordinates
     std::unordered_map<std::uint32_t, PreparedShape> morphs_;
     std::unordered_map<std::uint64_t, QPainterPath> glyphs_;
+    // Bitmaps decoded on first use (null when their data is damaged), and
+    // their colour-transformed copies.
+    std::unordered_map<std::uint16_t, QImage> decodedBitmaps_;
     std::map<std::tuple<std::uint16_t, std::array<float, 8>>, QImage> bitmaps_;
     std::unordered_map<std::uint16_t, engine::TimelineState> buttonSprites_;
     std::unordered_map<std::uint16_t, std::unique_ptr<video::StreamPictures>> videos_;
