@@ -27,6 +27,8 @@ int frameCount(const TimelineState& t)
 TimelineEngine::TimelineEngine(const Movie& movie)
     : movie_(movie), vm_(std::make_unique<avm1::Vm>(movie.header.version, this))
 {
+    if (movie.maxRecursionDepth > 0)
+        vm_->limits().maxCallDepth = movie.maxRecursionDepth;
 }
 
 TimelineEngine::~TimelineEngine() = default;
