@@ -36,6 +36,8 @@ std::vector<QString> nameList(Vm& vm, Object* o, const Value& names)
     if (names.isString()) {
         for (const QString& s : names.string.split(u','))
             out.push_back(s);
+    } else if (names.isNumber()) {
+        out.push_back(vm.toString(names));
     }
     return out;
 }
@@ -301,6 +303,13 @@ void installTimersAndFlags(Vm& vm)
         const std::uint32_t clear = args.size() > 3 ? toUint32(vm.toNumber(args[3])) : 0;
         for (const QString& name : names) {
             Property* p = o->findOwn(name);
+            if (!p && o->kind() == ObjectKind::Array) {
+                // Elements take the three attribute bits only.
+                auto* array = static_cast<ArrayObject*>(o);
+                if (const auto i = ArrayObject::indexOf(name))
+                    array->setElementFlags(*i, std::uint8_t((array->elementFlags(*i) & ~clear & 7) | (set & 7)));
+                continue;
+            }
             if (!p)
                 continue;
             p->flags = std::uint8_t((p->flags & ~clear & 7) | (set & 7));
