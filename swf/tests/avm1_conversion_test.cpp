@@ -207,3 +207,20 @@ TEST(Avm1Conversion, CallAndApplyWithNoThisUseTheGlobalObject)
     a.push(0).op(op::InitObject).push(1).push("f").op(op::GetVariable).push("call").op(op::CallMethod).op(op::Pop);
     EXPECT_EQ(traces(a, 7), (QStringList{"true", "true", "true", "false"}));
 }
+
+TEST(Avm1Conversion, TheFirstUnnamedClipIsInstance1)
+{
+    // The seek snapshot built at load time must not use up clip names.
+    MovieBuilder m(100, 100, 10, 7);
+    qev::swf::writer::SpriteBuilder clip;
+    ActionAssembler clipScript(7);
+    clipScript.push("this").op(op::GetVariable).op(op::Trace).op(op::Stop);
+    clip.script(clipScript.bytes());
+    clip.showFrame();
+    const std::uint16_t id = m.defineSprite(clip);
+    m.place(id, 1);
+    m.place(id, 2);
+    m.showFrame();
+    EXPECT_EQ(script_test::playMovie(m.finish(), 1).traces,
+              (QStringList{"_level0.instance1", "_level0.instance2"}));
+}
