@@ -43,12 +43,13 @@ TEST(Avm1Values, NumbersPrintAsThePlayerPrintsThem)
 
 TEST(Avm1Values, ConversionsFollowTheMovieVersion)
 {
-    // undefined + "x", a missing variable in a string, and "" as a number.
+    // undefined + "x", a missing variable in a string, and "" as a number
+    // (0 up to SWF 5 only).
     ActionAssembler a(6);
     a.pushUndefined().push("x").op(op::Add2).op(op::Trace);
     a.push("").op(op::ToNumber).op(op::Trace);
     a.push("abc").op(op::Not).op(op::Trace);
-    EXPECT_EQ(traces(a, 6), (QStringList{"x", "0", "true"}));
+    EXPECT_EQ(traces(a, 6), (QStringList{"x", "NaN", "true"}));
 
     ActionAssembler b(7);
     b.pushUndefined().push("x").op(op::Add2).op(op::Trace);
@@ -62,13 +63,14 @@ TEST(Avm1Values, ConversionsFollowTheMovieVersion)
     c.push("abc").push(5).op(op::Add).op(op::Trace);
     EXPECT_EQ(traces(c, 4), (QStringList{"1", "5"}));
 
-    // Hexadecimal and octal strings, and white space around numbers.
+    // Hexadecimal and octal strings, and white space before and after numbers.
     ActionAssembler d;
     d.push("0x1F").op(op::ToNumber).op(op::Trace);
     d.push("010").op(op::ToNumber).op(op::Trace);
+    d.push(" 12").op(op::ToNumber).op(op::Trace);
     d.push(" 12 ").op(op::ToNumber).op(op::Trace);
     d.push("12px").op(op::ToNumber).op(op::Trace);
-    EXPECT_EQ(traces(d), (QStringList{"31", "8", "12", "NaN"}));
+    EXPECT_EQ(traces(d), (QStringList{"31", "8", "12", "NaN", "NaN"}));
 }
 
 TEST(Avm1Values, NamesIgnoreCaseBeforeSwf7Only)

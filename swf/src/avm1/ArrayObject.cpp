@@ -89,12 +89,25 @@ std::vector<Value> ArrayObject::readAll(Vm& vm)
 void ArrayObject::assign(std::vector<Value> items)
 {
     elements = std::move(items);
+    elementFlags_.clear();
     adoptElements();
+}
+
+void ArrayObject::setElementFlags(std::uint32_t i, std::uint8_t flags)
+{
+    if (!present(i))
+        return;
+    if (flags)
+        elementFlags_[i] = flags;
+    else
+        elementFlags_.erase(i);
 }
 
 void ArrayObject::setElement(Vm& vm, std::uint32_t i, const Value& v)
 {
     sync();
+    if (!elementFlags_.empty() && (elementFlags(i) & ReadOnly))
+        return;
     const auto index = std::int32_t(i); // below the array limit, so no wrap
     if (index >= length_)
         setLength(vm, lengthAfter(index));
@@ -112,6 +125,11 @@ void ArrayObject::removeElement(std::uint32_t i)
     sync();
     if (i >= elements.size())
         return;
+    if (!elementFlags_.empty()) {
+        if (elementFlags(i) & DontDelete)
+            return;
+        elementFlags_.erase(i);
+    }
     elements[i] = Value::undefined();
     stamps_[i] = 0;
     // Trailing holes need no slots.
@@ -127,8 +145,14 @@ void ArrayObject::setLength(Vm&, std::int32_t length)
     if (length < length_) {
         const std::size_t keep = length <= 0 ? 0 : std::size_t(length);
         if (keep < elements.size()) {
-            elements.resize(keep);
-            stamps_.resize(keep);
+            if (elementFlags_.empty()) {
+                elements.resize(keep);
+                stamps_.resize(keep);
+            } else {
+                // Undeletable elements stay past the new length.
+                for (std::size_t i = elements.size(); i-- > keep;)
+                    removeElement(std::uint32_t(i));
+            }
         }
         // Numeric names kept as plain properties go too when their index
         // is non-negative and at or past the new length.
@@ -150,7 +174,7 @@ void ArrayObject::stampedNames(std::vector<std::pair<std::uint32_t, QString>>& o
 {
     sync();
     for (std::size_t i = 0; i < stamps_.size(); ++i)
-        if (stamps_[i])
+        if (stamps_[i] && !(elementFlags(std::uint32_t(i)) & DontEnum))
             out.emplace_back(stamps_[i], QString::number(i));
 }
 
@@ -202,6 +226,8 @@ bool ArrayObject::deleteSpecial(Vm&, const QString& name)
 {
     auto i = indexOf(name);
     if (i && present(*i)) {
+        if (elementFlags(*i) & DontDelete)
+            return false;
         removeElement(*i);
         return true;
     }

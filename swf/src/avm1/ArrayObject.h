@@ -12,6 +12,7 @@
 
 #include "avm1/Object.h"
 
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -59,6 +60,17 @@ public:
     // Sets the length from a script number (Array(n), length = n).
     void resize(Vm& vm, double length);
 
+    // The attributes (DontEnum, DontDelete, ReadOnly) ASSetPropFlags gave
+    // element i; a hidden element does not enumerate, a read-only one
+    // ignores writes, an undeletable one stays when deleted.
+    std::uint8_t elementFlags(std::uint32_t i) const
+    {
+        const auto it = elementFlags_.find(i);
+        return it == elementFlags_.end() ? 0 : it->second;
+    }
+    void setElementFlags(std::uint32_t i, std::uint8_t flags);
+    bool hasElementFlags() const { return !elementFlags_.empty(); }
+
 private:
     // Catches up with direct changes of `elements`.
     void sync()
@@ -70,6 +82,8 @@ private:
 
     std::vector<std::uint32_t> stamps_;
     std::int32_t length_ = 0;
+    // Only elements given attributes; almost every array has none.
+    std::map<std::uint32_t, std::uint8_t> elementFlags_;
 };
 
 } // namespace qev::swf::avm1

@@ -178,7 +178,12 @@ private:
         Value special;
         if (specialVariable(name, special))
             return special;
+        // SWF 4 movies predate the global object: NaN, Infinity and the
+        // classes are no variables of theirs.
+        const bool seesGlobals = vm_.version() >= 5;
         for (const Scope* s = scope_.get(); s; s = s->parent.get()) {
+            if (!seesGlobals && s->kind == Scope::Kind::Global)
+                continue;
             Object* o = scopeObject(s);
             if (o && vm_.hasProperty(o, name))
                 return vm_.getMember(o, name);
@@ -304,34 +309,42 @@ private:
     // ---- operators -----------------------------------------------------------
     Value add2(const Value& a, const Value& b)
     {
-        // Dates add as strings, everything else asks valueOf first.
+        // Dates ask toString, everything else valueOf; an object that stays
+        // an object joins a string by its toString and is NaN as a number.
         const Value pa = vm_.toPrimitive(a, a.isObject() && a.object->kind() == ObjectKind::Date);
         const Value pb = vm_.toPrimitive(b, b.isObject() && b.object->kind() == ObjectKind::Date);
         if (pa.isString() || pb.isString()) {
-            QString s = vm_.toString(pa);
-            const QString t = vm_.toString(pb);
+            QString s = vm_.toString(pa.isObject() ? a : pa);
+            const QString t = vm_.toString(pb.isObject() ? b : pb);
             if (s.size() + t.size() > vm_.limits().maxStringLength)
                 throw ScriptAborted{QStringLiteral("a string grew past its limit")};
             s += t;
             return Value::fromString(s);
         }
-        return Value::fromNumber(vm_.toNumber(pa) + vm_.toNumber(pb));
+        const double x = pa.isObject() ? nan : vm_.toNumber(pa);
+        const double y = pb.isObject() ? nan : vm_.toNumber(pb);
+        return Value::fromNumber(x + y);
     }
 
-    // a < b as ECMA's comparison: undefined when a NaN is involved.
-    // What a comparison sees of an object: only what valueOf gives.
+    // a < b as ECMA's comparison: undefined when a NaN is involved. An
+    // operand whose valueOf gives an object makes the answer false, and the
+    // right one is not converted once the left one did so.
+    // Clips and text fields compare as NaN.
     Value comparable(const Value& v)
     {
-        if (!v.isObject())
-            return v;
-        const Value p = vm_.callMethod(v, QStringLiteral("valueOf"));
-        return p.isObject() ? Value::fromNumber(nan) : p;
+        if (v.isObject() && (v.object->kind() == ObjectKind::Clip || v.object->kind() == ObjectKind::TextField))
+            return Value::fromNumber(nan);
+        return vm_.toPrimitive(v);
     }
 
     Value lessThan(const Value& a, const Value& b)
     {
         const Value pa = comparable(a);
+        if (pa.isObject())
+            return Value::fromBool(false);
         const Value pb = comparable(b);
+        if (pb.isObject())
+            return Value::fromBool(false);
         if (pa.isString() && pb.isString())
             return Value::fromBool(pa.string < pb.string);
         const double x = vm_.toNumber(pa);
@@ -1464,7 +1477,8 @@ Value Vm::callScript(FunctionObject* f, const Value& thisValue, Args& args, Obje
     const ScriptCode& code = *f->script;
     if (!code.block)
         return {};
-    if (depth_ >= limits_.maxCallDepth)
+    // The script that made the first call counts as one level.
+    if (depth_ + 1 >= limits_.maxCallDepth)
         throw ScriptAborted{QStringLiteral("more than %1 levels of recursion").arg(limits_.maxCallDepth)};
     Object* activation = heap_.make<Object>(nullptr, ObjectKind::Activation);
     // arguments and super are made only for bodies that can name them (or

@@ -82,12 +82,11 @@ double stringToNumber(const QString& s, bool emptyIsZero)
     const int n = int(s.size());
     while (i < n && isSpace(s[i]))
         ++i;
-    int end = n;
-    while (end > i && isSpace(s[end - 1]))
-        --end;
-    if (i == end)
+    // Only leading white space is skipped: "5 " is not a number.
+    if (i == n)
         return emptyIsZero ? 0.0 : std::numeric_limits<double>::quiet_NaN();
-    const QString body = s.mid(i, end - i);
+    const bool ledBySpace = i > 0;
+    const QString body = s.mid(i);
     if (body.size() > 2 && body[0] == u'0' && (body[1] == u'x' || body[1] == u'X')) {
         std::uint64_t v = 0;
         for (int k = 2; k < body.size(); ++k) {
@@ -105,24 +104,28 @@ double stringToNumber(const QString& s, bool emptyIsZero)
         }
         return double(std::int32_t(std::uint32_t(v)));
     }
-    // A leading zero followed only by octal digits reads as octal ("010" is 8).
-    {
+    // A leading zero followed only by octal digits reads as octal ("010" is
+    // 8), as a 32-bit integer that the sign then negates; white space
+    // before it makes it decimal again (" 010" is 10).
+    if (!ledBySpace) {
         int k = 0;
         const bool negative = body[0] == u'-';
         if (body[0] == u'+' || body[0] == u'-')
             k = 1;
         if (body.size() - k > 1 && body[k] == u'0') {
             bool octal = true;
-            double v = 0;
+            std::uint32_t v = 0;
             for (int j = k + 1; j < body.size() && octal; ++j) {
                 const char16_t c = body[j].unicode();
                 if (c < u'0' || c > u'7')
                     octal = false;
                 else
-                    v = v * 8 + (c - u'0');
+                    v = v * 8 + std::uint32_t(c - u'0');
             }
-            if (octal)
-                return negative ? -v : v;
+            if (octal) {
+                const double wrapped = double(std::int32_t(v));
+                return negative ? -wrapped : wrapped;
+            }
         }
     }
     // A decimal literal: [sign] digits [. digits] [e [sign] digits], at least one digit.

@@ -77,8 +77,9 @@ QString numberToString(double n);
 // The player's number form in another radix (2..36), for Number.toString.
 QString numberToStringRadix(double n, int radix);
 // A string as a number the way the player reads it: leading white space
-// skipped, "0x" hexadecimal, else a decimal literal that must fill the
-// string; an empty string is NaN (0 when emptyIsZero).
+// skipped, "0x" hexadecimal, "0" octal, else a decimal literal that must
+// fill the rest of the string (trailing white space too makes NaN); an
+// empty string is NaN (0 when emptyIsZero).
 double stringToNumber(const QString& s, bool emptyIsZero = false);
 // ECMA ToInt32 and ToUint32 of a number.
 std::int32_t toInt32(double n);

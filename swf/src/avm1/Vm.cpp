@@ -87,7 +87,8 @@ void Vm::installBuiltins()
     // Object.prototype and Function.prototype come first: every other
     // object is made with one of them as its prototype.
     objectPrototype = heap_.make<Object>(nullptr);
-    functionPrototype = heap_.make<FunctionObject>(objectPrototype);
+    // Function.prototype is a plain object: typeof gives "object".
+    functionPrototype = heap_.make<Object>(objectPrototype);
     // The global object inherits nothing: scripts that print it get
     // "[type Object]", as in the player.
     global_ = heap_.make<Object>(nullptr);
@@ -183,7 +184,7 @@ double Vm::toNumber(const Value& v)
     case Value::Type::String:
         if (version_ < 5)
             return swf4StringToNumber(v.string);
-        return stringToNumber(v.string, version_ < 7);
+        return stringToNumber(v.string, version_ < 6);
     case Value::Type::Object: {
         const Value p = toPrimitive(v);
         if (p.isObject())
@@ -263,18 +264,14 @@ Value Vm::toPrimitive(const Value& v, bool hintString)
         return Value::fromString(host_ ? host_->targetPath(static_cast<ClipObject*>(o)) : QString());
     if (o->kind() == ObjectKind::TextField)
         return Value::fromString(host_ ? host_->textFieldPath(static_cast<TextFieldObject*>(o)) : QString());
-    const QString first = hintString ? QStringLiteral("toString") : QStringLiteral("valueOf");
-    const QString second = hintString ? QStringLiteral("valueOf") : QStringLiteral("toString");
-    for (const QString& name : {first, second}) {
-        const Value f = getMember(o, name);
-        if (f.isObject() && f.object->kind() == ObjectKind::Function) {
-            Args none;
-            Value r = call(f, v, none);
-            if (!r.isObject())
-                return r;
-        }
-    }
-    return v;
+    // The player asks one method only: valueOf (toString for a string
+    // hint), and takes whatever it gives, undefined when there is no such
+    // function; callers decide what an object result means.
+    const Value f = getMember(o, hintString ? QStringLiteral("toString") : QStringLiteral("valueOf"));
+    if (!f.isObject() || f.object->kind() != ObjectKind::Function)
+        return {};
+    Args none;
+    return call(f, v, none);
 }
 
 Object* Vm::toObject(const Value& v)

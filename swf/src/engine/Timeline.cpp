@@ -27,6 +27,8 @@ int frameCount(const TimelineState& t)
 TimelineEngine::TimelineEngine(const Movie& movie)
     : movie_(movie), vm_(std::make_unique<avm1::Vm>(movie.header.version, this))
 {
+    if (movie.maxRecursionDepth > 0)
+        vm_->limits().maxCallDepth = movie.maxRecursionDepth;
 }
 
 TimelineEngine::~TimelineEngine() = default;
@@ -82,11 +84,16 @@ RootState TimelineEngine::initial(bool runScripts)
     Run run;
     run.root = &root;
     run.scripts = runScripts;
+    // A build without scripts (the seek snapshot of frame 0) names unnamed
+    // clips as the real start will, without using those names up.
+    const auto unnamedBefore = unnamedClips_;
     ActiveRun active(*this, run);
     if (!movie_.timeline.frames.empty())
         applyFrame(run, root.main, 0, {}, true);
     runActions(run);
     clearJustPlaced(root.main);
+    if (!runScripts)
+        unnamedClips_ = unnamedBefore;
     return root;
 }
 

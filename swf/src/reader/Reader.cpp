@@ -22,6 +22,7 @@ enum TagCode : int {
     TagDefineButton = 7,
     TagJpegTables = 8,
     TagSetBackgroundColor = 9,
+    TagScriptLimits = 65,
     TagDefineFont = 10,
     TagDefineText = 11,
     TagDoAction = 12,
@@ -256,7 +257,6 @@ bool carriesNothingToPlay(int code)
     case 58: // EnableDebugger
     case 63: // DebugID
     case 64: // EnableDebugger2
-    case 65: // ScriptLimits
     case 66: // SetTabIndex
     case 69: // FileAttributes
     case 73: // DefineFontAlignZones
@@ -301,6 +301,10 @@ void readTag(int code, BitReader& body, Context& ctx, Frame& frame, std::uint32_
     }
     case TagRemoveObject2:
         frame.tags.emplace_back(RemoveObject{body.u16(), std::nullopt});
+        break;
+    case TagScriptLimits:
+        // The timeout is ours to keep short; only the depth changes what scripts see.
+        ctx.movie.maxRecursionDepth = body.u16();
         break;
     case TagSetBackgroundColor: {
         const Rgba c = readRgb(body);

@@ -234,8 +234,33 @@ Value pop(Vm& vm, const Value& self, Args&)
     return last;
 }
 
+// shift of an array whose elements have attributes, as the player shifts
+// properties: every element is deleted (undeletable ones stay), then each
+// value moves down one place by an ordinary write (read-only ones refuse).
+Value shiftWithAttributes(Vm& vm, ArrayObject& array)
+{
+    const std::int32_t length = array.length();
+    if (length <= 0)
+        return Value::undefined();
+    std::vector<Value> values;
+    values.reserve(std::size_t(length));
+    for (std::int32_t i = 0; i < length; ++i)
+        values.push_back(array.at(std::size_t(i)));
+    for (std::int32_t i = 0; i < length; ++i)
+        array.removeElement(std::uint32_t(i));
+    for (std::int32_t i = 0; i + 1 < length; ++i)
+        array.setElement(vm, std::uint32_t(i), values[std::size_t(i) + 1]);
+    array.setLength(vm, length - 1);
+    return values.front();
+}
+
 Value shift(Vm& vm, const Value& self, Args&)
 {
+    if (self.isObject() && self.object->kind() == ObjectKind::Array) {
+        auto* array = static_cast<ArrayObject*>(self.object);
+        if (array->hasElementFlags())
+            return shiftWithAttributes(vm, *array);
+    }
     Elements e(vm, self);
     if (!e.ok() || e.items().empty())
         return Value::undefined();

@@ -36,6 +36,8 @@ std::vector<QString> nameList(Vm& vm, Object* o, const Value& names)
     if (names.isString()) {
         for (const QString& s : names.string.split(u','))
             out.push_back(s);
+    } else if (names.isNumber()) {
+        out.push_back(vm.toString(names));
     }
     return out;
 }
@@ -151,12 +153,13 @@ void installFunctionClass(Vm& vm)
         return arg(args, 0);
     });
     proto->defineMethod(vm, QStringLiteral("call"), [](Vm& vm, const Value& thisValue, Args& args) -> Value {
-        const Value self = args.empty() ? Value() : args[0];
+        // A missing, undefined or null this becomes the global object.
+        const Value self = args.empty() || args[0].isNullish() ? Value::fromObject(vm.global()) : args[0];
         Args rest(args.size() > 1 ? args.begin() + 1 : args.end(), args.end());
         return vm.call(thisValue, self, rest);
     });
     proto->defineMethod(vm, QStringLiteral("apply"), [](Vm& vm, const Value& thisValue, Args& args) -> Value {
-        const Value self = arg(args, 0);
+        const Value self = arg(args, 0).isNullish() ? Value::fromObject(vm.global()) : arg(args, 0);
         Args list;
         const Value a = arg(args, 1);
         if (a.isObject()) {
@@ -190,8 +193,10 @@ void installErrorClass(Vm& vm)
 
 void installBroadcaster(Vm& vm)
 {
-    Object* broadcaster = vm.newObject();
-    vm.global()->define(QStringLiteral("AsBroadcaster"), Value::fromObject(broadcaster), DontEnum);
+    // AsBroadcaster is a class of its own (a function with a prototype)
+    // whose static methods do the work.
+    FunctionObject* broadcaster = vm.newClass(QStringLiteral("AsBroadcaster"), vm.newObject(),
+                                              [](Vm&, const Value&, Args&) -> Value { return Value(); });
     FunctionObject* addListener = vm.newNative([](Vm& vm, const Value& thisValue, Args& args) -> Value {
         const Value list = vm.getMember(thisValue, QStringLiteral("_listeners"));
         if (!list.isObject() || list.object->kind() != ObjectKind::Array)
@@ -298,6 +303,13 @@ void installTimersAndFlags(Vm& vm)
         const std::uint32_t clear = args.size() > 3 ? toUint32(vm.toNumber(args[3])) : 0;
         for (const QString& name : names) {
             Property* p = o->findOwn(name);
+            if (!p && o->kind() == ObjectKind::Array) {
+                // Elements take the three attribute bits only.
+                auto* array = static_cast<ArrayObject*>(o);
+                if (const auto i = ArrayObject::indexOf(name))
+                    array->setElementFlags(*i, std::uint8_t((array->elementFlags(*i) & ~clear & 7) | (set & 7)));
+                continue;
+            }
             if (!p)
                 continue;
             p->flags = std::uint8_t((p->flags & ~clear & 7) | (set & 7));
@@ -339,7 +351,7 @@ void installPlaceholders(Vm& vm)
         Object* proto = vm.newObject();
         vm.newClass(n, proto, [](Vm&, const Value&, Args&) -> Value { return Value(); });
     }
-    const char* const objects[] = {"Key", "Mouse", "Stage", "Selection", "System", "Accessibility", "CustomActions"};
+    const char* const objects[] = {"Key", "Mouse", "Stage", "Selection", "System", "Accessibility"};
     for (const char* name : objects) {
         const QString n = QString::fromLatin1(name);
         if (!vm.global()->findOwn(n))
@@ -367,6 +379,7 @@ void installPlaceholders(Vm& vm)
         key->define(QString::fromLatin1(name), Value::fromNumber(code), DontEnum | DontDelete | ReadOnly);
     Object* system = vm.getMember(vm.global(), QStringLiteral("System")).object;
     system->define(QStringLiteral("capabilities"), Value::fromObject(vm.newObject()), DontEnum);
+    system->define(QStringLiteral("security"), Value::fromObject(vm.newObject()), DontEnum);
     if (vm.version() >= 8) {
         Object* flash = vm.newObject();
         vm.global()->define(QStringLiteral("flash"), Value::fromObject(flash), DontEnum);

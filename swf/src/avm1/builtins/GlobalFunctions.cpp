@@ -158,14 +158,15 @@ Value parseFloat(Vm& vm, const Value&, Args& args)
     return Value::fromNumber(negative ? -value : value);
 }
 
+// Called with nothing, both see NaN (an undefined argument is 0 before SWF 7).
 Value isNaNFunction(Vm& vm, const Value&, Args& args)
 {
-    return Value::fromBool(std::isnan(argNumber(vm, args, 0)));
+    return Value::fromBool(args.empty() || std::isnan(argNumber(vm, args, 0)));
 }
 
 Value isFiniteFunction(Vm& vm, const Value&, Args& args)
 {
-    return Value::fromBool(std::isfinite(argNumber(vm, args, 0)));
+    return Value::fromBool(!args.empty() && std::isfinite(argNumber(vm, args, 0)));
 }
 
 // The player's escape keeps only ASCII letters and digits: unlike the

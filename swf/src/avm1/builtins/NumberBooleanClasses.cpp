@@ -71,15 +71,16 @@ Value numberValueOf(Vm& vm, const Value& self, Args&)
     return Value::fromNumber(thisNumber(vm, self));
 }
 
+// Boolean() called with nothing gives undefined; new Boolean() is false.
 Value callBoolean(Vm& vm, const Value&, Args& args)
 {
-    return Value::fromBool(args.empty() ? false : vm.toBoolean(args[0]));
+    return args.empty() ? Value() : Value::fromBool(vm.toBoolean(args[0]));
 }
 
-Value constructBoolean(Vm& vm, const Value& self, Args& args)
+Value constructBoolean(Vm& vm, const Value&, Args& args)
 {
     auto* wrapper = vm.heap().make<Object>(vm.booleanPrototype, ObjectKind::Boolean);
-    wrapper->primitive = callBoolean(vm, self, args);
+    wrapper->primitive = Value::fromBool(!args.empty() && vm.toBoolean(args[0]));
     return Value::fromObject(wrapper);
 }
 

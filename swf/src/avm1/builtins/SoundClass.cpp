@@ -124,12 +124,17 @@ double finiteOr(double v, double fallback)
 void installSoundClass(Vm& vm)
 {
     Object* proto = vm.newObject();
-    vm.newClass(QStringLiteral("Sound"), proto, [](Vm&, const Value& self, Args& args) {
+    vm.newClass(QStringLiteral("Sound"), proto, [](Vm& vm, const Value& self, Args& args) {
         // new Sound(clip): the clip's sounds; new Sound(): the whole movie's.
+        // Any other target names a clip by its path, so an object's
+        // toString runs here (and what it throws ends the constructor).
         const Value& target = arg(args, 0);
         std::uint64_t group = 0;
-        if (target.isObject() && target.object->kind() == ObjectKind::Clip)
-            group = static_cast<ClipObject*>(target.object)->uid + 1;
+        if (!target.isNullish()) {
+            ClipObject* root = vm.host() ? vm.host()->rootClip() : nullptr;
+            if (ClipObject* clip = vm.clipFromValue(root, target))
+                group = clip->uid + 1;
+        }
         setHidden(self, kGroup, double(group));
         return Value::undefined();
     });

@@ -54,6 +54,8 @@ struct Movie {
     std::map<std::uint16_t, Sound> sounds;
     QByteArray jpegTables;            // JPEGTables tag, as stored (already merged into DefineBits bitmaps)
     std::map<QString, std::uint16_t> exports; // ExportAssets / SymbolClass names -> ids
+    // ScriptLimits: how deep script calls may nest (0: the player's default).
+    std::uint16_t maxRecursionDepth = 0;
     std::vector<ReadWarning> warnings;
 
     const Character* character(std::uint16_t id) const
