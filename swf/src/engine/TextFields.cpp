@@ -160,6 +160,21 @@ QString htmlOf(const TextFieldState& f, const text::FieldFormat& base)
     return out;
 }
 
+// HTML text starts every paragraph left-aligned unless it says otherwise;
+// what the last paragraph ends with is the field's format for new text.
+TextAlign htmlEndAlign(const QString& html)
+{
+    const auto paragraphs = text::parseHtml(html);
+    switch (paragraphs.empty() ? text::Align::Left : paragraphs.back().align.value_or(text::Align::Left)) {
+    case text::Align::Right: return TextAlign::Right;
+    case text::Align::Center: return TextAlign::Center;
+    case text::Align::Justify: return TextAlign::Justify;
+    default: return TextAlign::Left;
+    }
+}
+
+const QString gridFitNames[3] = {QStringLiteral("none"), QStringLiteral("pixel"), QStringLiteral("subpixel")};
+
 struct Metrics {
     double width = 0;  // pixels
     double height = 0; // pixels
@@ -204,27 +219,42 @@ void TimelineEngine::startTextField(Run& run, Instance& inst, const std::vector<
         f.edit.initialText = normalizeNewlines(f.edit.initialText.value_or(QString()));
     f.selectable = !model->noSelect;
     f.variable = model->variableName;
+    // An HTML field's text, even none, is parsed into paragraphs.
+    if (f.edit.html)
+        f.edit.align = htmlEndAlign(f.edit.initialText.value_or(QString()));
     if (f.variable.isEmpty() || !run.scripts)
         return;
     ++boundFields_;
-    // A variable that exists shows in the field; otherwise the field's
-    // first text becomes the variable's value (an empty field sets none).
+    bindFieldVariable(inst, path, f.variable);
+}
+
+void TimelineEngine::bindFieldVariable(Instance& inst, const std::vector<int>& path, const QString& variable)
+{
+    // A variable that exists shows in the field; otherwise the field starts
+    // over from the text its definition gave it (none for script-made
+    // fields), which becomes the variable's value (an empty text sets none).
     bool found = false;
-    const Value v = readFieldVariable(path, f.variable, found);
+    const Value v = readFieldVariable(path, variable, found);
     if (found && !v.isUndefined()) {
         setFieldText(inst, path, vm_->toString(v), inst.textField->edit.html, false);
-    } else {
-        const QString text = plainContent(*inst.textField);
-        if (!text.isEmpty())
-            writeFieldVariable(path, f.variable,
-                               Value::fromString(inst.textField->edit.html ? *inst.textField->edit.initialText : text));
+        return;
     }
+    const EditText* model = inst.characterId ? movie_.find<EditText>(inst.characterId) : nullptr;
+    const QString initial = model ? model->initialText.value_or(QString()) : QString();
+    const bool initialHtml = model && model->html;
+    setFieldText(inst, path, initial, initialHtml && inst.textField->edit.html, false);
+    const QString text = plainContent(*inst.textField);
+    if (!text.isEmpty())
+        writeFieldVariable(path, variable,
+                           Value::fromString(inst.textField->edit.html ? *inst.textField->edit.initialText : text));
 }
 
 void TimelineEngine::setFieldText(Instance& inst, const std::vector<int>& path, const QString& content, bool html,
                                   bool toVariable)
 {
     TextFieldState& f = editableTextField(inst.textField);
+    if (f.edit.html && html)
+        f.edit.align = htmlEndAlign(content);
     if (f.edit.html)
         f.edit.initialText = html ? content : plainAsHtml(content);
     else
@@ -526,11 +556,13 @@ bool TimelineEngine::getTextFieldProperty(avm1::TextFieldObject* field, const QS
     else if (is(u"filters"))
         out = Value::fromObject(vm_->newArray());
     else if (is(u"antiAliasType"))
-        out = Value::fromString(QStringLiteral("normal"));
+        out = Value::fromString(f.edit.advancedAntiAlias ? QStringLiteral("advanced") : QStringLiteral("normal"));
     else if (is(u"gridFitType"))
-        out = Value::fromString(QStringLiteral("pixel"));
-    else if (is(u"sharpness") || is(u"thickness"))
-        out = Value::fromNumber(0);
+        out = Value::fromString(gridFitNames[std::min<int>(f.edit.gridFit, 2)]);
+    else if (is(u"sharpness"))
+        out = Value::fromNumber(f.edit.sharpness);
+    else if (is(u"thickness"))
+        out = Value::fromNumber(f.edit.thickness);
     else
         return false;
     return true;
@@ -605,10 +637,7 @@ bool TimelineEngine::setTextFieldProperty(avm1::TextFieldObject* field, const QS
         editableTextField(inst->textField).variable = variable;
         if (!variable.isEmpty()) {
             ++boundFields_;
-            bool found = false;
-            const Value value = readFieldVariable(path, variable, found);
-            if (found && !value.isUndefined())
-                setFieldText(*inst, path, vm_->toString(value), inst->textField->edit.html, false);
+            bindFieldVariable(*inst, path, variable);
         }
     } else {
         TextFieldState& f = editableTextField(inst->textField);
@@ -675,11 +704,25 @@ bool TimelineEngine::setTextFieldProperty(avm1::TextFieldObject* field, const QS
         } else if (is(u"hscroll")) {
             if (std::isfinite(n))
                 f.hscroll = std::max(0, int(n));
+        } else if (is(u"antiAliasType")) {
+            // Names other than the two it knows leave the setting as it was.
+            const QString type = vm_->toString(v);
+            if (type == u"normal" || type == u"advanced")
+                f.edit.advancedAntiAlias = type == u"advanced";
+        } else if (is(u"gridFitType")) {
+            const QString type = vm_->toString(v);
+            for (int i = 0; i < 3; ++i)
+                if (type == gridFitNames[i])
+                    f.edit.gridFit = std::uint8_t(i);
+        } else if (is(u"sharpness")) {
+            f.edit.sharpness = n;
+        } else if (is(u"thickness")) {
+            f.edit.thickness = n;
         } else if (is(u"tabIndex")) {
             if (v.isUndefined())
                 f.tabIndex.reset();
             else
-                f.tabIndex = n;
+                f.tabIndex = double(avm1::toUint32(n));
         }
         // The rest (sizes, filters, styles) are read-only or kept as drawn.
     }
@@ -792,8 +835,20 @@ avm1::Value TimelineEngine::callTextField(avm1::TextFieldObject* field, const QS
     if (method == u"getTextFormat" || method == u"getNewTextFormat") {
         // An empty field has no text to have a format: every setting reads
         // null. Its format for new text is the field's own.
+        // A range (begin, end; begin alone means one character) that holds
+        // no character has no format either.
         avm1::Object* format = newFormat();
-        if (format && (method == u"getNewTextFormat" || !plainContent(*inst->textField).isEmpty()))
+        const int length = int(plainContent(*inst->textField).size());
+        int begin = 0, end = length;
+        if (method == u"getTextFormat" && !args.empty()) {
+            auto index = [&](const Value& v) {
+                const double n = vm_->toNumber(v);
+                return std::isfinite(n) ? int(std::clamp(std::trunc(n), 0.0, double(length))) : 0;
+            };
+            begin = index(args[0]);
+            end = args.size() >= 2 ? index(args[1]) : std::min(begin + 1, length);
+        }
+        if (format && (method == u"getNewTextFormat" || begin < end))
             fillFormat(*vm_, format, *inst->textField, movie_);
         return format ? Value::fromObject(format) : Value();
     }
