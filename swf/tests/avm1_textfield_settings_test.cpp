@@ -215,3 +215,77 @@ TEST(TextFieldSettingsTest, TabIndexOfAFieldIsAnUnsignedInteger)
     const auto run = playMovie(movieWithField(field(QStringLiteral("x")), a), 1);
     EXPECT_EQ(run.traces, QStringList({"undefined", "4294967292", "1", "0", "undefined"}));
 }
+
+namespace {
+
+// Runs `body` after "sheet = new TextField.StyleSheet()" in a version 8 movie.
+QStringList withStyleSheet(const std::function<void(ActionAssembler&)>& body)
+{
+    ActionAssembler a;
+    a.push("sheet").push(0).push("TextField").op(op::GetVariable).push("StyleSheet").op(op::NewMethod);
+    a.op(op::SetVariable);
+    body(a);
+    qev::swf::writer::MovieBuilder m(100, 100, 10, 8);
+    m.script(a.bytes());
+    m.showFrame();
+    return playMovie(m.finish(), 1).traces;
+}
+
+// trace(sheet.parseCSS(css))
+void parseCss(ActionAssembler& a, const char* css)
+{
+    a.push(css).push(1).push("sheet").op(op::GetVariable).push("parseCSS").op(op::CallMethod).op(op::Trace);
+}
+
+// trace(sheet.getStyle(name)[member])
+void traceStyle(ActionAssembler& a, const char* name, const char* member)
+{
+    a.push(name).push(1).push("sheet").op(op::GetVariable).push("getStyle").op(op::CallMethod);
+    a.push(member).op(op::GetMember).op(op::Trace);
+}
+
+} // namespace
+
+TEST(TextFieldSettingsTest, StyleSheetReadsTheCssDialectOrChangesNothing)
+{
+    const auto traces = withStyleSheet([](ActionAssembler& a) {
+        parseCss(a, "h1, .note { font-size: 12px ; color:#FF0000}\np{margin-left:4}");
+        traceStyle(a, "h1", "fontSize");
+        traceStyle(a, ".note", "color");
+        traceStyle(a, "p", "marginLeft");
+        // What transform made of the style is kept beside it.
+        a.push("sheet").op(op::GetVariable).push("_styles").op(op::GetMember).push("h1").op(op::GetMember);
+        a.push("color").op(op::GetMember).op(op::Trace);
+        // A space inside a selector spoils the whole text; nothing changes.
+        parseCss(a, "h1 { color: blue; } long name { color: red; }");
+        traceStyle(a, "h1", "color");
+        // A block may stay open where a declaration would start, not in a value.
+        parseCss(a, "open { a: b;");
+        traceStyle(a, "open", "a");
+        parseCss(a, "cut { a: b");
+        a.push("cut").push(1).push("sheet").op(op::GetVariable).push("getStyle").op(op::CallMethod).op(op::Trace);
+    });
+    EXPECT_EQ(traces, QStringList({"true", "12px ", "#FF0000", "4", "16711680", "false", "#FF0000", "true", "b",
+                                   "false", "null"}));
+}
+
+TEST(TextFieldSettingsTest, StyleSheetKeepsCopiesOfStylesAndNullForOthers)
+{
+    const auto traces = withStyleSheet([](ActionAssembler& a) {
+        a.push("_css").push("sheet").op(op::GetVariable).op(op::StackSwap).op(op::GetMember).op(op::Trace);
+        // style = {color: "red"}; sheet.setStyle("x", style); style.color = "blue"
+        a.push("style").push("color").push("red").push(1).op(op::InitObject).op(op::SetVariable);
+        a.push("style").op(op::GetVariable).push("x").push(2).push("sheet").op(op::GetVariable);
+        a.push("setStyle").op(op::CallMethod).op(op::Pop);
+        setMember(a, "style", "color", "blue");
+        traceStyle(a, "x", "color");
+        a.push("text").push("y").push(2).push("sheet").op(op::GetVariable).push("setStyle").op(op::CallMethod);
+        a.op(op::Pop);
+        a.push("y").push(1).push("sheet").op(op::GetVariable).push("getStyle").op(op::CallMethod).op(op::Trace);
+        a.push(0).push("sheet").op(op::GetVariable).push("getStyleNames").op(op::CallMethod);
+        a.push("length").op(op::GetMember).op(op::Trace);
+        a.push(0).push("sheet").op(op::GetVariable).push("clear").op(op::CallMethod).op(op::Pop);
+        a.push("x").push(1).push("sheet").op(op::GetVariable).push("getStyle").op(op::CallMethod).op(op::Trace);
+    });
+    EXPECT_EQ(traces, QStringList({"undefined", "red", "null", "2", "null"}));
+}
