@@ -289,3 +289,56 @@ TEST(TextFieldSettingsTest, StyleSheetKeepsCopiesOfStylesAndNullForOthers)
     });
     EXPECT_EQ(traces, QStringList({"undefined", "red", "null", "2", "null"}));
 }
+
+TEST(TextFieldSettingsTest, FieldsThatEmbedTheirFontMeasureLinesByIt)
+{
+    // A layout font whose ascent and descent fill its em square exactly.
+    qev::swf::Font font;
+    font.version = 3;
+    font.name = QStringLiteral("Square");
+    font.hasLayout = true;
+    font.ascent = 16384;
+    font.descent = 4096;
+    for (const char16_t c : u"abc \r") {
+        qev::swf::Glyph g;
+        g.code = c;
+        g.advance = 10240;
+        font.glyphs.push_back(g);
+    }
+    // field.embedFonts = true; f = field.getNewTextFormat(); f.font = "Square";
+    // f.size = 20; f.leading = leading; field.setNewTextFormat(f); field.text = text
+    auto heightOf = [&](const char* text, int leading) {
+        ActionAssembler a;
+        setMember(a, "field", "embedFonts", true);
+        a.push("f").push(0).push("field").op(op::GetVariable).push("getNewTextFormat").op(op::CallMethod);
+        a.op(op::SetVariable);
+        setMember(a, "f", "font", "Square");
+        setMember(a, "f", "size", 20);
+        setMember(a, "f", "leading", leading);
+        a.push("f").op(op::GetVariable).push(1).push("field").op(op::GetVariable).push("setNewTextFormat");
+        a.op(op::CallMethod).op(op::Pop);
+        setMember(a, "field", "text", text);
+        traceMember(a, "field", "textHeight");
+        traceMember(a, "field", "embedFonts");
+        MovieBuilder m(300, 200, 10, 8);
+        m.defineFont(font);
+        EditText e = field();
+        e.bounds = qev::swf::Rect{0, 200 * 20, 0, 200 * 20};
+        e.multiline = true;
+        const auto id = m.defineEditText(e);
+        PlaceObject p;
+        p.characterId = id;
+        p.depth = 1;
+        p.matrix = qev::swf::Matrix{};
+        p.name = QStringLiteral("field");
+        m.place(p);
+        m.script(a.bytes());
+        m.showFrame();
+        return playMovie(m.finish(), 1).traces;
+    };
+    EXPECT_EQ(heightOf("abc", 0), QStringList({"20", "true"}));
+    // Leading counts once under a single line, then between lines.
+    EXPECT_EQ(heightOf("abc", 5), QStringList({"25", "true"}));
+    EXPECT_EQ(heightOf("a\rb", 5), QStringList({"45", "true"}));
+    EXPECT_EQ(heightOf("a\rb\rc", 5), QStringList({"70", "true"}));
+}

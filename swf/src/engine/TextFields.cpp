@@ -193,6 +193,16 @@ Metrics measure(const TextFieldState& f, const Movie& movie)
     m.width = std::max(0.0, m.width) / 20.0;
     m.height = layout.height / 20.0;
     m.lines = std::max(1, layout.lineCount);
+    // Fields that embed their font measure lines by the font's own ascent
+    // and descent; leading counts between lines, and once under a single
+    // line.
+    const Font* font = f.edit.useOutlines && f.edit.fontId ? movie.find<Font>(f.edit.fontId) : nullptr;
+    if (font && font->hasLayout && !font->glyphs.empty() && layout.lineCount > 0) {
+        const double scale = format.size / font->emSquare();
+        const double lineTwips = (font->ascent + font->descent) * scale;
+        const int gaps = std::max(1, layout.lineCount - 1);
+        m.height = (layout.lineCount * lineTwips + gaps * format.leading) / 20.0;
+    }
     const double lineHeight = layout.lineCount > 0 ? layout.height / layout.lineCount : format.size;
     const double room = format.bounds.height() - 2 * text::kGutter;
     m.visibleLines = lineHeight > 0 ? std::max(1, int(std::floor((room + format.leading) / lineHeight))) : 1;
@@ -785,15 +795,38 @@ void fillFormat(avm1::Vm& vm, avm1::Object* format, const TextFieldState& f, con
     set("tabStops", Value::fromObject(vm.newArray()));
 }
 
+// The id of the movie's font with glyphs named `name` (plain style first);
+// 0 when there is none.
+std::uint16_t embeddedFontNamed(const Movie& movie, const QString& name)
+{
+    std::uint16_t best = 0;
+    for (const auto& [id, character] : movie.dictionary) {
+        const auto* font = std::get_if<Font>(&character);
+        if (!font || font->glyphs.empty())
+            continue;
+        QString fontName = font->name;
+        while (fontName.endsWith(QChar(0)))
+            fontName.chop(1);
+        if (fontName.compare(name, Qt::CaseInsensitive) != 0)
+            continue;
+        if (!font->bold && !font->italic)
+            return id;
+        if (!best)
+            best = id;
+    }
+    return best;
+}
+
 // Applies the set (non-null) settings of a text format to a field.
-void applyFormat(avm1::Vm& vm, avm1::Object* format, TextFieldState& f)
+void applyFormat(avm1::Vm& vm, avm1::Object* format, TextFieldState& f, const Movie& movie)
 {
     auto get = [&](const char* name) { return vm.getMember(format, QString::fromLatin1(name)); };
     auto twips = [&](const Value& v) { return std::clamp(vm.toNumber(v) * 20, -32768.0, 65535.0); };
     if (const Value v = get("font"); v.isString()) {
+        // A font of the movie by that name serves fields that embed fonts;
+        // the others (and all fields when there is none) use the system's.
         f.edit.fontClass = v.string;
-        f.edit.fontId = 0;
-        f.edit.useOutlines = false;
+        f.edit.fontId = embeddedFontNamed(movie, v.string);
     }
     if (const Value v = get("size"); v.isNumber() && v.number >= 0)
         f.edit.fontHeight = std::uint16_t(std::min(v.number * 20, 65535.0));
@@ -856,7 +889,7 @@ avm1::Value TimelineEngine::callTextField(avm1::TextFieldObject* field, const QS
         // The format applies to the whole field: fields here keep one format.
         const Value format = args.empty() ? Value() : args.back();
         if (format.isObject()) {
-            applyFormat(*vm_, format.object, editableTextField(inst->textField));
+            applyFormat(*vm_, format.object, editableTextField(inst->textField), movie_);
         }
         return {};
     }
