@@ -76,11 +76,21 @@ TEST(TextLayout, AWordLongerThanTheLineIsBrokenInside)
     EXPECT_EQ(all, QStringLiteral("abcdefghijklmnopqrstuvwxyz"));
 }
 
-TEST(TextLayout, MultilineShowsEveryParagraphSingleLineOnlyTheFirst)
+TEST(TextLayout, PlainTextKeepsItsLineBreaksHtmlRunsOnInASingleLineField)
 {
     const auto paragraphs = plainParagraphs(QStringLiteral("one\rtwo\rthree"));
     EXPECT_EQ(linesOf(layoutText(paragraphs, field(4000, false, true))), 3);
-    EXPECT_EQ(linesOf(layoutText(paragraphs, field(4000, false, false))), 1);
+    EXPECT_EQ(linesOf(layoutText(paragraphs, field(4000, false, false))), 3);
+
+    qev::swf::EditText html;
+    html.html = true;
+    html.initialText = QStringLiteral("<p>one</p><p>two</p>");
+    html.multiline = false;
+    const auto joined = fieldParagraphs(html, field(4000, false, false));
+    ASSERT_EQ(joined.size(), 1u);
+    EXPECT_EQ(joined[0].plainText(), QStringLiteral("onetwo"));
+    html.multiline = true;
+    EXPECT_EQ(fieldParagraphs(html, field(4000, false, true)).size(), 2u);
 }
 
 TEST(TextLayout, LinesAdvanceByAscentDescentAndLeading)

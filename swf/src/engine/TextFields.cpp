@@ -160,6 +160,21 @@ QString htmlOf(const TextFieldState& f, const text::FieldFormat& base)
     return out;
 }
 
+// HTML text starts every paragraph left-aligned unless it says otherwise;
+// what the last paragraph ends with is the field's format for new text.
+TextAlign htmlEndAlign(const QString& html)
+{
+    const auto paragraphs = text::parseHtml(html);
+    switch (paragraphs.empty() ? text::Align::Left : paragraphs.back().align.value_or(text::Align::Left)) {
+    case text::Align::Right: return TextAlign::Right;
+    case text::Align::Center: return TextAlign::Center;
+    case text::Align::Justify: return TextAlign::Justify;
+    default: return TextAlign::Left;
+    }
+}
+
+const QString gridFitNames[3] = {QStringLiteral("none"), QStringLiteral("pixel"), QStringLiteral("subpixel")};
+
 struct Metrics {
     double width = 0;  // pixels
     double height = 0; // pixels
@@ -178,6 +193,16 @@ Metrics measure(const TextFieldState& f, const Movie& movie)
     m.width = std::max(0.0, m.width) / 20.0;
     m.height = layout.height / 20.0;
     m.lines = std::max(1, layout.lineCount);
+    // Fields that embed their font measure lines by the font's own ascent
+    // and descent; leading counts between lines, and once under a single
+    // line.
+    const Font* font = f.edit.useOutlines && f.edit.fontId ? movie.find<Font>(f.edit.fontId) : nullptr;
+    if (font && font->hasLayout && !font->glyphs.empty() && layout.lineCount > 0) {
+        const double scale = format.size / font->emSquare();
+        const double lineTwips = (font->ascent + font->descent) * scale;
+        const int gaps = std::max(1, layout.lineCount - 1);
+        m.height = (layout.lineCount * lineTwips + gaps * format.leading) / 20.0;
+    }
     const double lineHeight = layout.lineCount > 0 ? layout.height / layout.lineCount : format.size;
     const double room = format.bounds.height() - 2 * text::kGutter;
     m.visibleLines = lineHeight > 0 ? std::max(1, int(std::floor((room + format.leading) / lineHeight))) : 1;
@@ -204,27 +229,42 @@ void TimelineEngine::startTextField(Run& run, Instance& inst, const std::vector<
         f.edit.initialText = normalizeNewlines(f.edit.initialText.value_or(QString()));
     f.selectable = !model->noSelect;
     f.variable = model->variableName;
+    // An HTML field's text, even none, is parsed into paragraphs.
+    if (f.edit.html)
+        f.edit.align = htmlEndAlign(f.edit.initialText.value_or(QString()));
     if (f.variable.isEmpty() || !run.scripts)
         return;
     ++boundFields_;
-    // A variable that exists shows in the field; otherwise the field's
-    // first text becomes the variable's value (an empty field sets none).
+    bindFieldVariable(inst, path, f.variable);
+}
+
+void TimelineEngine::bindFieldVariable(Instance& inst, const std::vector<int>& path, const QString& variable)
+{
+    // A variable that exists shows in the field; otherwise the field starts
+    // over from the text its definition gave it (none for script-made
+    // fields), which becomes the variable's value (an empty text sets none).
     bool found = false;
-    const Value v = readFieldVariable(path, f.variable, found);
+    const Value v = readFieldVariable(path, variable, found);
     if (found && !v.isUndefined()) {
         setFieldText(inst, path, vm_->toString(v), inst.textField->edit.html, false);
-    } else {
-        const QString text = plainContent(*inst.textField);
-        if (!text.isEmpty())
-            writeFieldVariable(path, f.variable,
-                               Value::fromString(inst.textField->edit.html ? *inst.textField->edit.initialText : text));
+        return;
     }
+    const EditText* model = inst.characterId ? movie_.find<EditText>(inst.characterId) : nullptr;
+    const QString initial = model ? model->initialText.value_or(QString()) : QString();
+    const bool initialHtml = model && model->html;
+    setFieldText(inst, path, initial, initialHtml && inst.textField->edit.html, false);
+    const QString text = plainContent(*inst.textField);
+    if (!text.isEmpty())
+        writeFieldVariable(path, variable,
+                           Value::fromString(inst.textField->edit.html ? *inst.textField->edit.initialText : text));
 }
 
 void TimelineEngine::setFieldText(Instance& inst, const std::vector<int>& path, const QString& content, bool html,
                                   bool toVariable)
 {
     TextFieldState& f = editableTextField(inst.textField);
+    if (f.edit.html && html)
+        f.edit.align = htmlEndAlign(content);
     if (f.edit.html)
         f.edit.initialText = html ? content : plainAsHtml(content);
     else
@@ -526,11 +566,13 @@ bool TimelineEngine::getTextFieldProperty(avm1::TextFieldObject* field, const QS
     else if (is(u"filters"))
         out = Value::fromObject(vm_->newArray());
     else if (is(u"antiAliasType"))
-        out = Value::fromString(QStringLiteral("normal"));
+        out = Value::fromString(f.edit.advancedAntiAlias ? QStringLiteral("advanced") : QStringLiteral("normal"));
     else if (is(u"gridFitType"))
-        out = Value::fromString(QStringLiteral("pixel"));
-    else if (is(u"sharpness") || is(u"thickness"))
-        out = Value::fromNumber(0);
+        out = Value::fromString(gridFitNames[std::min<int>(f.edit.gridFit, 2)]);
+    else if (is(u"sharpness"))
+        out = Value::fromNumber(f.edit.sharpness);
+    else if (is(u"thickness"))
+        out = Value::fromNumber(f.edit.thickness);
     else
         return false;
     return true;
@@ -605,10 +647,7 @@ bool TimelineEngine::setTextFieldProperty(avm1::TextFieldObject* field, const QS
         editableTextField(inst->textField).variable = variable;
         if (!variable.isEmpty()) {
             ++boundFields_;
-            bool found = false;
-            const Value value = readFieldVariable(path, variable, found);
-            if (found && !value.isUndefined())
-                setFieldText(*inst, path, vm_->toString(value), inst->textField->edit.html, false);
+            bindFieldVariable(*inst, path, variable);
         }
     } else {
         TextFieldState& f = editableTextField(inst->textField);
@@ -675,11 +714,25 @@ bool TimelineEngine::setTextFieldProperty(avm1::TextFieldObject* field, const QS
         } else if (is(u"hscroll")) {
             if (std::isfinite(n))
                 f.hscroll = std::max(0, int(n));
+        } else if (is(u"antiAliasType")) {
+            // Names other than the two it knows leave the setting as it was.
+            const QString type = vm_->toString(v);
+            if (type == u"normal" || type == u"advanced")
+                f.edit.advancedAntiAlias = type == u"advanced";
+        } else if (is(u"gridFitType")) {
+            const QString type = vm_->toString(v);
+            for (int i = 0; i < 3; ++i)
+                if (type == gridFitNames[i])
+                    f.edit.gridFit = std::uint8_t(i);
+        } else if (is(u"sharpness")) {
+            f.edit.sharpness = n;
+        } else if (is(u"thickness")) {
+            f.edit.thickness = n;
         } else if (is(u"tabIndex")) {
             if (v.isUndefined())
                 f.tabIndex.reset();
             else
-                f.tabIndex = n;
+                f.tabIndex = double(avm1::toUint32(n));
         }
         // The rest (sizes, filters, styles) are read-only or kept as drawn.
     }
@@ -742,15 +795,38 @@ void fillFormat(avm1::Vm& vm, avm1::Object* format, const TextFieldState& f, con
     set("tabStops", Value::fromObject(vm.newArray()));
 }
 
+// The id of the movie's font with glyphs named `name` (plain style first);
+// 0 when there is none.
+std::uint16_t embeddedFontNamed(const Movie& movie, const QString& name)
+{
+    std::uint16_t best = 0;
+    for (const auto& [id, character] : movie.dictionary) {
+        const auto* font = std::get_if<Font>(&character);
+        if (!font || font->glyphs.empty())
+            continue;
+        QString fontName = font->name;
+        while (fontName.endsWith(QChar(0)))
+            fontName.chop(1);
+        if (fontName.compare(name, Qt::CaseInsensitive) != 0)
+            continue;
+        if (!font->bold && !font->italic)
+            return id;
+        if (!best)
+            best = id;
+    }
+    return best;
+}
+
 // Applies the set (non-null) settings of a text format to a field.
-void applyFormat(avm1::Vm& vm, avm1::Object* format, TextFieldState& f)
+void applyFormat(avm1::Vm& vm, avm1::Object* format, TextFieldState& f, const Movie& movie)
 {
     auto get = [&](const char* name) { return vm.getMember(format, QString::fromLatin1(name)); };
     auto twips = [&](const Value& v) { return std::clamp(vm.toNumber(v) * 20, -32768.0, 65535.0); };
     if (const Value v = get("font"); v.isString()) {
+        // A font of the movie by that name serves fields that embed fonts;
+        // the others (and all fields when there is none) use the system's.
         f.edit.fontClass = v.string;
-        f.edit.fontId = 0;
-        f.edit.useOutlines = false;
+        f.edit.fontId = embeddedFontNamed(movie, v.string);
     }
     if (const Value v = get("size"); v.isNumber() && v.number >= 0)
         f.edit.fontHeight = std::uint16_t(std::min(v.number * 20, 65535.0));
@@ -792,8 +868,20 @@ avm1::Value TimelineEngine::callTextField(avm1::TextFieldObject* field, const QS
     if (method == u"getTextFormat" || method == u"getNewTextFormat") {
         // An empty field has no text to have a format: every setting reads
         // null. Its format for new text is the field's own.
+        // A range (begin, end; begin alone means one character) that holds
+        // no character has no format either.
         avm1::Object* format = newFormat();
-        if (format && (method == u"getNewTextFormat" || !plainContent(*inst->textField).isEmpty()))
+        const int length = int(plainContent(*inst->textField).size());
+        int begin = 0, end = length;
+        if (method == u"getTextFormat" && !args.empty()) {
+            auto index = [&](const Value& v) {
+                const double n = vm_->toNumber(v);
+                return std::isfinite(n) ? int(std::clamp(std::trunc(n), 0.0, double(length))) : 0;
+            };
+            begin = index(args[0]);
+            end = args.size() >= 2 ? index(args[1]) : std::min(begin + 1, length);
+        }
+        if (format && (method == u"getNewTextFormat" || begin < end))
             fillFormat(*vm_, format, *inst->textField, movie_);
         return format ? Value::fromObject(format) : Value();
     }
@@ -801,7 +889,7 @@ avm1::Value TimelineEngine::callTextField(avm1::TextFieldObject* field, const QS
         // The format applies to the whole field: fields here keep one format.
         const Value format = args.empty() ? Value() : args.back();
         if (format.isObject()) {
-            applyFormat(*vm_, format.object, editableTextField(inst->textField));
+            applyFormat(*vm_, format.object, editableTextField(inst->textField), movie_);
         }
         return {};
     }

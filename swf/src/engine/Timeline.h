@@ -293,6 +293,9 @@ private:
     avm1::Value readFieldVariable(const std::vector<int>& path, const QString& variable, bool& found,
                                   bool clipsOnly = false);
     void writeFieldVariable(const std::vector<int>& path, const QString& variable, const avm1::Value& v);
+    // A field was bound to a variable: it shows the variable's value, or
+    // gives the variable its first text.
+    void bindFieldVariable(Instance& inst, const std::vector<int>& path, const QString& variable);
     // Sets the text a field shows (and its variable, when bound).
     void setFieldText(Instance& inst, const std::vector<int>& path, const QString& content, bool html,
                       bool toVariable);

@@ -68,6 +68,8 @@ void readDefineFont23(BitReader& r, Context& ctx, int version);
 void readDefineFontInfo(BitReader& r, Context& ctx, int version);
 void readDefineText(BitReader& r, Context& ctx, int version);
 void readDefineEditText(BitReader& r, Context& ctx);
+// The rendering settings of a text field defined before.
+void readCsmTextSettings(BitReader& r, Context& ctx);
 void readDefineBitsJpeg(BitReader& r, Context& ctx, int version); // 2, 3, 4
 void readDefineBitsLossless(BitReader& r, Context& ctx, int version); // 1, 2
 void decodePendingJpegs(Context& ctx);

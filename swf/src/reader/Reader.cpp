@@ -260,7 +260,6 @@ bool carriesNothingToPlay(int code)
     case 66: // SetTabIndex
     case 69: // FileAttributes
     case 73: // DefineFontAlignZones
-    case 74: // CSMTextSettings
     case 77: // Metadata
     case 78: // DefineScalingGrid
     case 86: // DefineSceneAndFrameLabelData
@@ -393,6 +392,9 @@ void readTag(int code, BitReader& body, Context& ctx, Frame& frame, std::uint32_
         break;
     case TagDefineEditText:
         readDefineEditText(body, ctx);
+        break;
+    case 74: // CSMTextSettings
+        readCsmTextSettings(body, ctx);
         break;
     case TagDefineButton:
         readDefineButton(body, ctx, 1);

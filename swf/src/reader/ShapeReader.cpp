@@ -593,6 +593,23 @@ void readDefineText(BitReader& r, Context& ctx, int version)
     ctx.define(id, std::move(text));
 }
 
+void readCsmTextSettings(BitReader& r, Context& ctx)
+{
+    const std::uint16_t id = r.u16();
+    const std::uint8_t flags = r.u8();
+    const double thickness = r.f32();
+    const double sharpness = r.f32();
+    auto it = ctx.movie.dictionary.find(id);
+    EditText* text = it == ctx.movie.dictionary.end() ? nullptr : std::get_if<EditText>(&it->second);
+    // Static text has these settings too; scripts see them only on fields.
+    if (!text)
+        return;
+    text->advancedAntiAlias = (flags >> 6) == 1;
+    text->gridFit = std::min((flags >> 3) & 0x07, 2);
+    text->thickness = thickness;
+    text->sharpness = sharpness;
+}
+
 void readDefineEditText(BitReader& r, Context& ctx)
 {
     const std::uint16_t id = r.u16();

@@ -350,6 +350,8 @@ std::vector<Renderer::OutlineLine> Renderer::layOutOutlineText(const EditText& t
     std::vector<text::Paragraph> paragraphs;
     if (text.html && !text.password) {
         paragraphs = text::parseHtml(content, base);
+        if (!text.multiline)
+            text::joinParagraphs(paragraphs);
     } else {
         paragraphs = text::plainParagraphs(text.password ? QString(plainText(text).size(), u'*') : plainText(text));
         for (text::Paragraph& p : paragraphs)
@@ -463,8 +465,6 @@ std::vector<Renderer::OutlineLine> Renderer::layOutOutlineText(const EditText& t
         }
         line.width = x;
         finish(line);
-        if (!text.multiline)
-            break;
     }
 
     std::vector<OutlineLine> out;

@@ -243,11 +243,8 @@ TextLayout layoutText(const std::vector<Paragraph>& paragraphs, const FieldForma
 {
     std::vector<Line> lines;
     LineBreaker breaker(field, lines);
-    for (const Paragraph& p : paragraphs) {
+    for (const Paragraph& p : paragraphs)
         breaker.paragraph(p);
-        if (!field.multiline)
-            break;
-    }
     TextLayout layout;
     layout.lineCount = int(lines.size());
     const double left = field.bounds.left() + kGutter + field.leftMargin;
@@ -320,6 +317,8 @@ std::vector<Paragraph> fieldParagraphs(const EditText& text, const FieldFormat& 
     Q_UNUSED(field);
     const QString content = text.initialText.value_or(QString());
     std::vector<Paragraph> paragraphs = text.html ? parseHtml(content) : plainParagraphs(content);
+    if (text.html && !text.multiline)
+        joinParagraphs(paragraphs);
     if (text.password)
         for (Paragraph& p : paragraphs)
             for (Run& r : p.runs)

@@ -291,4 +291,15 @@ std::vector<Paragraph> parseHtml(const QString& html, const RunFormat& base)
     return b.finish();
 }
 
+void joinParagraphs(std::vector<Paragraph>& paragraphs)
+{
+    if (paragraphs.size() < 2)
+        return;
+    Paragraph& first = paragraphs.front();
+    for (std::size_t i = 1; i < paragraphs.size(); ++i)
+        for (Run& run : paragraphs[i].runs)
+            first.runs.push_back(std::move(run));
+    paragraphs.resize(1);
+}
+
 } // namespace qev::swf::text

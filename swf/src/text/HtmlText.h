@@ -44,6 +44,10 @@ std::vector<Paragraph> plainParagraphs(const QString& text);
 // Parses HTML text. base is the format the outermost text has.
 std::vector<Paragraph> parseHtml(const QString& html, const RunFormat& base = {});
 
+// HTML shown in a field that is not multiline: its paragraphs run on as one
+// (plain text keeps its line breaks in any field).
+void joinParagraphs(std::vector<Paragraph>& paragraphs);
+
 // Decodes one entity body (without & and ;): lt, gt, amp, quot, apos, nbsp,
 // #NN and #xNN; nullopt when unknown.
 std::optional<QString> decodeEntity(const QString& name);

@@ -12,6 +12,7 @@
 namespace qev::swf::avm1 {
 
 void installTextFormatClass(Vm& vm);
+void installStyleSheetClass(Vm& vm, Object* textFieldClass);
 
 namespace {
 
@@ -85,6 +86,7 @@ void installTextClasses(Vm& vm)
         proto->findOwn(name)->flags = DontDelete;
     }
     Object* textField = vm.getMember(vm.global(), QStringLiteral("TextField")).object;
+    installStyleSheetClass(vm, textField);
     textField->defineMethod(vm, QStringLiteral("getFontList"), [](Vm& vm, const Value&, Args&) -> Value {
         std::vector<Value> names;
         for (const char* face : {"_sans", "_serif", "_typewriter"})

@@ -1,7 +1,8 @@
 // TextFormat: a bag of character and paragraph settings that text fields
 // read and hand out. Every setting is a property of the prototype that
 // converts what a script stores the way the player does (null when unset,
-// whole pixels rounded half to even, colours as unsigned 24-bit numbers).
+// whole pixels rounded half to even, or cut toward zero before version 8,
+// colours as unsigned 24-bit numbers).
 
 #include "avm1/ArrayObject.h"
 #include "avm1/builtins/Support.h"
@@ -13,7 +14,9 @@
 namespace qev::swf::avm1 {
 namespace {
 
-enum class Kind { String, Integer, Margin, Color, Boolean, Align, Number, TabStops, Display };
+// Indent: indent, leading and block indent, which version 8 lets go
+// negative and older versions do not.
+enum class Kind { String, Integer, Margin, Indent, Color, Boolean, Align, Number, TabStops, Display };
 
 struct Setting {
     const char* name;
@@ -23,8 +26,8 @@ struct Setting {
 // In the player's order of the prototype (for-in lists them newest first).
 constexpr std::array<Setting, 19> settings{{
     {"display", Kind::Display},     {"tabStops", Kind::TabStops},  {"letterSpacing", Kind::Number},
-    {"kerning", Kind::Boolean},     {"bullet", Kind::Boolean},     {"blockIndent", Kind::Integer},
-    {"leading", Kind::Integer},     {"indent", Kind::Integer},     {"rightMargin", Kind::Margin},
+    {"kerning", Kind::Boolean},     {"bullet", Kind::Boolean},     {"blockIndent", Kind::Indent},
+    {"leading", Kind::Indent},      {"indent", Kind::Indent},      {"rightMargin", Kind::Margin},
     {"leftMargin", Kind::Margin},   {"align", Kind::Align},        {"underline", Kind::Boolean},
     {"italic", Kind::Boolean},      {"bold", Kind::Boolean},       {"target", Kind::String},
     {"url", Kind::String},          {"color", Kind::Color},        {"size", Kind::Integer},
@@ -48,28 +51,36 @@ public:
 };
 
 // A number as the player stores it in a 32-bit integer: rounded half to
-// even; NaN, infinities and numbers out of range become the smallest integer.
-double toInt32Rounded(double n)
+// even (cut toward zero before version 8); NaN, infinities and numbers out
+// of range become the smallest integer.
+double toInt32Rounded(double n, int version)
 {
     if (!std::isfinite(n))
         return std::numeric_limits<std::int32_t>::min();
-    const double r = std::nearbyint(n);
+    const double r = version >= 8 ? std::nearbyint(n) : std::trunc(n);
     if (r < std::numeric_limits<std::int32_t>::min() || r > std::numeric_limits<std::int32_t>::max())
         return std::numeric_limits<std::int32_t>::min();
     return r;
 }
 
-Value convert(Vm& vm, Kind kind, const Value& v, const Value& old)
+// Converts a value stored in a setting. The constructor stores its
+// arguments without the lower bound that setting a property applies.
+Value convert(Vm& vm, Kind kind, const Value& v, const Value& old, bool fromConstructor = false)
 {
+    const int version = vm.version();
     if (v.isNullish())
-        return kind == Kind::Display ? old : Value::null();
+        return kind == Kind::Display || kind == Kind::Align ? old : Value::null();
     switch (kind) {
     case Kind::String:
         return Value::fromString(vm.toString(v));
     case Kind::Integer:
-        return Value::fromNumber(toInt32Rounded(vm.toNumber(v)));
+        return Value::fromNumber(toInt32Rounded(vm.toNumber(v), version));
     case Kind::Margin:
-        return Value::fromNumber(toInt32Rounded(std::max(0.0, vm.toNumber(v))));
+    case Kind::Indent: {
+        const bool bounded = !fromConstructor && (kind == Kind::Margin || version < 8);
+        const double n = vm.toNumber(v);
+        return Value::fromNumber(toInt32Rounded(bounded ? std::max(0.0, n) : n, version));
+    }
     case Kind::Color: {
         const double n = vm.toNumber(v);
         if (!std::isfinite(n))
@@ -95,7 +106,8 @@ Value convert(Vm& vm, Kind kind, const Value& v, const Value& old)
         std::vector<Value> stops;
         const std::uint32_t n = std::min<std::uint32_t>(vm.lengthOf(v.object), 1024);
         for (std::uint32_t i = 0; i < n; ++i)
-            stops.push_back(Value::fromNumber(toInt32Rounded(vm.toNumber(vm.getMember(v.object, QString::number(i))))));
+            stops.push_back(
+                Value::fromNumber(toInt32Rounded(vm.toNumber(vm.getMember(v.object, QString::number(i))), version)));
         return Value::fromObject(vm.newArray(std::move(stops)));
     }
     }
@@ -135,7 +147,7 @@ void installTextFormatClass(Vm& vm)
         for (std::size_t a = 0; a < args.size() && a < std::size(order); ++a)
             for (std::size_t i = 0; i < settings.size(); ++i)
                 if (qstrcmp(settings[i].name, order[a]) == 0)
-                    f->values[i] = convert(vm, settings[i].kind, args[a], f->values[i]);
+                    f->values[i] = convert(vm, settings[i].kind, args[a], f->values[i], true);
         return Value::fromObject(f);
     };
     vm.newClass(QStringLiteral("TextFormat"), proto, make, make);

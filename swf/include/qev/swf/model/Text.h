@@ -108,6 +108,13 @@ struct EditText {
     std::int16_t leading = 0;
     QString variableName;
     std::optional<QString> initialText;
+    // Rendering settings of CSMTextSettings (kept for scripts; drawing
+    // ignores them): the advanced anti-aliaser, grid fitting (0 none,
+    // 1 pixel, 2 subpixel), stroke thickness and sharpness.
+    bool advancedAntiAlias = false;
+    std::uint8_t gridFit = 1;
+    double thickness = 0;
+    double sharpness = 0;
 };
 
 } // namespace qev::swf
