@@ -117,6 +117,7 @@ void Vm::installBuiltins()
     installInputClasses(*this);
     installClipGeometry(*this);
     installClipDrawing(*this);
+    installLoadingClasses(*this);
 }
 
 // ---- making objects ------------------------------------------------------

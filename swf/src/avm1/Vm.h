@@ -319,6 +319,11 @@ void installConnectionClasses(Vm& vm);
 void installExternalInterface(Vm& vm);
 // flash.net.FileReference and FileReferenceList (FileReferenceClasses.cpp).
 void installFileReferenceClasses(Vm& vm);
+// LoadVars, XML.load and MovieClip.loadVariables (LoadingClasses.cpp).
+void installLoadingClasses(Vm& vm);
+// Loads the variables of the file at url beside the movie into target a
+// frame later (loadVariables, loadVariablesNum).
+void loadVariables(Vm& vm, ClipObject* target, const QString& url);
 // The path of a plain file at name relative to the movie's folder, or empty.
 QString resolveBesideMovie(const QString& movieFolder, const QString& name);
 
