@@ -218,4 +218,81 @@ TEST_F(PlayerClasses, FileDialogsAreCancelledAndDownloadsCannotOpenTheirAddress)
     EXPECT_TRUE(get(file, "creator").isUndefined());
 }
 
+TEST_F(PlayerClasses, BitmapDataKeepsItsSizeLimitsAndPremultipliedPixels)
+{
+    auto bitmap = [this](double w, double h, Args more = {}) {
+        Args args{Value::fromNumber(w), Value::fromNumber(h)};
+        args.insert(args.end(), more.begin(), more.end());
+        return vm.construct(path("flash.display.BitmapData"), args);
+    };
+    EXPECT_TRUE(bitmap(2880, 2880).isObject());
+    EXPECT_TRUE(bitmap(2881, 1).isUndefined());
+    EXPECT_TRUE(bitmap(0, 5).isUndefined());
+    Vm swf10(10, nullptr);
+    const Value cls10 = swf10.getMember(
+        swf10.getMember(swf10.getMember(swf10.global(), QStringLiteral("flash")), QStringLiteral("display")),
+        QStringLiteral("BitmapData"));
+    auto make10 = [&](double w, double h) {
+        Args args{Value::fromNumber(w), Value::fromNumber(h)};
+        return swf10.construct(cls10, args);
+    };
+    EXPECT_TRUE(make10(8191, 1).isObject());
+    EXPECT_TRUE(make10(8192, 1).isUndefined());
+    EXPECT_TRUE(make10(4095, 4096).isObject());
+    EXPECT_TRUE(make10(4096, 4096).isUndefined());
+
+    const Value b = bitmap(3, 2, {Value::fromBool(true), Value::fromNumber(0x80FF0000)});
+    EXPECT_EQ(vm.toNumber(get(b, "width")), 3);
+    EXPECT_EQ(vm.toNumber(get(b, "height")), 2);
+    EXPECT_TRUE(get(b, "transparent").boolean);
+    vm.setMember(b, QStringLiteral("width"), Value::fromNumber(100));
+    EXPECT_EQ(vm.toNumber(get(b, "width")), 3);
+    auto pixel32 = [&](const Value& bmp, int x, int y) {
+        return vm.toNumber(call(bmp, "getPixel32", {Value::fromNumber(x), Value::fromNumber(y)}));
+    };
+    EXPECT_EQ(pixel32(b, 2, 1), double(std::int32_t(0x80FF0000)));
+    // Written with no alpha, a colour is gone; with a little, it loses precision.
+    call(b, "setPixel32", {Value::fromNumber(0), Value::fromNumber(0), Value::fromNumber(0x00FFFFFF)});
+    EXPECT_EQ(pixel32(b, 0, 0), 0);
+    call(b, "setPixel32", {Value::fromNumber(1), Value::fromNumber(0), Value::fromNumber(0x12121212)});
+    EXPECT_EQ(pixel32(b, 1, 0), double(0x120E0E0E));
+    call(b, "setPixel", {Value::fromNumber(2), Value::fromNumber(0), Value::fromNumber(0xBBBBBB)});
+    EXPECT_EQ(vm.toNumber(call(b, "getPixel", {Value::fromNumber(2), Value::fromNumber(0)})), double(0xBBBBBB));
+    EXPECT_EQ(pixel32(b, 9, 9), 0); // outside
+
+    // An opaque bitmap keeps every alpha at 255.
+    const Value opaque = bitmap(2, 2, {Value::fromBool(false), Value::fromNumber(0)});
+    call(opaque, "setPixel32", {Value::fromNumber(0), Value::fromNumber(0), Value::fromNumber(0x00123456)});
+    EXPECT_EQ(pixel32(opaque, 0, 0), double(std::int32_t(0xFF123456)));
+
+    Object* rect = vm.newObject();
+    rect->define(QStringLiteral("x"), Value::fromNumber(1));
+    rect->define(QStringLiteral("y"), Value::fromNumber(-5));
+    rect->define(QStringLiteral("width"), Value::fromNumber(10));
+    rect->define(QStringLiteral("height"), Value::fromNumber(6));
+    call(opaque, "fillRect", {Value::fromObject(rect), Value::fromNumber(0xFF00FF00)});
+    EXPECT_EQ(pixel32(opaque, 1, 0), double(std::int32_t(0xFF00FF00)));
+    EXPECT_EQ(pixel32(opaque, 1, 1), double(std::int32_t(0xFF000000)));
+    EXPECT_EQ(pixel32(opaque, 0, 0), double(std::int32_t(0xFF123456)));
+
+    // threshold: where the masked source pixel compares true the colour
+    // goes in, elsewhere the source when asked to copy it.
+    const Value dest = bitmap(2, 2, {Value::fromBool(true), Value::fromNumber(0)});
+    Args threshold{opaque, get(opaque, "rectangle"), Value(), str("=="), Value::fromNumber(0xFF00FF00),
+                   Value::fromNumber(0xFFFF0000), Value::fromNumber(0xFFFFFFFF), Value::fromBool(true)};
+    EXPECT_EQ(vm.toNumber(call(dest, "threshold", threshold)), 1);
+    EXPECT_EQ(pixel32(dest, 1, 0), double(std::int32_t(0xFFFF0000)));
+    EXPECT_EQ(pixel32(dest, 0, 0), double(std::int32_t(0xFF123456)));
+    threshold[3] = str("<>");
+    EXPECT_EQ(vm.toNumber(call(dest, "threshold", threshold)), 0);
+
+    const Value copy = call(b, "clone");
+    call(b, "dispose");
+    EXPECT_EQ(vm.toNumber(get(b, "width")), -1);
+    EXPECT_EQ(vm.toNumber(call(b, "getPixel", {Value::fromNumber(0), Value::fromNumber(0)})), -1);
+    EXPECT_EQ(pixel32(copy, 2, 1), double(std::int32_t(0x80FF0000)));
+    const Value r = get(copy, "rectangle");
+    EXPECT_EQ(vm.toNumber(get(r, "width")), 3);
+}
+
 } // namespace

@@ -118,6 +118,7 @@ void Vm::installBuiltins()
     installClipGeometry(*this);
     installClipDrawing(*this);
     installLoadingClasses(*this);
+    installBitmapDataClass(*this);
 }
 
 // ---- making objects ------------------------------------------------------
@@ -605,6 +606,8 @@ Value Vm::construct(const Value& constructor, Args& args)
         Value r = f->constructor(*this, Value::fromObject(o), args);
         if (r.isObject())
             return r;
+        if (r.isNull() && f->constructionMayFail)
+            return {};
         return Value::fromObject(o);
     }
     if (f->native) {

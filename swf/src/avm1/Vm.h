@@ -324,6 +324,8 @@ void installLoadingClasses(Vm& vm);
 // Loads the variables of the file at url beside the movie into target a
 // frame later (loadVariables, loadVariablesNum).
 void loadVariables(Vm& vm, ClipObject* target, const QString& url);
+// flash.display.BitmapData (BitmapDataClass.cpp).
+void installBitmapDataClass(Vm& vm);
 // The path of a plain file at name relative to the movie's folder, or empty.
 QString resolveBesideMovie(const QString& movieFolder, const QString& name);
 
