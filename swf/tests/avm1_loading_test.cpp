@@ -14,6 +14,7 @@ namespace {
 
 using writer::ActionAssembler;
 using writer::MovieBuilder;
+using writer::SpriteBuilder;
 namespace op = writer::op;
 
 // name = new <cls>();
@@ -150,6 +151,34 @@ TEST_F(LoadingMovie, AMovieBelowSwf6ReadsTextInTheSystemCodePage)
         qputenv("LC_ALL", savedLocale);
     ASSERT_EQ(run.traces.size(), 2);
     EXPECT_EQ(run.traces[1], QStringLiteral("café"));
+}
+
+TEST_F(LoadingMovie, VariablesLoadedIntoAClipRaiseItsDataEvent)
+{
+    writeFile(QStringLiteral("menu/vars.txt"), QByteArray("label=Start&count=2"));
+    MovieBuilder m(100, 100, 10, 6);
+    SpriteBuilder sprite;
+    sprite.script(ActionAssembler().op(op::Stop).bytes());
+    sprite.showFrame();
+    const std::uint16_t id = m.defineSprite(sprite);
+    ActionAssembler onData;
+    onData.push("data ").push("this").op(op::GetVariable).push("label").op(op::GetMember).op(op::Add2);
+    onData.push(" ").op(op::Add2).push("count").op(op::GetVariable).op(op::Add2).op(op::Trace);
+    PlaceObject place;
+    place.characterId = id;
+    place.depth = 1;
+    place.matrix = Matrix{};
+    place.name = QStringLiteral("box");
+    place.clipActions = {ClipEventHandler{ClipEvent::Data, 0, onData.bytes()}};
+    m.place(place);
+    // loadVariables("vars.txt", "box")
+    m.script(ActionAssembler().push("vars.txt").push("box").getUrl2(0xC0).bytes());
+    m.showFrame();
+    m.showFrame();
+    m.script(ActionAssembler().op(op::Stop).bytes());
+    m.showFrame();
+    const auto run = playFromFolder(m.finish(), 3);
+    EXPECT_EQ(run.traces, QStringList({QStringLiteral("data Start 2")})) << run.traces.join(u'\n').toStdString();
 }
 
 } // namespace
