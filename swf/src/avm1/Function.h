@@ -69,6 +69,9 @@ public:
     // For built-in classes that make their own instances under `new`
     // (Array, Date, the wrappers); otherwise `new` makes a plain object.
     NativeFunction constructor;
+    // The constructor answers null when it makes nothing (a size out of
+    // bounds): `new` then gives undefined.
+    bool constructionMayFail = false;
     std::shared_ptr<const ScriptCode> script;
     ScopePtr scope;
     Object* targetClip = nullptr; // the timeline the function was defined on

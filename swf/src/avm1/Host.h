@@ -102,6 +102,9 @@ public:
         (void)method;
     }
     virtual void stopSounds() {}
+    // Variables loaded into the clip arrived: its onClipEvent(data)
+    // handlers and its onData method run.
+    virtual void dataArrived(ClipObject* clip) { (void)clip; }
 
     // Geometry, in twips. The transform from the clip's coordinates to the
     // stage's, and what the clip draws in its own coordinates (a null

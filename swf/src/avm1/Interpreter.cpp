@@ -1064,7 +1064,9 @@ void Interpreter::step(const DecodedAction& a, std::uint32_t& pc, std::uint32_t 
         const std::uint8_t flags = p.u8();
         const QString window = popString();
         const QString url = popString();
-        if (host())
+        if (flags & 0x80) // loadVariables: the window names the target clip
+            loadVariables(vm_, vm_.resolveTarget(target_, window), url);
+        else if (host())
             host()->getUrl(url, window, flags);
         break;
     }

@@ -109,11 +109,17 @@ void Vm::installBuiltins()
     installTextClasses(*this);
     installNetStreamClasses(*this);
     installPlaceholders(*this);
+    installSystemObject(*this);
+    installConnectionClasses(*this);
+    installExternalInterface(*this);
+    installFileReferenceClasses(*this);
     installGeomClasses(*this);
     installXmlClasses(*this);
     installInputClasses(*this);
     installClipGeometry(*this);
     installClipDrawing(*this);
+    installLoadingClasses(*this);
+    installBitmapDataClass(*this);
 }
 
 // ---- making objects ------------------------------------------------------
@@ -597,6 +603,8 @@ Value Vm::construct(const Value& constructor, Args& args)
         Value r = f->constructor(*this, Value::fromObject(o), args);
         if (r.isObject())
             return r;
+        if (r.isNull() && f->constructionMayFail)
+            return {};
         return Value::fromObject(o);
     }
     if (f->native) {
@@ -866,6 +874,8 @@ void Vm::collectGarbage(const std::function<void(Marker&)>& extraRoots)
             for (const Value& a : t.args)
                 m.mark(a);
         }
+        for (const Deferred& d : deferred_)
+            m.mark(d.holder);
         for (const auto& [uid, clip] : clips_)
             m.mark(clip);
         for (const auto& [uid, field] : textFields_)
@@ -875,6 +885,34 @@ void Vm::collectGarbage(const std::function<void(Marker&)>& extraRoots)
         if (extraRoots)
             extraRoots(m);
     });
+}
+
+void Vm::defer(const Value& holder, std::function<void()> work, int ticks)
+{
+    deferred_.push_back({holder, std::move(work), std::max(ticks, 0)});
+}
+
+bool Vm::runDeferred()
+{
+    // Work queued while this runs (a handler that starts another load)
+    // waits for the next call, so a script cannot keep this loop busy.
+    if (running_ || deferred_.empty())
+        return false;
+    std::vector<Deferred> due;
+    std::vector<Deferred> waiting;
+    for (Deferred& d : deferred_)
+        (d.ticks == 0 ? due : waiting).push_back(std::move(d));
+    deferred_ = std::move(waiting);
+    for (Deferred& d : due)
+        runGuarded(d.work);
+    return !due.empty();
+}
+
+void Vm::tickDeferred()
+{
+    for (Deferred& d : deferred_)
+        if (d.ticks > 0)
+            --d.ticks;
 }
 
 } // namespace qev::swf::avm1

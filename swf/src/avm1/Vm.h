@@ -200,6 +200,15 @@ public:
                   int depth);
     int callDepth() const { return depth_; }
 
+    // Work that must wait until the scripts running now have finished (a
+    // dialog that answers at once) or for a number of ticks (a file that
+    // loads). holder stays alive meanwhile. The host runs what is due
+    // after its queue of actions (runDeferred) and counts ticks down once
+    // per tick (tickDeferred).
+    void defer(const Value& holder, std::function<void()> work, int ticks = 0);
+    bool runDeferred();
+    void tickDeferred();
+
     // Resolves a target path ("/a/b", "_root.a", "_parent", "a.b") from a clip.
     ClipObject* resolveTarget(ClipObject* from, const QString& path);
     ClipObject* clipFromValue(ClipObject* from, const Value& v);
@@ -261,6 +270,12 @@ private:
         bool repeat = true;
     };
     std::map<int, Timer> timers_;
+    struct Deferred {
+        Value holder;
+        std::function<void()> work;
+        int ticks = 0;
+    };
+    std::vector<Deferred> deferred_;
     int nextTimerId_ = 1;
     std::map<std::uint64_t, ClipObject*> clips_;
     std::map<std::uint64_t, TextFieldObject*> textFields_;
@@ -296,6 +311,21 @@ void installNetStreamClasses(Vm& vm);
 // Moves the clocks of the streams that play on by ms and tells their
 // handlers what happened (onStatus, onMetaData, onCuePoint).
 void advanceNetStreams(Vm& vm, double ms);
+// System.capabilities, System.security and System's settings (SystemObject.cpp).
+void installSystemObject(Vm& vm);
+// LocalConnection and XMLSocket (ConnectionClasses.cpp).
+void installConnectionClasses(Vm& vm);
+// flash.external.ExternalInterface (ExternalInterfaceClass.cpp).
+void installExternalInterface(Vm& vm);
+// flash.net.FileReference and FileReferenceList (FileReferenceClasses.cpp).
+void installFileReferenceClasses(Vm& vm);
+// LoadVars, XML.load and MovieClip.loadVariables (LoadingClasses.cpp).
+void installLoadingClasses(Vm& vm);
+// Loads the variables of the file at url beside the movie into target a
+// frame later (loadVariables, loadVariablesNum).
+void loadVariables(Vm& vm, ClipObject* target, const QString& url);
+// flash.display.BitmapData (BitmapDataClass.cpp).
+void installBitmapDataClass(Vm& vm);
 // The path of a plain file at name relative to the movie's folder, or empty.
 QString resolveBesideMovie(const QString& movieFolder, const QString& name);
 

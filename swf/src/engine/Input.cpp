@@ -137,6 +137,19 @@ void TimelineEngine::runClipEvent(RootState& state, const std::vector<int>& path
     clearJustPlaced(state.main);
 }
 
+void TimelineEngine::dataArrived(avm1::ClipObject* clip)
+{
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* inst;
+    if (!locate(clip, t, path, inst))
+        return;
+    if (inst)
+        queueClipEvent(*run_, *inst, path, ClipEvent::Data, u"onData");
+    else
+        vm_->runHandler(clip, QStringLiteral("onData")); // the main timeline has no clip events
+}
+
 void TimelineEngine::getUrl(const QString& url, const QString& target, int method)
 {
     (void)method; // variables are never sent anywhere

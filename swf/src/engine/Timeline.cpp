@@ -580,14 +580,21 @@ void TimelineEngine::rewind(Run& run, TimelineState& t, int frame, const std::ve
 
 void TimelineEngine::runActions(Run& run)
 {
-    for (std::size_t i = 0; i < run.queue.size() && i < maxBlocksPerTick; ++i) {
-        const Pending pending = run.queue[i];
-        if (pending.bytecode || pending.event)
-            execute(run, pending);
-        else if (pending.replay)
-            replayActions(run, pending.path, *pending.replay);
+    // What the scripts leave for after them (dialogs that answer at once,
+    // loads that arrived) runs once they are done, within the same tick,
+    // and so do the actions it queues.
+    for (int round = 0; round < 2; ++round) {
+        for (std::size_t i = 0; i < run.queue.size() && i < maxBlocksPerTick; ++i) {
+            const Pending pending = run.queue[i];
+            if (pending.bytecode || pending.event)
+                execute(run, pending);
+            else if (pending.replay)
+                replayActions(run, pending.path, *pending.replay);
+        }
+        run.queue.clear();
+        if (round > 0 || !vm_->runDeferred())
+            break;
     }
-    run.queue.clear();
     if (boundFields_ && run.scripts)
         updateBoundFields(run);
 }

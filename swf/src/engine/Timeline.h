@@ -133,6 +133,7 @@ public:
     bool getTint(avm1::ClipObject* clip, Tint& out) override;
     void setTint(avm1::ClipObject* clip, const Tint& tint) override;
     void getUrl(const QString& url, const QString& target, int method) override;
+    void dataArrived(avm1::ClipObject* clip) override;
 
     // What a movie asks to open (getURL): the address and the window or
     // level named. The player decides what may open.

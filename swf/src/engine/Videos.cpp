@@ -43,6 +43,7 @@ void TimelineEngine::advanceStreams(RootState& state, double ms)
         run.root = &state;
         run.instances = instanceCount(state.main);
         ActiveRun active(*this, run);
+        vm_->tickDeferred();
         avm1::advanceNetStreams(*vm_, ms);
         runActions(run);
         clearJustPlaced(state.main);

@@ -377,9 +377,6 @@ void installPlaceholders(Vm& vm)
     };
     for (const auto& [name, code] : keys)
         key->define(QString::fromLatin1(name), Value::fromNumber(code), DontEnum | DontDelete | ReadOnly);
-    Object* system = vm.getMember(vm.global(), QStringLiteral("System")).object;
-    system->define(QStringLiteral("capabilities"), Value::fromObject(vm.newObject()), DontEnum);
-    system->define(QStringLiteral("security"), Value::fromObject(vm.newObject()), DontEnum);
     if (vm.version() >= 8) {
         Object* flash = vm.newObject();
         vm.global()->define(QStringLiteral("flash"), Value::fromObject(flash), DontEnum);

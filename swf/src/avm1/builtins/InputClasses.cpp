@@ -6,6 +6,8 @@
 #include "avm1/Vm.h"
 #include "avm1/builtins/Support.h"
 
+#include <memory>
+
 namespace qev::swf::avm1 {
 
 namespace {
@@ -17,6 +19,36 @@ Object* globalObject(Vm& vm, const char* name)
 {
     const Value v = vm.getMember(vm.global(), QString::fromLatin1(name));
     return v.isObject() ? v.object : nullptr;
+}
+
+// Stage.displayState: "normal" or "fullScreen", written in any letter
+// case; other words change nothing. A change tells the listeners through
+// onFullScreen at once. The movie's stage keeps its size either way: the
+// control shows it scaled to whatever room it has.
+void installDisplayState(Vm& vm, Object* stage)
+{
+    auto fullScreen = std::make_shared<bool>(false);
+    defineVirtual(
+        vm, stage, QStringLiteral("displayState"),
+        [fullScreen](Vm&, const Value&, Args&) {
+            return Value::fromString(*fullScreen ? QStringLiteral("fullScreen") : QStringLiteral("normal"));
+        },
+        [fullScreen](Vm& vm, const Value& self, Args& args) {
+            const QString word = vm.toString(arg(args, 0));
+            bool wanted;
+            if (word.compare(u"fullScreen", Qt::CaseInsensitive) == 0)
+                wanted = true;
+            else if (word.compare(u"normal", Qt::CaseInsensitive) == 0)
+                wanted = false;
+            else
+                return Value();
+            if (wanted == *fullScreen)
+                return Value();
+            *fullScreen = wanted;
+            vm.callMethod(self, QStringLiteral("broadcastMessage"),
+                          {Value::fromString(QStringLiteral("onFullScreen")), Value::fromBool(wanted)});
+            return Value();
+        });
 }
 
 } // namespace
@@ -59,6 +91,7 @@ void installInputClasses(Vm& vm)
         stage->define(QStringLiteral("scaleMode"), Value::fromString(QStringLiteral("showAll")), DontEnum);
         stage->define(QStringLiteral("align"), Value::fromString(QString()), DontEnum);
         stage->define(QStringLiteral("showMenu"), Value::fromBool(true), DontEnum);
+        installDisplayState(vm, stage);
     }
 }
 

@@ -855,26 +855,7 @@ void installXmlClasses(Vm& vm)
         const Value text = v.isNullish() ? Value::null() : Value::fromString(vm.toString(v));
         return Value::fromObject(makeNode(vm, nodeProto, TextNode, Value::null(), text));
     });
-    // No network and no local files here: loading never starts.
-    for (const char* name : {"load", "sendAndLoad"}) {
-        docProto->defineMethod(vm, QLatin1StringView(name), [](Vm& vm, const Value& self, Args&) -> Value {
-            if (self.isObject())
-                vm.setMember(self, QStringLiteral("loaded"), Value::fromBool(false));
-            return Value::fromBool(false);
-        });
-    }
-    docProto->defineMethod(vm, QStringLiteral("send"), [](Vm&, const Value&, Args&) -> Value {
-        return Value::fromBool(false);
-    });
-    docProto->defineMethod(vm, QStringLiteral("addRequestHeader"), [](Vm&, const Value&, Args&) -> Value {
-        return Value();
-    });
-    docProto->defineMethod(vm, QStringLiteral("getBytesLoaded"), [](Vm&, const Value&, Args&) -> Value {
-        return Value();
-    });
-    docProto->defineMethod(vm, QStringLiteral("getBytesTotal"), [](Vm&, const Value&, Args&) -> Value {
-        return Value();
-    });
+    // load, sendAndLoad, send and the byte counts are LoadingClasses.cpp's.
     // What a finished load calls with the raw text: parse it and tell
     // onLoad whether anything arrived.
     docProto->defineMethod(vm, QStringLiteral("onData"), [](Vm& vm, const Value& self, Args& args) -> Value {
