@@ -906,7 +906,7 @@ void Interpreter::step(const DecodedAction& a, std::uint32_t& pc, std::uint32_t 
         // Half of a surrogate pair is no character of its own: U+FFFD.
         const char16_t c = s.isEmpty() ? 0 : s[0].unicode();
         push(s.isEmpty() ? Value::fromNumber(nan)
-                         : Value::fromNumber(QChar::isSurrogate(c) ? QChar::ReplacementCharacter : c));
+                         : Value::fromNumber(QChar::isSurrogate(c) ? char16_t(QChar::ReplacementCharacter) : c));
         break;
     }
     case 0x33: // AsciiToChar

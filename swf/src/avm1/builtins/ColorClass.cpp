@@ -34,7 +34,7 @@ const char* const addNames[] = {"rb", "gb", "bb", "ab"};
 void installColorClass(Vm& vm)
 {
     Object* proto = vm.newObject();
-    FunctionObject* ctor = vm.newClass(QStringLiteral("Color"), proto, [](Vm& vm, const Value& self, Args& args) -> Value {
+    FunctionObject* ctor = vm.newClass(QStringLiteral("Color"), proto, [](Vm&, const Value& self, Args& args) -> Value {
         if (self.isObject())
             self.object->define(QStringLiteral("target"), arg(args, 0), DontEnum);
         return Value();
