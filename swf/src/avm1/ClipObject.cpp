@@ -6,6 +6,11 @@
 
 namespace qev::swf::avm1 {
 
+Object* Host::objectAtDepth(ClipObject* parent, int depth)
+{
+    return clipAtDepth(parent, depth);
+}
+
 bool ClipObject::getSpecial(Vm& vm, const QString& name, Value& out)
 {
     Host* host = vm.host();

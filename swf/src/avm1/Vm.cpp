@@ -102,6 +102,7 @@ void Vm::installBuiltins()
     installBroadcaster(*this);
     installGlobalFunctions(*this);
     installClipClass(*this);
+    installButtonClass(*this);
     installTimersAndFlags(*this);
     installSoundClass(*this);
     installColorClass(*this);
@@ -147,9 +148,11 @@ FunctionObject* Vm::newClass(const QString& name, Object* proto, NativeFunction 
     return f;
 }
 
-ClipObject* Vm::newClip(std::uint64_t uid)
+ClipObject* Vm::newClip(std::uint64_t uid, Object* proto)
 {
-    ClipObject* c = heap_.make<ClipObject>(clipPrototype ? clipPrototype : objectPrototype, uid);
+    if (!proto)
+        proto = clipPrototype ? clipPrototype : objectPrototype;
+    ClipObject* c = heap_.make<ClipObject>(proto, uid);
     clips_[uid] = c;
     return c;
 }

@@ -141,6 +141,7 @@ public:
     Object* datePrototype = nullptr;
     Object* errorPrototype = nullptr;
     Object* clipPrototype = nullptr;
+    Object* buttonPrototype = nullptr;
     Object* textFieldPrototype = nullptr;
     Object* textFormatPrototype = nullptr;
 
@@ -149,7 +150,8 @@ public:
     FunctionObject* newNative(NativeFunction fn, NativeFunction constructor = {});
     // A class: a constructor function whose prototype object is proto.
     FunctionObject* newClass(const QString& name, Object* proto, NativeFunction fn, NativeFunction constructor = {});
-    ClipObject* newClip(std::uint64_t uid);
+    // A clip object (a button's when proto is Button's prototype).
+    ClipObject* newClip(std::uint64_t uid, Object* proto = nullptr);
     TextFieldObject* newTextField(std::uint64_t uid);
     // Raises an Error object with the message as a script exception.
     [[noreturn]] void throwError(const QString& message);
@@ -279,6 +281,7 @@ void installErrorClass(Vm& vm);
 void installBroadcaster(Vm& vm);
 void installGlobalFunctions(Vm& vm);
 void installClipClass(Vm& vm);
+void installButtonClass(Vm& vm);
 void installPlaceholders(Vm& vm);
 void installTimersAndFlags(Vm& vm);
 void installGeomClasses(Vm& vm);

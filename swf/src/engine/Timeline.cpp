@@ -1,6 +1,7 @@
 #include "engine/Timeline.h"
 
 #include "avm1/ClipObject.h"
+#include "avm1/TextFieldObject.h"
 #include "avm1/VideoObject.h"
 #include "avm1/Vm.h"
 #include "engine/Bounds.h"
@@ -83,10 +84,15 @@ RootState TimelineEngine::initial(bool runScripts)
     run.root = &root;
     run.scripts = runScripts;
     ActiveRun active(*this, run);
+    // A build without scripts is a seek snapshot of the same first frame:
+    // its unnamed clips take the names the played frame gives them.
+    const std::uint64_t unnamed = unnamedClips_;
     if (!movie_.timeline.frames.empty())
         applyFrame(run, root.main, 0, {}, true);
     runActions(run);
     clearJustPlaced(root.main);
+    if (!runScripts)
+        unnamedClips_ = unnamed;
     return root;
 }
 
@@ -98,6 +104,8 @@ void TimelineEngine::step(RootState& state, bool moveMain, bool runScripts)
     run.scripts = runScripts;
     ActiveRun active(*this, run);
     state.navigation.clear();
+    if (!unloading_.empty())
+        dropUnloaded(state);
     stepClips(run, state, moveMain);
     if (runScripts)
         queueEnterFrame(run);
@@ -108,33 +116,52 @@ void TimelineEngine::step(RootState& state, bool moveMain, bool runScripts)
 void TimelineEngine::queueEnterFrame(Run& run)
 {
     // Only clips that scripts reached have a script object, and only those
-    // can have a handler; clips placed in this tick wait for the next.
+    // can have a method; clips placed in this tick wait for the next. The
+    // player runs the handlers in the order it moves clips on: the newest
+    // first, the main timeline last.
     static const char16_t enterFrame[] = u"onEnterFrame";
     std::vector<Pending> handlers;
     auto& clips = vm_->clips();
-    std::function<void(TimelineState&, std::vector<int>&)> walk = [&](TimelineState& t, std::vector<int>& path) {
+    for (const auto& [uid, path] : clipOrder(*run.root)) {
+        const Instance* inst = instanceAt(*run.root, path);
+        if (!inst || inst->uid != uid || inst->sprite.empty() || inst->justPlaced)
+            continue;
+        if (inst->clipEvents)
+            for (const ClipEventHandler& h : *inst->clipEvents)
+                if (h.events & ClipEvent::EnterFrame)
+                    handlers.push_back({path, &h.bytecode, uid});
+        if (clips.contains(uid))
+            handlers.push_back({path, nullptr, uid, nullptr, enterFrame});
+    }
+    if (clips.contains(0))
+        handlers.push_back({{}, nullptr, 0, nullptr, enterFrame});
+    if (!handlers.empty())
+        run.queue.insert(run.queue.begin(), handlers.begin(), handlers.end());
+}
+
+std::vector<std::pair<std::uint64_t, std::vector<int>>> TimelineEngine::clipOrder(RootState& root)
+{
+    // The player keeps its clips in one list, the newest first. Placement
+    // order is the order of uids. Clips placed during this tick wait for
+    // the next; a button's face stands still, but the sprites it shows play
+    // on.
+    std::vector<std::pair<std::uint64_t, std::vector<int>>> clips;
+    std::vector<int> path;
+    std::function<void(TimelineState&)> collect = [&](TimelineState& t) {
         for (auto& [depth, inst] : t.list) {
-            if (inst.sprite.empty())
+            TimelineState* inner = innerList(inst);
+            if (!inner || inst.justPlaced || inst.unloading)
                 continue;
             path.push_back(depth);
-            if (!inst.justPlaced) {
-                if (inst.clipEvents)
-                    for (const ClipEventHandler& h : *inst.clipEvents)
-                        if (h.events & ClipEvent::EnterFrame)
-                            handlers.push_back({path, &h.bytecode, inst.uid});
-                if (clips.contains(inst.uid))
-                    handlers.push_back({path, nullptr, inst.uid, nullptr, enterFrame});
-            }
-            walk(inst.sprite.front(), path);
+            if (!inst.sprite.empty())
+                clips.emplace_back(inst.uid, path);
+            collect(*inner);
             path.pop_back();
         }
     };
-    std::vector<int> path;
-    if (clips.contains(0))
-        handlers.push_back({{}, nullptr, 0, nullptr, enterFrame});
-    walk(run.root->main, path);
-    if (!handlers.empty())
-        run.queue.insert(run.queue.begin(), handlers.begin(), handlers.end());
+    collect(root.main);
+    std::sort(clips.begin(), clips.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    return clips;
 }
 
 void TimelineEngine::runFrameScripts(RootState& state)
@@ -203,10 +230,8 @@ void TimelineEngine::applyFrame(Run& run, TimelineState& t, int frame, const std
             place(run, t, *p, path);
         } else if (const auto* r = std::get_if<RemoveObject>(&tag)) {
             // What scripts made or moved is theirs to remove.
-            if (auto it = t.list.find(r->depth); it != t.list.end() && !it->second.scriptMade) {
-                leaveStage(run, it->second, path, r->depth);
-                t.list.erase(it);
-            }
+            if (auto it = t.list.find(r->depth); it != t.list.end() && !it->second.scriptMade)
+                remove(run, t, path, r->depth);
         } else if (const auto* bg = std::get_if<SetBackgroundColor>(&tag)) {
             if (path.empty() && t.characterId == 0)
                 run.root->background = bg->color;
@@ -264,6 +289,7 @@ void TimelineEngine::place(Run& run, TimelineState& t, const PlaceObject& p, con
                 inst->characterId = *p.characterId;
                 inst->sprite.clear();
                 inst->buttonFace.clear();
+                inst->isButton = false;
                 fresh = true;
             }
         }
@@ -305,6 +331,9 @@ void TimelineEngine::place(Run& run, TimelineState& t, const PlaceObject& p, con
             childPath.push_back(p.depth);
             constructClip(run, *inst, childPath);
         } else if (movie_.find<Button>(inst->characterId)) {
+            inst->isButton = true;
+            if (inst->name.isEmpty())
+                inst->name = QStringLiteral("instance%1").arg(++unnamedClips_);
             std::vector<int> childPath = path;
             childPath.push_back(p.depth);
             buildButtonFace(run, *inst, childPath);
@@ -356,11 +385,12 @@ avm1::Value TimelineEngine::registeredClass(std::uint16_t characterId)
     return {};
 }
 
-void TimelineEngine::queueClipEvent(Run& run, const Instance& inst, const std::vector<int>& path,
+bool TimelineEngine::queueClipEvent(Run& run, const Instance& inst, const std::vector<int>& path,
                                     std::uint32_t event, const char16_t* method, bool afterRemoval)
 {
     if (!run.scripts)
-        return;
+        return false;
+    const std::size_t before = run.queue.size();
     if (inst.clipEvents)
         for (const ClipEventHandler& h : *inst.clipEvents)
             if (h.events & event)
@@ -369,6 +399,7 @@ void TimelineEngine::queueClipEvent(Run& run, const Instance& inst, const std::v
     // its class.
     if (method && hasMethod(inst.uid, method))
         run.queue.push_back({path, nullptr, inst.uid, nullptr, method, afterRemoval});
+    return run.queue.size() > before;
 }
 
 bool TimelineEngine::hasMethod(std::uint64_t uid, const char16_t* name)
@@ -390,25 +421,64 @@ Instance& TimelineEngine::putScriptMade(TimelineState& t, const std::vector<int>
     return slot;
 }
 
-void TimelineEngine::leaveStage(Run& run, const Instance& inst, const std::vector<int>& parent, int depth)
+bool TimelineEngine::leaveStage(Run& run, const Instance& inst, const std::vector<int>& parent, int depth)
 {
-    if (inst.sprite.empty() || !run.scripts)
-        return;
+    if (!isScriptClip(inst) || !run.scripts)
+        return false;
     std::vector<int> path = parent;
     path.push_back(depth);
-    leaveStage(run, inst, path);
+    return leaveStage(run, inst, path);
 }
 
-void TimelineEngine::leaveStage(Run& run, const Instance& inst, std::vector<int>& path)
+bool TimelineEngine::leaveStage(Run& run, const Instance& inst, std::vector<int>& path)
 {
-    if (inst.sprite.empty() || !run.scripts)
-        return;
-    queueClipEvent(run, inst, path, ClipEvent::Unload, u"onUnload", true);
-    for (const auto& [depth, child] : inst.sprite.front().list) {
+    if (!isScriptClip(inst) || !run.scripts)
+        return false;
+    bool queued = queueClipEvent(run, inst, path, ClipEvent::Unload, u"onUnload", true);
+    const TimelineState* inner = innerList(const_cast<Instance&>(inst));
+    if (!inner)
+        return queued;
+    for (const auto& [depth, child] : inner->list) {
         path.push_back(depth);
-        leaveStage(run, child, path);
+        queued = leaveStage(run, child, path) || queued;
         path.pop_back();
     }
+    return queued;
+}
+
+void TimelineEngine::remove(Run& run, TimelineState& t, const std::vector<int>& path, int key)
+{
+    auto it = t.list.find(key);
+    if (it == t.list.end())
+        return;
+    if (!leaveStage(run, it->second, path, key)) {
+        t.list.erase(it);
+        return;
+    }
+    // A clip with unload handlers, in itself or below, stays on the stage
+    // beneath everything (depth -32769 - depth, for scripts) until its
+    // handlers ran: they still find it, its children and its path. The
+    // next tick takes it away.
+    Instance leaving = std::move(it->second);
+    t.list.erase(it);
+    leaving.unloading = true;
+    unloading_.push_back(leaving.uid);
+    t.list.insert_or_assign(-1 - key, std::move(leaving));
+}
+
+void TimelineEngine::dropUnloaded(RootState& root)
+{
+    for (std::uint64_t uid : unloading_) {
+        std::vector<int> path;
+        if (!findUid(root.main, uid, path))
+            continue;
+        const int key = path.back();
+        path.pop_back();
+        if (TimelineState* parent = resolve(root, path))
+            if (auto it = parent->list.find(key); it != parent->list.end() && it->second.unloading)
+                parent->list.erase(it);
+    }
+    unloading_.clear();
 }
 
 Instance* TimelineEngine::reusable(Run& run, TimelineState& t, int depth, std::uint16_t characterId)
@@ -475,7 +545,7 @@ void TimelineEngine::stepTree(Run& run, TimelineState& t, std::vector<int>& path
     path.push_back(0);
     for (auto& [depth, inst] : t.list) {
         TimelineState* inner = innerList(inst);
-        if (!inner || inst.justPlaced)
+        if (!inner || inst.justPlaced || inst.unloading)
             continue;
         path.back() = depth;
         // A button's face stands; the sprites it shows play on.
@@ -493,26 +563,8 @@ void TimelineEngine::stepClips(Run& run, RootState& state, bool moveMain)
         stepTree(run, state.main, path, moveMain);
         return;
     }
-    // The player keeps its clips in one list, the newest first, and moves
-    // them on in that order, the main timeline last. Placement order is the
-    // order of uids. Clips placed during this tick wait for the next.
-    std::vector<std::pair<std::uint64_t, std::vector<int>>> clips;
-    std::vector<int> path;
-    std::function<void(TimelineState&)> collect = [&](TimelineState& t) {
-        for (auto& [depth, inst] : t.list) {
-            // A button's face stands still; the sprites it shows play on.
-            TimelineState* inner = innerList(inst);
-            if (!inner || inst.justPlaced)
-                continue;
-            path.push_back(depth);
-            if (!inst.sprite.empty())
-                clips.emplace_back(inst.uid, path);
-            collect(*inner);
-            path.pop_back();
-        }
-    };
-    collect(state.main);
-    std::sort(clips.begin(), clips.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    // The clips move on newest first, the main timeline last.
+    const auto clips = clipOrder(state);
     for (const auto& [uid, at] : clips) {
         // An earlier clip's frame may have removed this one or its parent.
         Instance* inst = instanceAt(state, at);
@@ -554,7 +606,7 @@ void TimelineEngine::rewind(Run& run, TimelineState& t, int frame, const std::ve
     // scripts do not run again. What no frame takes back leaves the stage.
     Reuse reuse{&t, {}, run.reuse};
     for (auto it = t.list.begin(); it != t.list.end();) {
-        if (it->second.scriptMade) {
+        if (it->second.scriptMade || it->second.unloading) {
             ++it;
             continue;
         }
@@ -602,7 +654,7 @@ void TimelineEngine::execute(Run& run, const Pending& pending)
             found = findUid(root.main, uid, at);
         }
     }
-    if (found && resolve(root, at)) {
+    if (found && (at.empty() || instanceAt(root, at))) {
         clip = clipAt(root, at);
     } else if (pending.afterRemoval) {
         // Unload handlers run on the clip that has left the stage.
@@ -668,15 +720,18 @@ int TimelineEngine::findLabel(const Timeline& timeline, const QString& label) co
 avm1::ClipObject* TimelineEngine::clipAt(RootState& root, const std::vector<int>& path)
 {
     std::uint64_t uid = 0;
+    bool button = false;
     if (!path.empty()) {
         Instance* inst = instanceAt(root, path);
         if (!inst)
             return nullptr;
         uid = inst->uid;
+        button = inst->isButton;
     }
     auto& clips = vm_->clips();
     auto it = clips.find(uid);
-    avm1::ClipObject* clip = it != clips.end() ? it->second : vm_->newClip(uid);
+    avm1::ClipObject* clip = it != clips.end() ? it->second
+        : vm_->newClip(uid, button ? vm_->buttonPrototype : nullptr);
     clip->hostPath = path;
     return clip;
 }
@@ -684,10 +739,12 @@ avm1::ClipObject* TimelineEngine::clipAt(RootState& root, const std::vector<int>
 bool findUid(TimelineState& t, std::uint64_t uid, std::vector<int>& path)
 {
     for (auto& [depth, inst] : t.list) {
-        if (inst.sprite.empty())
+        if (!isScriptClip(inst))
             continue;
         path.push_back(depth);
-        if (inst.uid == uid || findUid(inst.sprite.front(), uid, path))
+        if (inst.uid == uid)
+            return true;
+        if (TimelineState* inner = innerList(inst); inner && findUid(*inner, uid, path))
             return true;
         path.pop_back();
     }
@@ -708,7 +765,7 @@ bool TimelineEngine::locate(avm1::ClipObject* clip, TimelineState*& timeline, st
         return true;
     }
     Instance* inst = instanceAt(root, clip->hostPath);
-    if (!inst || inst->uid != clip->uid || inst->sprite.empty()) {
+    if (!inst || inst->uid != clip->uid || !isScriptClip(*inst)) {
         std::vector<int> found;
         if (!findUid(root.main, clip->uid, found))
             return false;
@@ -717,7 +774,13 @@ bool TimelineEngine::locate(avm1::ClipObject* clip, TimelineState*& timeline, st
     }
     path = clip->hostPath;
     instance = inst;
-    timeline = &inst->sprite.front();
+    timeline = innerList(*inst);
+    if (!timeline) {
+        // A button whose pictures hold no sprite has no list of its own:
+        // it shows an empty one, which nothing keeps.
+        noChildren_ = TimelineState{};
+        timeline = &noChildren_;
+    }
     return true;
 }
 
@@ -756,7 +819,7 @@ avm1::ClipObject* TimelineEngine::childByName(avm1::ClipObject* clip, const QStr
         return nullptr;
     const Qt::CaseSensitivity cs = vm_->version() >= 7 ? Qt::CaseSensitive : Qt::CaseInsensitive;
     for (auto& [depth, child] : t->list) {
-        if (!child.sprite.empty() && child.name.compare(name, cs) == 0) {
+        if (isScriptClip(child) && child.name.compare(name, cs) == 0) {
             path.push_back(depth);
             return clipAt(*run_->root, path);
         }
@@ -772,7 +835,7 @@ void TimelineEngine::childNames(avm1::ClipObject* clip, std::vector<QString>& ou
     if (!locate(clip, t, path, inst))
         return;
     for (auto it = t->list.rbegin(); it != t->list.rend(); ++it)
-        if (!it->second.sprite.empty() && !it->second.name.isEmpty())
+        if (isScriptClip(it->second) && !it->second.name.isEmpty())
             out.push_back(it->second.name);
 }
 
@@ -810,9 +873,10 @@ bool TimelineEngine::getProperty(avm1::ClipObject* clip, const QString& rawName,
         QString p;
         const TimelineState* at = &run_->root->main;
         for (int depth : path) {
-            const Instance& i = at->list.at(depth);
+            Instance& i = const_cast<TimelineState*>(at)->list.at(depth);
             p += u'/' + i.name;
-            at = &i.sprite.front();
+            if (!(at = innerList(i)))
+                break;
         }
         out = Value::fromString(p.isEmpty() ? QStringLiteral("/") : p);
     } else if (name == u"_url")
@@ -959,7 +1023,7 @@ void TimelineEngine::setPlaying(avm1::ClipObject* clip, bool playing)
     TimelineState* t;
     std::vector<int> path;
     Instance* inst;
-    if (!locate(clip, t, path, inst))
+    if (!locate(clip, t, path, inst) || (inst && inst->isButton))
         return;
     if (path.empty()) {
         auto& navs = run_->root->navigation;
@@ -1008,7 +1072,7 @@ avm1::ClipObject* TimelineEngine::createClip(avm1::ClipObject* parent, const QSt
     std::vector<int> path;
     Instance* owner;
     if (!locate(parent, t, path, owner) || static_cast<int>(path.size()) >= maxNesting
-        || run_->instances > maxInstances)
+        || run_->instances > maxInstances || (owner && owner->isButton))
         return nullptr;
     Instance made;
     if (duplicateOf) {
@@ -1021,6 +1085,10 @@ avm1::ClipObject* TimelineEngine::createClip(avm1::ClipObject* parent, const QSt
         made.sprite.clear();
     } else if (!linkage.isEmpty()) {
         auto it = movie_.exports.find(linkage);
+        // Linkage names match whatever their letters' case.
+        for (auto e = movie_.exports.begin(); it == movie_.exports.end() && e != movie_.exports.end(); ++e)
+            if (e->first.compare(linkage, Qt::CaseInsensitive) == 0)
+                it = e;
         if (it == movie_.exports.end() || !movie_.find<Sprite>(it->second)) {
             vm_->warn(QStringLiteral("attachMovie: no exported clip \"%1\"").arg(linkage));
             return nullptr;
@@ -1063,11 +1131,12 @@ bool TimelineEngine::removeClip(avm1::ClipObject* clip)
     if (depth < 0 || depth >= 1048576)
         return false;
     const int key = path.back();
-    if (inst)
-        leaveStage(*run_, *inst, path);
     path.pop_back();
     TimelineState* parent = resolve(*run_->root, path);
-    return parent && parent->list.erase(key) > 0;
+    if (!parent || !parent->list.contains(key))
+        return false;
+    remove(*run_, *parent, path, key);
+    return true;
 }
 
 std::optional<int> TimelineEngine::depthOf(avm1::ClipObject* clip)
@@ -1089,10 +1158,28 @@ avm1::ClipObject* TimelineEngine::clipAtDepth(avm1::ClipObject* parent, int dept
     if (!locate(parent, t, path, inst))
         return nullptr;
     auto it = t->list.find(depth + depthOffset);
-    if (it == t->list.end() || it->second.sprite.empty())
+    if (it == t->list.end() || !isScriptClip(it->second))
         return nullptr;
     path.push_back(it->first);
     return clipAt(*run_->root, path);
+}
+
+avm1::Object* TimelineEngine::objectAtDepth(avm1::ClipObject* parent, int depth)
+{
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* inst;
+    if (!locate(parent, t, path, inst))
+        return nullptr;
+    auto it = t->list.find(depth + depthOffset);
+    if (it == t->list.end())
+        return nullptr;
+    path.push_back(it->first);
+    if (isScriptClip(it->second))
+        return clipAt(*run_->root, path);
+    if (it->second.textField)
+        return fieldAt(*run_->root, path);
+    return parent;
 }
 
 int TimelineEngine::nextHighestDepth(avm1::ClipObject* parent)
@@ -1184,9 +1271,10 @@ QString TimelineEngine::targetPath(avm1::ClipObject* clip)
     QString p = QStringLiteral("_level0");
     const TimelineState* at = &run_->root->main;
     for (int depth : path) {
-        const Instance& i = at->list.at(depth);
+        Instance& i = const_cast<TimelineState*>(at)->list.at(depth);
         p += u'.' + i.name;
-        at = &i.sprite.front();
+        if (!(at = innerList(i)))
+            break;
     }
     return p;
 }
@@ -1198,9 +1286,10 @@ void TimelineEngine::collectGarbage(const RootState& state)
     std::set<std::uint64_t> live{0};
     std::function<void(const TimelineState&)> walk = [&](const TimelineState& t) {
         for (const auto& [depth, inst] : t.list)
-            if (!inst.sprite.empty()) {
+            if (isScriptClip(inst)) {
                 live.insert(inst.uid);
-                walk(inst.sprite.front());
+                if (const TimelineState* inner = innerList(const_cast<Instance&>(inst)))
+                    walk(*inner);
             } else if (inst.textField || videos_.contains(inst.uid)) {
                 live.insert(inst.uid);
             }

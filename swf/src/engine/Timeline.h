@@ -111,6 +111,7 @@ public:
     bool removeClip(avm1::ClipObject* clip) override;
     std::optional<int> depthOf(avm1::ClipObject* clip) override;
     avm1::ClipObject* clipAtDepth(avm1::ClipObject* parent, int depth) override;
+    avm1::Object* objectAtDepth(avm1::ClipObject* parent, int depth) override;
     int nextHighestDepth(avm1::ClipObject* parent) override;
     void swapDepths(avm1::ClipObject* clip, int depth) override;
 
@@ -229,16 +230,23 @@ private:
     void runActions(Run& run);
     // Queues the clip's onClipEvent handlers for event and, when given and
     // the clip has a script object, its method of that name.
-    void queueClipEvent(Run& run, const Instance& inst, const std::vector<int>& path, std::uint32_t event,
+    // Returns whether anything was queued.
+    bool queueClipEvent(Run& run, const Instance& inst, const std::vector<int>& path, std::uint32_t event,
                         const char16_t* method, bool afterRemoval = false);
     // A sprite instance was made: its class constructor, its first frame
     // and its load events, in the player's order.
     void constructClip(Run& run, Instance& inst, const std::vector<int>& path);
     // The instance and every clip inside it leave the stage: their unload
     // events are queued.
-    void leaveStage(Run& run, const Instance& inst, std::vector<int>& path);
+    // Returns whether any unload handler was queued.
+    bool leaveStage(Run& run, const Instance& inst, std::vector<int>& path);
     // The same for the instance at depth of the timeline at parent.
-    void leaveStage(Run& run, const Instance& inst, const std::vector<int>& parent, int depth);
+    bool leaveStage(Run& run, const Instance& inst, const std::vector<int>& parent, int depth);
+    // Takes the instance at key off t, the timeline at path: at once, or,
+    // when it has unload handlers, after they ran (see unloading_).
+    void remove(Run& run, TimelineState& t, const std::vector<int>& path, int key);
+    // Drops the clips that waited for their unload handlers.
+    void dropUnloaded(RootState& root);
     // Puts an instance a script made at key (a display-list depth) of t,
     // the timeline at path; what was there leaves the stage.
     Instance& putScriptMade(TimelineState& t, const std::vector<int>& path, int key, Instance made);
@@ -253,6 +261,9 @@ private:
     bool broadcast(const char* object, const char16_t* message);
     // The class a script registered for the sprite's linkage name, if any.
     avm1::Value registeredClass(std::uint16_t characterId);
+    // The sprite instances on the stage (their uids and paths) in the
+    // order the player moves them on and runs their handlers.
+    std::vector<std::pair<std::uint64_t, std::vector<int>>> clipOrder(RootState& root);
     // Queues the clips' onEnterFrame handlers ahead of the tick's frame scripts.
     void queueEnterFrame(Run& run);
     void execute(Run& run, const Pending& pending);
@@ -314,6 +325,11 @@ private:
     std::unique_ptr<avm1::Vm> vm_;
     std::optional<Drag> drag_;
     Run* run_ = nullptr;
+    // Clips removed with unload handlers, waiting beneath their parent's
+    // list for the next tick (their uids).
+    std::vector<std::uint64_t> unloading_;
+    // What locate hands out as the list of a button without live pictures.
+    TimelineState noChildren_;
     std::uint64_t nextUid_ = 1;
     std::uint64_t unnamedClips_ = 0;
     std::set<std::uint16_t> initActionsDone_;
