@@ -109,8 +109,11 @@ public:
     double epochAtStart = 0;
     int timeZoneMinutes = 0;
     double nowEpochMs() const { return epochAtStart + timerMs_; }
-    // Runs the intervals and timeouts that are due.
-    void runTimers();
+    // Runs the intervals and timeouts that are due, as many firings of
+    // each as fit into the time that passed (at most
+    // maxTimerFiringsPerTurn in all); afterEach runs after every firing.
+    void runTimers(const std::function<void()>& afterEach = {});
+    static constexpr int maxTimerFiringsPerTurn = 1000;
     int addTimer(const Value& target, const Value& function, const QString& method, double ms, Args args, bool repeat);
     void clearTimer(int id);
 

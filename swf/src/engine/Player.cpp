@@ -129,9 +129,9 @@ struct Player::Impl {
         }
     }
 
-    // The script clock moves on by one frame (virtual) or to now (real);
-    // due intervals run; garbage is collected now and then.
-    void afterTick()
+    // The script clock moves on by one frame (virtual) or to now (real)
+    // and due intervals run: a frame's time follows the frame.
+    void runClock()
     {
         avm1::Vm& vm = engine->vm();
         const double before = vm.timer();
@@ -146,6 +146,13 @@ struct Player::Impl {
         // Scripts' streams play on the same clock.
         engine->advanceStreams(state, vm.timer() - before);
         noteJumps();
+    }
+
+    // The clock moves on (runClock); garbage is collected now and then.
+    void afterTick()
+    {
+        runClock();
+        avm1::Vm& vm = engine->vm();
         if (vm.heap().allocatedSinceCollect() > collectEvery)
             engine->collectGarbage(state);
     }
@@ -185,6 +192,8 @@ struct Player::Impl {
         state.jumped = false;
         playing = true;
         loop = true;
+        applyNavigation();
+        runClock();
         applyNavigation();
         mixer->setPaused(false);
         framesMixed = 0;

@@ -106,46 +106,30 @@ void TimelineEngine::step(RootState& state, bool moveMain, bool runScripts)
     state.navigation.clear();
     if (!unloading_.empty())
         dropUnloaded(state);
-    stepClips(run, state, moveMain);
-    if (runScripts)
+    if (!runScripts) {
+        // Frames a seek passes over run no scripts, so the order clips move
+        // in shows nowhere; a plain walk spares collecting and sorting.
+        std::vector<int> path;
+        stepTree(run, state.main, path, moveMain);
+    } else {
+        // One order serves the tick: clips move on, then their
+        // onEnterFrame handlers run, in it.
+        collectClipOrder(state);
+        stepClips(run, state, moveMain);
         queueEnterFrame(run);
+    }
     runActions(run);
     clearJustPlaced(state.main);
 }
 
-void TimelineEngine::queueEnterFrame(Run& run)
-{
-    // Only clips that scripts reached have a script object, and only those
-    // can have a method; clips placed in this tick wait for the next. The
-    // player runs the handlers in the order it moves clips on: the newest
-    // first, the main timeline last.
-    static const char16_t enterFrame[] = u"onEnterFrame";
-    std::vector<Pending> handlers;
-    auto& clips = vm_->clips();
-    for (const auto& [uid, path] : clipOrder(*run.root)) {
-        const Instance* inst = instanceAt(*run.root, path);
-        if (!inst || inst->uid != uid || inst->sprite.empty() || inst->justPlaced)
-            continue;
-        if (inst->clipEvents)
-            for (const ClipEventHandler& h : *inst->clipEvents)
-                if (h.events & ClipEvent::EnterFrame)
-                    handlers.push_back({path, &h.bytecode, uid});
-        if (clips.contains(uid))
-            handlers.push_back({path, nullptr, uid, nullptr, enterFrame});
-    }
-    if (clips.contains(0))
-        handlers.push_back({{}, nullptr, 0, nullptr, enterFrame});
-    if (!handlers.empty())
-        run.queue.insert(run.queue.begin(), handlers.begin(), handlers.end());
-}
-
-std::vector<std::pair<std::uint64_t, std::vector<int>>> TimelineEngine::clipOrder(RootState& root)
+void TimelineEngine::collectClipOrder(RootState& root)
 {
     // The player keeps its clips in one list, the newest first. Placement
-    // order is the order of uids. Clips placed during this tick wait for
-    // the next; a button's face stands still, but the sprites it shows play
-    // on.
-    std::vector<std::pair<std::uint64_t, std::vector<int>>> clips;
+    // order is the order of uids. Clips placed during the tick wait for the
+    // next; a button's face stands still, but the sprites it shows play on.
+    // The paths share one buffer, reused from tick to tick.
+    order_.clips.clear();
+    order_.depths.clear();
     std::vector<int> path;
     std::function<void(TimelineState&)> collect = [&](TimelineState& t) {
         for (auto& [depth, inst] : t.list) {
@@ -153,15 +137,60 @@ std::vector<std::pair<std::uint64_t, std::vector<int>>> TimelineEngine::clipOrde
             if (!inner || inst.justPlaced || inst.unloading)
                 continue;
             path.push_back(depth);
-            if (!inst.sprite.empty())
-                clips.emplace_back(inst.uid, path);
+            if (!inst.sprite.empty()) {
+                order_.clips.push_back({inst.uid, std::uint32_t(order_.depths.size()), std::uint32_t(path.size())});
+                order_.depths.insert(order_.depths.end(), path.begin(), path.end());
+            }
             collect(*inner);
             path.pop_back();
         }
     };
     collect(root.main);
-    std::sort(clips.begin(), clips.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-    return clips;
+    std::sort(order_.clips.begin(), order_.clips.end(),
+              [](const ClipOrder::Entry& a, const ClipOrder::Entry& b) { return a.uid > b.uid; });
+}
+
+void TimelineEngine::stepClips(Run& run, RootState& state, bool moveMain)
+{
+    std::vector<int> at;
+    for (const ClipOrder::Entry& e : order_.clips) {
+        order_.pathOf(e, at);
+        // An earlier clip's frame may have removed this one or its parent.
+        Instance* inst = instanceAt(state, at);
+        if (!inst || inst->uid != e.uid || inst->sprite.empty() || inst->justPlaced || inst->unloading)
+            continue;
+        TimelineState& s = inst->sprite.front();
+        stepTimeline(run, s, at, s.playing);
+    }
+    stepTimeline(run, state.main, {}, moveMain);
+}
+
+void TimelineEngine::queueEnterFrame(Run& run)
+{
+    // Only clips that scripts reached have a script object, and only those
+    // can have a method; clips placed in this tick wait for the next. The
+    // handlers run in the order clips move on: the newest first, the main
+    // timeline last.
+    static const char16_t enterFrame[] = u"onEnterFrame";
+    std::vector<Pending> handlers;
+    auto& clips = vm_->clips();
+    std::vector<int> at;
+    for (const ClipOrder::Entry& e : order_.clips) {
+        order_.pathOf(e, at);
+        const Instance* inst = instanceAt(*run.root, at);
+        if (!inst || inst->uid != e.uid || inst->sprite.empty() || inst->justPlaced || inst->unloading)
+            continue;
+        if (inst->clipEvents)
+            for (const ClipEventHandler& h : *inst->clipEvents)
+                if (h.events & ClipEvent::EnterFrame)
+                    handlers.push_back({at, &h.bytecode, e.uid});
+        if (clips.contains(e.uid))
+            handlers.push_back({at, nullptr, e.uid, nullptr, enterFrame});
+    }
+    if (clips.contains(0))
+        handlers.push_back({{}, nullptr, 0, nullptr, enterFrame});
+    if (!handlers.empty())
+        run.queue.insert(run.queue.begin(), handlers.begin(), handlers.end());
 }
 
 void TimelineEngine::runFrameScripts(RootState& state)
@@ -185,7 +214,8 @@ void TimelineEngine::runTimers(RootState& state)
     run.root = &state;
     run.instances = instanceCount(state.main);
     ActiveRun active(*this, run);
-    vm_->runTimers();
+    // What a firing queued (a clip's onLoad, ...) runs before the next one.
+    vm_->runTimers([&] { runActions(run); });
     runActions(run);
     clearJustPlaced(state.main);
 }
@@ -552,28 +582,6 @@ void TimelineEngine::stepTree(Run& run, TimelineState& t, std::vector<int>& path
         stepTree(run, *inner, path, !inst.sprite.empty() && inner->playing);
     }
     path.pop_back();
-}
-
-void TimelineEngine::stepClips(Run& run, RootState& state, bool moveMain)
-{
-    if (!run.scripts) {
-        // Frames a seek passes over run no scripts, so the order clips move
-        // in shows nowhere; a plain walk spares collecting and sorting.
-        std::vector<int> path;
-        stepTree(run, state.main, path, moveMain);
-        return;
-    }
-    // The clips move on newest first, the main timeline last.
-    const auto clips = clipOrder(state);
-    for (const auto& [uid, at] : clips) {
-        // An earlier clip's frame may have removed this one or its parent.
-        Instance* inst = instanceAt(state, at);
-        if (!inst || inst->uid != uid || inst->sprite.empty() || inst->justPlaced)
-            continue;
-        TimelineState& s = inst->sprite.front();
-        stepTimeline(run, s, at, s.playing);
-    }
-    stepTimeline(run, state.main, {}, moveMain);
 }
 
 void TimelineEngine::gotoFrame(Run& run, TimelineState& t, int frame, const std::vector<int>& path)

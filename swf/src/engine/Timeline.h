@@ -213,7 +213,8 @@ private:
     // characterId at depth takes back, if any.
     Instance* reusable(Run& run, TimelineState& t, int depth, std::uint16_t characterId);
     bool containsItself(Run& run, const std::vector<int>& path, std::uint16_t spriteId);
-    // Moves every playing timeline on by one frame, in the player's order.
+    // Moves every playing timeline on by one frame, in the player's order
+    // (order_, collected at the start of the tick).
     void stepClips(Run& run, RootState& state, bool moveMain);
     // t moves on (when move), then every timeline inside it, depth by depth.
     void stepTree(Run& run, TimelineState& t, std::vector<int>& path, bool move);
@@ -261,9 +262,23 @@ private:
     bool broadcast(const char* object, const char16_t* message);
     // The class a script registered for the sprite's linkage name, if any.
     avm1::Value registeredClass(std::uint16_t characterId);
-    // The sprite instances on the stage (their uids and paths) in the
-    // order the player moves them on and runs their handlers.
-    std::vector<std::pair<std::uint64_t, std::vector<int>>> clipOrder(RootState& root);
+    // The sprite instances on the stage in the order the player moves them
+    // on and runs their handlers: uids and paths, kept in order_.
+    struct ClipOrder {
+        struct Entry {
+            std::uint64_t uid;
+            std::uint32_t first; // its path: depths[first, first + length)
+            std::uint32_t length;
+        };
+        std::vector<Entry> clips;
+        std::vector<int> depths;
+        void pathOf(const Entry& e, std::vector<int>& out) const
+        {
+            out.assign(depths.begin() + e.first, depths.begin() + e.first + e.length);
+        }
+    };
+    void collectClipOrder(RootState& root);
+    ClipOrder order_;
     // Queues the clips' onEnterFrame handlers ahead of the tick's frame scripts.
     void queueEnterFrame(Run& run);
     void execute(Run& run, const Pending& pending);
