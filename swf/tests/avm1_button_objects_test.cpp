@@ -57,7 +57,7 @@ QByteArray buttonMovie(const ActionAssembler& script, int frames = 1)
     m.script(script.bytes());
     m.showFrame();
     for (int f = 1; f < frames; ++f) {
-        if (f == 1)
+        if (f == 2)
             m.remove(3);
         m.showFrame();
     }
@@ -98,7 +98,7 @@ TEST(Avm1Buttons, ClipsInAButtonPlayUntilTheButtonIsRemovedAndItsObjectThenReads
     ActionAssembler rootHandler;
     traceMember(rootHandler, "_root", {"btn"});
     a.function("", {}, rootHandler).op(op::SetMember);
-    // Frame 2 removes the button; frame 3 stands.
+    // Frame 3 removes the button.
     const auto run = playMovie(buttonMovie(a, 3), 3);
     EXPECT_EQ(run.traces, QStringList({"instance1", "_level0.btn", "inner enterFrame", "_level0.btn", "undefined"}));
 }

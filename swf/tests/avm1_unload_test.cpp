@@ -14,10 +14,11 @@ namespace op = qev::swf::writer::op;
 
 namespace {
 
-// name = _root.createEmptyMovieClip(name, depth)
+// c_<name> = _root.createEmptyMovieClip(name, depth)
 ActionAssembler& makeClip(ActionAssembler& a, const char* name, int depth)
 {
-    a.push(name).push(depth).push(name).push(2).push("_root").op(op::GetVariable);
+    a.push(QStringLiteral("c_%1").arg(QLatin1String(name))).push(depth).push(name).push(2);
+    a.push("_root").op(op::GetVariable);
     return a.push("createEmptyMovieClip").op(op::CallMethod).op(op::SetVariable);
 }
 
@@ -41,16 +42,16 @@ TEST(Avm1Unload, ARemovedClipWithOnUnloadWaitsBeneathItsParentUntilTheNextFrame)
 {
     ActionAssembler first;
     makeClip(first, "kept", 5);
-    first.push("kept").op(op::GetVariable).push("onUnload").function("", {}, traceThisAndDepth("unload "));
+    first.push("c_kept").op(op::GetVariable).push("onUnload").function("", {}, traceThisAndDepth("unload "));
     first.op(op::SetMember);
     makeClip(first, "gone", 6);
-    for (const char* name : {"kept", "gone"})
+    for (const char* name : {"c_kept", "c_gone"})
         first.push(0).push(name).op(op::GetVariable).push("removeMovieClip").op(op::CallMethod).op(op::Pop);
     first.push("_root").op(op::GetVariable).push("kept").op(op::GetMember).op(op::Trace);
-    traceDepthOf(first, "kept");
+    traceDepthOf(first, "c_kept");
     first.push("_root").op(op::GetVariable).push("gone").op(op::GetMember).op(op::Trace);
     // A clip waiting for its unload handlers is no script's to remove.
-    first.push(0).push("kept").op(op::GetVariable).push("removeMovieClip").op(op::CallMethod).op(op::Pop);
+    first.push(0).push("c_kept").op(op::GetVariable).push("removeMovieClip").op(op::CallMethod).op(op::Pop);
     ActionAssembler second;
     second.push("_root").op(op::GetVariable).push("kept").op(op::GetMember).op(op::Trace);
     const auto run = script_test::play({first, second}, 8, 2, true);
@@ -101,7 +102,7 @@ TEST(Avm1Unload, AClipWithoutUnloadHandlersLeavesAtOnceAndItsDepthIsFreeAgain)
 {
     ActionAssembler a;
     makeClip(a, "plain", 3);
-    a.push(0).push("plain").op(op::GetVariable).push("removeMovieClip").op(op::CallMethod).op(op::Pop);
+    a.push(0).push("c_plain").op(op::GetVariable).push("removeMovieClip").op(op::CallMethod).op(op::Pop);
     a.push("_root").op(op::GetVariable).push("plain").op(op::GetMember).op(op::Trace);
     a.push(3).push(1).push("_root").op(op::GetVariable).push("getInstanceAtDepth").op(op::CallMethod).op(op::Trace);
     const auto run = script_test::play({a}, 8, 1);
@@ -123,7 +124,7 @@ TEST(Avm1Unload, AfterTheTargetLeavesScriptsWorkOnTheirOwnClipAndAfterThatLeaves
     m.exportAsset(m.defineSprite(self), QStringLiteral("self"));
     ActionAssembler a;
     makeClip(a, "target", 1);
-    a.push("target").op(op::GetVariable).op(op::SetTarget2);
+    a.push("c_target").op(op::GetVariable).op(op::SetTarget2);
     a.push("").push(11).op(op::GetProperty).op(op::Trace);
     a.push(0).push("_root").op(op::GetVariable).push("target").op(op::GetMember);
     a.push("removeMovieClip").op(op::CallMethod).op(op::Pop);

@@ -131,7 +131,7 @@ struct Player::Impl {
 
     // The script clock moves on by one frame (virtual) or to now (real)
     // and due intervals run: a frame's time follows the frame.
-    void runClock()
+    void runClock(bool moveStreams = true)
     {
         avm1::Vm& vm = engine->vm();
         const double before = vm.timer();
@@ -143,9 +143,11 @@ struct Player::Impl {
         }
         engine->runTimers(state);
         noteJumps();
-        // Scripts' streams play on the same clock.
-        engine->advanceStreams(state, vm.timer() - before);
-        noteJumps();
+        // Scripts' streams play on the same clock, from the first tick.
+        if (moveStreams) {
+            engine->advanceStreams(state, vm.timer() - before);
+            noteJumps();
+        }
     }
 
     // The clock moves on (runClock); garbage is collected now and then.
@@ -193,7 +195,7 @@ struct Player::Impl {
         playing = true;
         loop = true;
         applyNavigation();
-        runClock();
+        runClock(false);
         applyNavigation();
         mixer->setPaused(false);
         framesMixed = 0;
