@@ -138,7 +138,12 @@ void TimelineEngine::collectClipOrder(RootState& root)
                 continue;
             path.push_back(depth);
             if (!inst.sprite.empty()) {
-                order_.clips.push_back({inst.uid, std::uint32_t(order_.depths.size()), std::uint32_t(path.size())});
+                bool enterFrameEvents = false;
+                if (inst.clipEvents)
+                    for (const ClipEventHandler& h : *inst.clipEvents)
+                        enterFrameEvents = enterFrameEvents || (h.events & ClipEvent::EnterFrame);
+                order_.clips.push_back({inst.uid, std::uint32_t(order_.depths.size()), std::uint32_t(path.size()),
+                                        enterFrameEvents});
                 order_.depths.insert(order_.depths.end(), path.begin(), path.end());
             }
             collect(*inner);
@@ -176,6 +181,9 @@ void TimelineEngine::queueEnterFrame(Run& run)
     auto& clips = vm_->clips();
     std::vector<int> at;
     for (const ClipOrder::Entry& e : order_.clips) {
+        // Most clips of most movies have no handler: they cost no look-up.
+        if (!e.enterFrameEvents && !clips.contains(e.uid))
+            continue;
         order_.pathOf(e, at);
         const Instance* inst = instanceAt(*run.root, at);
         if (!inst || inst->uid != e.uid || inst->sprite.empty() || inst->justPlaced || inst->unloading)

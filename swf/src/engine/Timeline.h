@@ -269,6 +269,7 @@ private:
             std::uint64_t uid;
             std::uint32_t first; // its path: depths[first, first + length)
             std::uint32_t length;
+            bool enterFrameEvents; // onClipEvent(enterFrame) handlers
         };
         std::vector<Entry> clips;
         std::vector<int> depths;
