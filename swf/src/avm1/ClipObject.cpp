@@ -6,11 +6,27 @@
 
 namespace qev::swf::avm1 {
 
+Object* Host::objectAtDepth(ClipObject* parent, int depth)
+{
+    return clipAtDepth(parent, depth);
+}
+
 bool ClipObject::getSpecial(Vm& vm, const QString& name, Value& out)
 {
     Host* host = vm.host();
     if (!host || !host->isLive(this))
         return false;
+    // The clip's place in the tree reads like a property.
+    const Qt::CaseSensitivity cs = vm.version() >= 7 ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    if (name.compare(u"_parent", cs) == 0) {
+        ClipObject* parent = host->parentOf(this);
+        out = parent ? Value::fromObject(parent) : Value();
+        return true;
+    }
+    if (name.compare(u"_root", cs) == 0) {
+        out = Value::fromObject(host->rootClip());
+        return true;
+    }
     if (ClipObject* child = host->childByName(this, name)) {
         out = Value::fromObject(child);
         return true;

@@ -84,6 +84,9 @@ public:
         (void)parent, (void)depth;
         return nullptr;
     }
+    // What getInstanceAtDepth finds: a clip, button or text field, the
+    // parent itself for a shape (which has no object of its own), or null.
+    virtual Object* objectAtDepth(ClipObject* parent, int depth);
     virtual int nextHighestDepth(ClipObject* parent)
     {
         (void)parent;

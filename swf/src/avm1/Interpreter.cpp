@@ -121,8 +121,21 @@ private:
     Object* scopeObject(const Scope* s) const
     {
         if (s->kind == Scope::Kind::Target && s->object == baseTarget_ && target_)
-            return target_;
+            return scopeClip();
         return s->object;
+    }
+
+    // The clip that paths, properties and the timeline's variables start
+    // from: the target while it is on the stage; once it left, the block's
+    // own clip; once that left too, the main timeline.
+    ClipObject* scopeClip() const
+    {
+        Host* h = vm_.host();
+        if (!h || !target_ || h->isLive(target_))
+            return target_;
+        if (baseTarget_ && h->isLive(baseTarget_))
+            return baseTarget_;
+        return h->rootClip();
     }
 
     ClipObject* rootClip() const { return vm_.host() ? vm_.host()->rootClip() : nullptr; }
@@ -158,7 +171,7 @@ private:
             return true;
         }
         if (same(name, u"_parent")) {
-            ClipObject* p = target_ && vm_.host() ? vm_.host()->parentOf(target_) : nullptr;
+            ClipObject* p = target_ && vm_.host() ? vm_.host()->parentOf(scopeClip()) : nullptr;
             out = p ? Value::fromObject(p) : Value();
             return true;
         }
@@ -204,9 +217,9 @@ private:
     Value resolveObjectPath(const QString& path)
     {
         if (path.isEmpty())
-            return target_ ? Value::fromObject(target_) : Value();
+            return target_ ? Value::fromObject(scopeClip()) : Value();
         if (path.contains(u'/')) {
-            ClipObject* c = vm_.resolveTarget(target_, path);
+            ClipObject* c = vm_.resolveTarget(scopeClip(), path);
             return c ? Value::fromObject(c) : Value();
         }
         const QStringList parts = path.split(u'.');
@@ -235,7 +248,7 @@ private:
             return owner.isObject() ? vm_.getMember(owner, name.mid(colon + 1)) : Value();
         }
         if (name.contains(u'/')) {
-            ClipObject* c = vm_.resolveTarget(target_, name);
+            ClipObject* c = vm_.resolveTarget(scopeClip(), name);
             return c ? Value::fromObject(c) : Value();
         }
         // "a.b.c": the object path then the member.
@@ -940,7 +953,7 @@ void Interpreter::step(const DecodedAction& a, std::uint32_t& pc, std::uint32_t 
     case 0x22: { // GetProperty
         const double index = popNumber();
         const Value t = pop();
-        ClipObject* clip = (t.isString() && t.string.isEmpty()) ? target_ : vm_.clipFromValue(target_, t);
+        ClipObject* clip = (t.isString() && t.string.isEmpty()) ? scopeClip() : vm_.clipFromValue(scopeClip(), t);
         const int i = std::isfinite(index) ? int(index) : -1;
         if (clip && i >= 0 && i < int(std::size(propertyNames)))
             push(vm_.getMember(clip, QString::fromLatin1(propertyNames[i])));
@@ -952,7 +965,7 @@ void Interpreter::step(const DecodedAction& a, std::uint32_t& pc, std::uint32_t 
         const Value v = pop();
         const double index = popNumber();
         const Value t = pop();
-        ClipObject* clip = (t.isString() && t.string.isEmpty()) ? target_ : vm_.clipFromValue(target_, t);
+        ClipObject* clip = (t.isString() && t.string.isEmpty()) ? scopeClip() : vm_.clipFromValue(scopeClip(), t);
         const int i = std::isfinite(index) ? int(index) : -1;
         if (clip && i >= 0 && i < int(std::size(propertyNames)))
             vm_.setMember(clip, QString::fromLatin1(propertyNames[i]), v);
@@ -1042,10 +1055,10 @@ void Interpreter::step(const DecodedAction& a, std::uint32_t& pc, std::uint32_t 
     }
     case 0x9E: { // Call: runs a frame's scripts on a clip, staying where it is
         const Value frame = pop();
-        ClipObject* clip = target_;
+        ClipObject* clip = scopeClip();
         QString text = vm_.toString(frame);
         if (const int colon = text.lastIndexOf(u':'); colon >= 0) {
-            clip = vm_.resolveTarget(target_, text.left(colon));
+            clip = vm_.resolveTarget(clip, text.left(colon));
             text = text.mid(colon + 1);
         }
         if (!clip || !host() || !host()->isLive(clip))
@@ -1057,6 +1070,9 @@ void Interpreter::step(const DecodedAction& a, std::uint32_t& pc, std::uint32_t 
             break;
         for (const QByteArray& script : host()->frameScripts(clip, index))
             vm_.runBlock(std::make_shared<const QByteArray>(script), clip);
+        // A block whose own clip has left the stage ends at its next call.
+        if (baseTarget_ && !host()->isLive(baseTarget_))
+            finished_ = true;
         break;
     }
     case 0x9A: { // GetURL2

@@ -103,6 +103,7 @@ void Vm::installBuiltins()
     installBroadcaster(*this);
     installGlobalFunctions(*this);
     installClipClass(*this);
+    installButtonClass(*this);
     installTimersAndFlags(*this);
     installSoundClass(*this);
     installColorClass(*this);
@@ -154,9 +155,11 @@ FunctionObject* Vm::newClass(const QString& name, Object* proto, NativeFunction 
     return f;
 }
 
-ClipObject* Vm::newClip(std::uint64_t uid)
+ClipObject* Vm::newClip(std::uint64_t uid, Object* proto)
 {
-    ClipObject* c = heap_.make<ClipObject>(clipPrototype ? clipPrototype : objectPrototype, uid);
+    if (!proto)
+        proto = clipPrototype ? clipPrototype : objectPrototype;
+    ClipObject* c = heap_.make<ClipObject>(proto, uid);
     clips_[uid] = c;
     return c;
 }
@@ -770,32 +773,41 @@ void Vm::clearTimer(int id)
     timers_.erase(id);
 }
 
-void Vm::runTimers()
+void Vm::runTimers(const std::function<void()>& afterEach)
 {
-    // Timers added while these run wait for the next turn; each fires at
-    // most once per turn.
-    std::vector<int> due;
-    for (const auto& [id, t] : timers_)
-        if (t.due <= timerMs_)
-            due.push_back(id);
-    for (int id : due) {
-        auto it = timers_.find(id);
-        if (it == timers_.end())
-            continue;
-        Timer t = it->second;
+    // Each timer fires as often as its interval fits into the time that
+    // passed, the firings in the order they fall due; what one firing asked
+    // for (afterEach) is done before the next. Timers added meanwhile wait
+    // for the next turn.
+    const int firstNew = nextTimerId_;
+    for (int fired = 0; fired < maxTimerFiringsPerTurn; ++fired) {
+        auto next = timers_.end();
+        for (auto it = timers_.begin(); it != timers_.end() && it->first < firstNew; ++it)
+            if (it->second.due <= timerMs_ && (next == timers_.end() || it->second.due < next->second.due))
+                next = it;
+        if (next == timers_.end())
+            break;
+        Timer t = next->second;
         if (t.repeat)
-            it->second.due = std::max(it->second.due + std::max(t.interval, 1.0), timerMs_ - t.interval + 1);
+            next->second.due += std::max(t.interval, 1.0);
         else
-            timers_.erase(it);
+            timers_.erase(next);
         Value f = t.function;
         Value thisValue = t.target;
         if (!t.method.isNull()) {
             f = getMember(t.target, t.method);
         }
         // Timers fire between scripts, never inside one.
-        if (!running_)
-            runGuarded([&] { call(f, thisValue, t.args); });
+        if (running_)
+            break;
+        runGuarded([&] { call(f, thisValue, t.args); });
+        if (afterEach)
+            afterEach();
     }
+    // A clock far ahead (a stalled machine) does not owe every firing.
+    for (auto& [id, t] : timers_)
+        if (t.repeat && t.due < timerMs_ - t.interval)
+            t.due = timerMs_ - t.interval + 1;
 }
 
 // ---- targets --------------------------------------------------------------------------

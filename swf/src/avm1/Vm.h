@@ -109,8 +109,11 @@ public:
     double epochAtStart = 0;
     int timeZoneMinutes = 0;
     double nowEpochMs() const { return epochAtStart + timerMs_; }
-    // Runs the intervals and timeouts that are due.
-    void runTimers();
+    // Runs the intervals and timeouts that are due, as many firings of
+    // each as fit into the time that passed (at most
+    // maxTimerFiringsPerTurn in all); afterEach runs after every firing.
+    void runTimers(const std::function<void()>& afterEach = {});
+    static constexpr int maxTimerFiringsPerTurn = 1000;
     int addTimer(const Value& target, const Value& function, const QString& method, double ms, Args args, bool repeat);
     void clearTimer(int id);
 
@@ -141,6 +144,7 @@ public:
     Object* datePrototype = nullptr;
     Object* errorPrototype = nullptr;
     Object* clipPrototype = nullptr;
+    Object* buttonPrototype = nullptr;
     Object* textFieldPrototype = nullptr;
     Object* textFormatPrototype = nullptr;
 
@@ -149,7 +153,8 @@ public:
     FunctionObject* newNative(NativeFunction fn, NativeFunction constructor = {});
     // A class: a constructor function whose prototype object is proto.
     FunctionObject* newClass(const QString& name, Object* proto, NativeFunction fn, NativeFunction constructor = {});
-    ClipObject* newClip(std::uint64_t uid);
+    // A clip object (a button's when proto is Button's prototype).
+    ClipObject* newClip(std::uint64_t uid, Object* proto = nullptr);
     TextFieldObject* newTextField(std::uint64_t uid);
     // Raises an Error object with the message as a script exception.
     [[noreturn]] void throwError(const QString& message);
@@ -294,6 +299,7 @@ void installErrorClass(Vm& vm);
 void installBroadcaster(Vm& vm);
 void installGlobalFunctions(Vm& vm);
 void installClipClass(Vm& vm);
+void installButtonClass(Vm& vm);
 void installPlaceholders(Vm& vm);
 void installTimersAndFlags(Vm& vm);
 void installGeomClasses(Vm& vm);

@@ -265,6 +265,10 @@ void ButtonTracker::fire(const engine::RootState& state, std::uint16_t condition
         if ((a.conditions & condition) != 0 && !a.bytecode.isEmpty())
             out.push_back(Fired{timeline, &a.bytecode});
     }
+    // Then the button object's own handler (onPress, onRelease, ...), if
+    // a script gave it one.
+    if (const auto [event, method] = clipHandlerOf(condition); event != 0)
+        out.push_back(Fired{tracked_, nullptr, event, method});
 }
 
 void ButtonTracker::enter(const engine::RootState& state, const std::optional<std::vector<int>>& over,

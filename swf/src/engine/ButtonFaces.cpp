@@ -68,11 +68,21 @@ void TimelineEngine::buildButtonFace(Run& run, Instance& inst, const std::vector
         child.justPlaced = true;
         ++run.instances;
         childPath.back() = r.depth;
-        if (movie_.find<Sprite>(r.characterId))
-            startSprite(run, child, childPath);
-        else if (movie_.find<Button>(r.characterId))
+        if (movie_.find<Sprite>(r.characterId)) {
+            // The clips a button shows are clips like any other: named,
+            // constructed and loaded.
+            child.name = QStringLiteral("instance%1").arg(++unnamedClips_);
+            constructClip(run, child, childPath);
+        } else if (movie_.find<Button>(r.characterId)) {
+            child.isButton = true;
+            child.name = QStringLiteral("instance%1").arg(++unnamedClips_);
             buildButtonFace(run, child, childPath);
+        }
     }
+    // What the new state no longer shows leaves the stage.
+    for (const auto& [depth, left] : previous.list)
+        if (!face.list.contains(depth) || face.list.at(depth).uid != left.uid)
+            leaveStage(run, left, path, depth);
 }
 
 void TimelineEngine::syncButtonFaces(Run& run, TimelineState& t, std::vector<int>& path)

@@ -26,11 +26,13 @@ void TimelineEngine::queueEverywhere(Run& run, std::uint32_t event, const char16
     std::vector<int> path;
     std::function<void(TimelineState&)> walk = [&](TimelineState& t) {
         for (auto& [depth, inst] : t.list) {
-            if (inst.sprite.empty())
+            TimelineState* inner = innerList(inst);
+            if (!inner || inst.unloading)
                 continue;
             path.push_back(depth);
-            queueClipEvent(run, inst, path, event, method);
-            walk(inst.sprite.front());
+            if (!inst.sprite.empty())
+                queueClipEvent(run, inst, path, event, method);
+            walk(*inner);
             path.pop_back();
         }
     };
@@ -218,7 +220,7 @@ ScriptDrawing* TimelineEngine::editDrawing(avm1::ClipObject* clip)
     TimelineState* t;
     std::vector<int> path;
     Instance* inst;
-    if (!locate(clip, t, path, inst))
+    if (!locate(clip, t, path, inst) || (inst && inst->isButton))
         return nullptr;
     // Snapshots share drawings; a command works on the clip's own copy.
     auto own = t->drawing ? std::make_shared<ScriptDrawing>(*t->drawing) : std::make_shared<ScriptDrawing>();

@@ -129,9 +129,9 @@ struct Player::Impl {
         }
     }
 
-    // The script clock moves on by one frame (virtual) or to now (real);
-    // due intervals run; garbage is collected now and then.
-    void afterTick()
+    // The script clock moves on by one frame (virtual) or to now (real)
+    // and due intervals run: a frame's time follows the frame.
+    void runClock(bool moveStreams = true)
     {
         avm1::Vm& vm = engine->vm();
         const double before = vm.timer();
@@ -143,9 +143,18 @@ struct Player::Impl {
         }
         engine->runTimers(state);
         noteJumps();
-        // Scripts' streams play on the same clock.
-        engine->advanceStreams(state, vm.timer() - before);
-        noteJumps();
+        // Scripts' streams play on the same clock, from the first tick.
+        if (moveStreams) {
+            engine->advanceStreams(state, vm.timer() - before);
+            noteJumps();
+        }
+    }
+
+    // The clock moves on (runClock); garbage is collected now and then.
+    void afterTick()
+    {
+        runClock();
+        avm1::Vm& vm = engine->vm();
         if (vm.heap().allocatedSinceCollect() > collectEvery)
             engine->collectGarbage(state);
     }
@@ -186,6 +195,8 @@ struct Player::Impl {
         state.jumped = false;
         playing = true;
         loop = true;
+        applyNavigation();
+        runClock(false);
         applyNavigation();
         mixer->setPaused(false);
         framesMixed = 0;

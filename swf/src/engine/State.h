@@ -55,6 +55,11 @@ struct Instance {
     bool justPlaced = false;
     // A button's picture: 0 up, 1 over, 2 down (set from the mouse).
     std::uint8_t buttonState = 0;
+    // A button instance: scripts see it as a Button object.
+    bool isButton = false;
+    // Removed, waiting for its unload handlers beneath the rest of its
+    // parent's list; neither the timeline nor the clock moves it on.
+    bool unloading = false;
     // Who this instance is for scripts: unique per placement, kept by seek
     // snapshots, so a clip's script object follows it.
     std::uint64_t uid = 0;
@@ -99,6 +104,14 @@ struct TimelineState {
 inline TimelineState* innerList(Instance& inst)
 {
     return !inst.sprite.empty() ? &inst.sprite.front() : !inst.buttonFace.empty() ? &inst.buttonFace.front() : nullptr;
+}
+
+// Whether scripts see the instance as an object of its own with a path
+// (sprites and buttons; text fields and videos have objects of their own
+// kinds).
+inline bool isScriptClip(const Instance& inst)
+{
+    return !inst.sprite.empty() || inst.isButton;
 }
 
 struct RootState {

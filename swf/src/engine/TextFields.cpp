@@ -745,7 +745,7 @@ avm1::TextFieldObject* TimelineEngine::createTextField(avm1::ClipObject* parent,
     TimelineState* t;
     std::vector<int> path;
     Instance* owner;
-    if (!locate(parent, t, path, owner) || run_->instances > maxInstances)
+    if (!locate(parent, t, path, owner) || run_->instances > maxInstances || (owner && owner->isButton))
         return nullptr;
     Instance made;
     made.name = name;

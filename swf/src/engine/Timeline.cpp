@@ -1,6 +1,7 @@
 #include "engine/Timeline.h"
 
 #include "avm1/ClipObject.h"
+#include "avm1/TextFieldObject.h"
 #include "avm1/VideoObject.h"
 #include "avm1/Vm.h"
 #include "engine/Bounds.h"
@@ -105,41 +106,99 @@ void TimelineEngine::step(RootState& state, bool moveMain, bool runScripts)
     run.scripts = runScripts;
     ActiveRun active(*this, run);
     state.navigation.clear();
-    stepClips(run, state, moveMain);
-    if (runScripts)
+    if (!unloading_.empty())
+        dropUnloaded(state);
+    if (!runScripts) {
+        // Frames a seek passes over run no scripts, so the order clips move
+        // in shows nowhere; a plain walk spares collecting and sorting.
+        std::vector<int> path;
+        stepTree(run, state.main, path, moveMain);
+    } else {
+        // One order serves the tick: clips move on, then their
+        // onEnterFrame handlers run, in it.
+        collectClipOrder(state);
+        stepClips(run, state, moveMain);
         queueEnterFrame(run);
+    }
     runActions(run);
     clearJustPlaced(state.main);
+}
+
+void TimelineEngine::collectClipOrder(RootState& root)
+{
+    // The player keeps its clips in one list, the newest first. Placement
+    // order is the order of uids. Clips placed during the tick wait for the
+    // next; a button's face stands still, but the sprites it shows play on.
+    // The paths share one buffer, reused from tick to tick.
+    order_.clips.clear();
+    order_.depths.clear();
+    std::vector<int> path;
+    std::function<void(TimelineState&)> collect = [&](TimelineState& t) {
+        for (auto& [depth, inst] : t.list) {
+            TimelineState* inner = innerList(inst);
+            if (!inner || inst.justPlaced || inst.unloading)
+                continue;
+            path.push_back(depth);
+            if (!inst.sprite.empty()) {
+                bool enterFrameEvents = false;
+                if (inst.clipEvents)
+                    for (const ClipEventHandler& h : *inst.clipEvents)
+                        enterFrameEvents = enterFrameEvents || (h.events & ClipEvent::EnterFrame);
+                order_.clips.push_back({inst.uid, std::uint32_t(order_.depths.size()), std::uint32_t(path.size()),
+                                        enterFrameEvents});
+                order_.depths.insert(order_.depths.end(), path.begin(), path.end());
+            }
+            collect(*inner);
+            path.pop_back();
+        }
+    };
+    collect(root.main);
+    std::sort(order_.clips.begin(), order_.clips.end(),
+              [](const ClipOrder::Entry& a, const ClipOrder::Entry& b) { return a.uid > b.uid; });
+}
+
+void TimelineEngine::stepClips(Run& run, RootState& state, bool moveMain)
+{
+    std::vector<int> at;
+    for (const ClipOrder::Entry& e : order_.clips) {
+        order_.pathOf(e, at);
+        // An earlier clip's frame may have removed this one or its parent.
+        Instance* inst = instanceAt(state, at);
+        if (!inst || inst->uid != e.uid || inst->sprite.empty() || inst->justPlaced || inst->unloading)
+            continue;
+        TimelineState& s = inst->sprite.front();
+        stepTimeline(run, s, at, s.playing);
+    }
+    stepTimeline(run, state.main, {}, moveMain);
 }
 
 void TimelineEngine::queueEnterFrame(Run& run)
 {
     // Only clips that scripts reached have a script object, and only those
-    // can have a handler; clips placed in this tick wait for the next.
+    // can have a method; clips placed in this tick wait for the next. The
+    // handlers run in the order clips move on: the newest first, the main
+    // timeline last.
     static const char16_t enterFrame[] = u"onEnterFrame";
     std::vector<Pending> handlers;
     auto& clips = vm_->clips();
-    std::function<void(TimelineState&, std::vector<int>&)> walk = [&](TimelineState& t, std::vector<int>& path) {
-        for (auto& [depth, inst] : t.list) {
-            if (inst.sprite.empty())
-                continue;
-            path.push_back(depth);
-            if (!inst.justPlaced) {
-                if (inst.clipEvents)
-                    for (const ClipEventHandler& h : *inst.clipEvents)
-                        if (h.events & ClipEvent::EnterFrame)
-                            handlers.push_back({path, &h.bytecode, inst.uid});
-                if (clips.contains(inst.uid))
-                    handlers.push_back({path, nullptr, inst.uid, nullptr, enterFrame});
-            }
-            walk(inst.sprite.front(), path);
-            path.pop_back();
-        }
-    };
-    std::vector<int> path;
+    std::vector<int> at;
+    for (const ClipOrder::Entry& e : order_.clips) {
+        // Most clips of most movies have no handler: they cost no look-up.
+        if (!e.enterFrameEvents && !clips.contains(e.uid))
+            continue;
+        order_.pathOf(e, at);
+        const Instance* inst = instanceAt(*run.root, at);
+        if (!inst || inst->uid != e.uid || inst->sprite.empty() || inst->justPlaced || inst->unloading)
+            continue;
+        if (inst->clipEvents)
+            for (const ClipEventHandler& h : *inst->clipEvents)
+                if (h.events & ClipEvent::EnterFrame)
+                    handlers.push_back({at, &h.bytecode, e.uid});
+        if (clips.contains(e.uid))
+            handlers.push_back({at, nullptr, e.uid, nullptr, enterFrame});
+    }
     if (clips.contains(0))
         handlers.push_back({{}, nullptr, 0, nullptr, enterFrame});
-    walk(run.root->main, path);
     if (!handlers.empty())
         run.queue.insert(run.queue.begin(), handlers.begin(), handlers.end());
 }
@@ -165,7 +224,8 @@ void TimelineEngine::runTimers(RootState& state)
     run.root = &state;
     run.instances = instanceCount(state.main);
     ActiveRun active(*this, run);
-    vm_->runTimers();
+    // What a firing queued (a clip's onLoad, ...) runs before the next one.
+    vm_->runTimers([&] { runActions(run); });
     runActions(run);
     clearJustPlaced(state.main);
 }
@@ -210,10 +270,8 @@ void TimelineEngine::applyFrame(Run& run, TimelineState& t, int frame, const std
             place(run, t, *p, path);
         } else if (const auto* r = std::get_if<RemoveObject>(&tag)) {
             // What scripts made or moved is theirs to remove.
-            if (auto it = t.list.find(r->depth); it != t.list.end() && !it->second.scriptMade) {
-                leaveStage(run, it->second, path, r->depth);
-                t.list.erase(it);
-            }
+            if (auto it = t.list.find(r->depth); it != t.list.end() && !it->second.scriptMade)
+                remove(run, t, path, r->depth);
         } else if (const auto* bg = std::get_if<SetBackgroundColor>(&tag)) {
             if (path.empty() && t.characterId == 0)
                 run.root->background = bg->color;
@@ -271,6 +329,7 @@ void TimelineEngine::place(Run& run, TimelineState& t, const PlaceObject& p, con
                 inst->characterId = *p.characterId;
                 inst->sprite.clear();
                 inst->buttonFace.clear();
+                inst->isButton = false;
                 fresh = true;
             }
         }
@@ -312,6 +371,9 @@ void TimelineEngine::place(Run& run, TimelineState& t, const PlaceObject& p, con
             childPath.push_back(p.depth);
             constructClip(run, *inst, childPath);
         } else if (movie_.find<Button>(inst->characterId)) {
+            inst->isButton = true;
+            if (inst->name.isEmpty())
+                inst->name = QStringLiteral("instance%1").arg(++unnamedClips_);
             std::vector<int> childPath = path;
             childPath.push_back(p.depth);
             buildButtonFace(run, *inst, childPath);
@@ -363,11 +425,12 @@ avm1::Value TimelineEngine::registeredClass(std::uint16_t characterId)
     return {};
 }
 
-void TimelineEngine::queueClipEvent(Run& run, const Instance& inst, const std::vector<int>& path,
+bool TimelineEngine::queueClipEvent(Run& run, const Instance& inst, const std::vector<int>& path,
                                     std::uint32_t event, const char16_t* method, bool afterRemoval)
 {
     if (!run.scripts)
-        return;
+        return false;
+    const std::size_t before = run.queue.size();
     if (inst.clipEvents)
         for (const ClipEventHandler& h : *inst.clipEvents)
             if (h.events & event)
@@ -376,6 +439,7 @@ void TimelineEngine::queueClipEvent(Run& run, const Instance& inst, const std::v
     // its class.
     if (method && hasMethod(inst.uid, method))
         run.queue.push_back({path, nullptr, inst.uid, nullptr, method, afterRemoval});
+    return run.queue.size() > before;
 }
 
 bool TimelineEngine::hasMethod(std::uint64_t uid, const char16_t* name)
@@ -397,25 +461,64 @@ Instance& TimelineEngine::putScriptMade(TimelineState& t, const std::vector<int>
     return slot;
 }
 
-void TimelineEngine::leaveStage(Run& run, const Instance& inst, const std::vector<int>& parent, int depth)
+bool TimelineEngine::leaveStage(Run& run, const Instance& inst, const std::vector<int>& parent, int depth)
 {
-    if (inst.sprite.empty() || !run.scripts)
-        return;
+    if (!isScriptClip(inst) || !run.scripts)
+        return false;
     std::vector<int> path = parent;
     path.push_back(depth);
-    leaveStage(run, inst, path);
+    return leaveStage(run, inst, path);
 }
 
-void TimelineEngine::leaveStage(Run& run, const Instance& inst, std::vector<int>& path)
+bool TimelineEngine::leaveStage(Run& run, const Instance& inst, std::vector<int>& path)
 {
-    if (inst.sprite.empty() || !run.scripts)
-        return;
-    queueClipEvent(run, inst, path, ClipEvent::Unload, u"onUnload", true);
-    for (const auto& [depth, child] : inst.sprite.front().list) {
+    if (!isScriptClip(inst) || !run.scripts)
+        return false;
+    bool queued = queueClipEvent(run, inst, path, ClipEvent::Unload, u"onUnload", true);
+    const TimelineState* inner = innerList(const_cast<Instance&>(inst));
+    if (!inner)
+        return queued;
+    for (const auto& [depth, child] : inner->list) {
         path.push_back(depth);
-        leaveStage(run, child, path);
+        queued = leaveStage(run, child, path) || queued;
         path.pop_back();
     }
+    return queued;
+}
+
+void TimelineEngine::remove(Run& run, TimelineState& t, const std::vector<int>& path, int key)
+{
+    auto it = t.list.find(key);
+    if (it == t.list.end())
+        return;
+    if (!leaveStage(run, it->second, path, key)) {
+        t.list.erase(it);
+        return;
+    }
+    // A clip with unload handlers, in itself or below, stays on the stage
+    // beneath everything (depth -32769 - depth, for scripts) until its
+    // handlers ran: they still find it, its children and its path. The
+    // next tick takes it away.
+    Instance leaving = std::move(it->second);
+    t.list.erase(it);
+    leaving.unloading = true;
+    unloading_.push_back(leaving.uid);
+    t.list.insert_or_assign(-1 - key, std::move(leaving));
+}
+
+void TimelineEngine::dropUnloaded(RootState& root)
+{
+    for (std::uint64_t uid : unloading_) {
+        std::vector<int> path;
+        if (!findUid(root.main, uid, path))
+            continue;
+        const int key = path.back();
+        path.pop_back();
+        if (TimelineState* parent = resolve(root, path))
+            if (auto it = parent->list.find(key); it != parent->list.end() && it->second.unloading)
+                parent->list.erase(it);
+    }
+    unloading_.clear();
 }
 
 Instance* TimelineEngine::reusable(Run& run, TimelineState& t, int depth, std::uint16_t characterId)
@@ -482,53 +585,13 @@ void TimelineEngine::stepTree(Run& run, TimelineState& t, std::vector<int>& path
     path.push_back(0);
     for (auto& [depth, inst] : t.list) {
         TimelineState* inner = innerList(inst);
-        if (!inner || inst.justPlaced)
+        if (!inner || inst.justPlaced || inst.unloading)
             continue;
         path.back() = depth;
         // A button's face stands; the sprites it shows play on.
         stepTree(run, *inner, path, !inst.sprite.empty() && inner->playing);
     }
     path.pop_back();
-}
-
-void TimelineEngine::stepClips(Run& run, RootState& state, bool moveMain)
-{
-    if (!run.scripts) {
-        // Frames a seek passes over run no scripts, so the order clips move
-        // in shows nowhere; a plain walk spares collecting and sorting.
-        std::vector<int> path;
-        stepTree(run, state.main, path, moveMain);
-        return;
-    }
-    // The player keeps its clips in one list, the newest first, and moves
-    // them on in that order, the main timeline last. Placement order is the
-    // order of uids. Clips placed during this tick wait for the next.
-    std::vector<std::pair<std::uint64_t, std::vector<int>>> clips;
-    std::vector<int> path;
-    std::function<void(TimelineState&)> collect = [&](TimelineState& t) {
-        for (auto& [depth, inst] : t.list) {
-            // A button's face stands still; the sprites it shows play on.
-            TimelineState* inner = innerList(inst);
-            if (!inner || inst.justPlaced)
-                continue;
-            path.push_back(depth);
-            if (!inst.sprite.empty())
-                clips.emplace_back(inst.uid, path);
-            collect(*inner);
-            path.pop_back();
-        }
-    };
-    collect(state.main);
-    std::sort(clips.begin(), clips.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-    for (const auto& [uid, at] : clips) {
-        // An earlier clip's frame may have removed this one or its parent.
-        Instance* inst = instanceAt(state, at);
-        if (!inst || inst->uid != uid || inst->sprite.empty() || inst->justPlaced)
-            continue;
-        TimelineState& s = inst->sprite.front();
-        stepTimeline(run, s, at, s.playing);
-    }
-    stepTimeline(run, state.main, {}, moveMain);
 }
 
 void TimelineEngine::gotoFrame(Run& run, TimelineState& t, int frame, const std::vector<int>& path)
@@ -561,7 +624,7 @@ void TimelineEngine::rewind(Run& run, TimelineState& t, int frame, const std::ve
     // scripts do not run again. What no frame takes back leaves the stage.
     Reuse reuse{&t, {}, run.reuse};
     for (auto it = t.list.begin(); it != t.list.end();) {
-        if (it->second.scriptMade) {
+        if (it->second.scriptMade || it->second.unloading) {
             ++it;
             continue;
         }
@@ -616,7 +679,7 @@ void TimelineEngine::execute(Run& run, const Pending& pending)
             found = findUid(root.main, uid, at);
         }
     }
-    if (found && resolve(root, at)) {
+    if (found && (at.empty() || instanceAt(root, at))) {
         clip = clipAt(root, at);
     } else if (pending.afterRemoval) {
         // Unload handlers run on the clip that has left the stage.
@@ -682,15 +745,18 @@ int TimelineEngine::findLabel(const Timeline& timeline, const QString& label) co
 avm1::ClipObject* TimelineEngine::clipAt(RootState& root, const std::vector<int>& path)
 {
     std::uint64_t uid = 0;
+    bool button = false;
     if (!path.empty()) {
         Instance* inst = instanceAt(root, path);
         if (!inst)
             return nullptr;
         uid = inst->uid;
+        button = inst->isButton;
     }
     auto& clips = vm_->clips();
     auto it = clips.find(uid);
-    avm1::ClipObject* clip = it != clips.end() ? it->second : vm_->newClip(uid);
+    avm1::ClipObject* clip = it != clips.end() ? it->second
+        : vm_->newClip(uid, button ? vm_->buttonPrototype : nullptr);
     clip->hostPath = path;
     return clip;
 }
@@ -698,10 +764,12 @@ avm1::ClipObject* TimelineEngine::clipAt(RootState& root, const std::vector<int>
 bool findUid(TimelineState& t, std::uint64_t uid, std::vector<int>& path)
 {
     for (auto& [depth, inst] : t.list) {
-        if (inst.sprite.empty())
+        if (!isScriptClip(inst))
             continue;
         path.push_back(depth);
-        if (inst.uid == uid || findUid(inst.sprite.front(), uid, path))
+        if (inst.uid == uid)
+            return true;
+        if (TimelineState* inner = innerList(inst); inner && findUid(*inner, uid, path))
             return true;
         path.pop_back();
     }
@@ -722,7 +790,7 @@ bool TimelineEngine::locate(avm1::ClipObject* clip, TimelineState*& timeline, st
         return true;
     }
     Instance* inst = instanceAt(root, clip->hostPath);
-    if (!inst || inst->uid != clip->uid || inst->sprite.empty()) {
+    if (!inst || inst->uid != clip->uid || !isScriptClip(*inst)) {
         std::vector<int> found;
         if (!findUid(root.main, clip->uid, found))
             return false;
@@ -731,7 +799,13 @@ bool TimelineEngine::locate(avm1::ClipObject* clip, TimelineState*& timeline, st
     }
     path = clip->hostPath;
     instance = inst;
-    timeline = &inst->sprite.front();
+    timeline = innerList(*inst);
+    if (!timeline) {
+        // A button whose pictures hold no sprite has no list of its own:
+        // it shows an empty one, which nothing keeps.
+        noChildren_ = TimelineState{};
+        timeline = &noChildren_;
+    }
     return true;
 }
 
@@ -770,7 +844,7 @@ avm1::ClipObject* TimelineEngine::childByName(avm1::ClipObject* clip, const QStr
         return nullptr;
     const Qt::CaseSensitivity cs = vm_->version() >= 7 ? Qt::CaseSensitive : Qt::CaseInsensitive;
     for (auto& [depth, child] : t->list) {
-        if (!child.sprite.empty() && child.name.compare(name, cs) == 0) {
+        if (isScriptClip(child) && child.name.compare(name, cs) == 0) {
             path.push_back(depth);
             return clipAt(*run_->root, path);
         }
@@ -786,7 +860,7 @@ void TimelineEngine::childNames(avm1::ClipObject* clip, std::vector<QString>& ou
     if (!locate(clip, t, path, inst))
         return;
     for (auto it = t->list.rbegin(); it != t->list.rend(); ++it)
-        if (!it->second.sprite.empty() && !it->second.name.isEmpty())
+        if (isScriptClip(it->second) && !it->second.name.isEmpty())
             out.push_back(it->second.name);
 }
 
@@ -824,9 +898,10 @@ bool TimelineEngine::getProperty(avm1::ClipObject* clip, const QString& rawName,
         QString p;
         const TimelineState* at = &run_->root->main;
         for (int depth : path) {
-            const Instance& i = at->list.at(depth);
+            Instance& i = const_cast<TimelineState*>(at)->list.at(depth);
             p += u'/' + i.name;
-            at = &i.sprite.front();
+            if (!(at = innerList(i)))
+                break;
         }
         out = Value::fromString(p.isEmpty() ? QStringLiteral("/") : p);
     } else if (name == u"_url")
@@ -973,7 +1048,7 @@ void TimelineEngine::setPlaying(avm1::ClipObject* clip, bool playing)
     TimelineState* t;
     std::vector<int> path;
     Instance* inst;
-    if (!locate(clip, t, path, inst))
+    if (!locate(clip, t, path, inst) || (inst && inst->isButton))
         return;
     if (path.empty()) {
         auto& navs = run_->root->navigation;
@@ -1022,7 +1097,7 @@ avm1::ClipObject* TimelineEngine::createClip(avm1::ClipObject* parent, const QSt
     std::vector<int> path;
     Instance* owner;
     if (!locate(parent, t, path, owner) || static_cast<int>(path.size()) >= maxNesting
-        || run_->instances > maxInstances)
+        || run_->instances > maxInstances || (owner && owner->isButton))
         return nullptr;
     Instance made;
     if (duplicateOf) {
@@ -1035,6 +1110,10 @@ avm1::ClipObject* TimelineEngine::createClip(avm1::ClipObject* parent, const QSt
         made.sprite.clear();
     } else if (!linkage.isEmpty()) {
         auto it = movie_.exports.find(linkage);
+        // Linkage names match whatever their letters' case.
+        for (auto e = movie_.exports.begin(); it == movie_.exports.end() && e != movie_.exports.end(); ++e)
+            if (e->first.compare(linkage, Qt::CaseInsensitive) == 0)
+                it = e;
         if (it == movie_.exports.end() || !movie_.find<Sprite>(it->second)) {
             vm_->warn(QStringLiteral("attachMovie: no exported clip \"%1\"").arg(linkage));
             return nullptr;
@@ -1077,11 +1156,12 @@ bool TimelineEngine::removeClip(avm1::ClipObject* clip)
     if (depth < 0 || depth >= 1048576)
         return false;
     const int key = path.back();
-    if (inst)
-        leaveStage(*run_, *inst, path);
     path.pop_back();
     TimelineState* parent = resolve(*run_->root, path);
-    return parent && parent->list.erase(key) > 0;
+    if (!parent || !parent->list.contains(key))
+        return false;
+    remove(*run_, *parent, path, key);
+    return true;
 }
 
 std::optional<int> TimelineEngine::depthOf(avm1::ClipObject* clip)
@@ -1103,10 +1183,28 @@ avm1::ClipObject* TimelineEngine::clipAtDepth(avm1::ClipObject* parent, int dept
     if (!locate(parent, t, path, inst))
         return nullptr;
     auto it = t->list.find(depth + depthOffset);
-    if (it == t->list.end() || it->second.sprite.empty())
+    if (it == t->list.end() || !isScriptClip(it->second))
         return nullptr;
     path.push_back(it->first);
     return clipAt(*run_->root, path);
+}
+
+avm1::Object* TimelineEngine::objectAtDepth(avm1::ClipObject* parent, int depth)
+{
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* inst;
+    if (!locate(parent, t, path, inst))
+        return nullptr;
+    auto it = t->list.find(depth + depthOffset);
+    if (it == t->list.end())
+        return nullptr;
+    path.push_back(it->first);
+    if (isScriptClip(it->second))
+        return clipAt(*run_->root, path);
+    if (it->second.textField)
+        return fieldAt(*run_->root, path);
+    return parent;
 }
 
 int TimelineEngine::nextHighestDepth(avm1::ClipObject* parent)
@@ -1198,9 +1296,10 @@ QString TimelineEngine::targetPath(avm1::ClipObject* clip)
     QString p = QStringLiteral("_level0");
     const TimelineState* at = &run_->root->main;
     for (int depth : path) {
-        const Instance& i = at->list.at(depth);
+        Instance& i = const_cast<TimelineState*>(at)->list.at(depth);
         p += u'.' + i.name;
-        at = &i.sprite.front();
+        if (!(at = innerList(i)))
+            break;
     }
     return p;
 }
@@ -1212,9 +1311,10 @@ void TimelineEngine::collectGarbage(const RootState& state)
     std::set<std::uint64_t> live{0};
     std::function<void(const TimelineState&)> walk = [&](const TimelineState& t) {
         for (const auto& [depth, inst] : t.list)
-            if (!inst.sprite.empty()) {
+            if (isScriptClip(inst)) {
                 live.insert(inst.uid);
-                walk(inst.sprite.front());
+                if (const TimelineState* inner = innerList(const_cast<Instance&>(inst)))
+                    walk(*inner);
             } else if (inst.textField || videos_.contains(inst.uid)) {
                 live.insert(inst.uid);
             }

@@ -111,6 +111,7 @@ public:
     bool removeClip(avm1::ClipObject* clip) override;
     std::optional<int> depthOf(avm1::ClipObject* clip) override;
     avm1::ClipObject* clipAtDepth(avm1::ClipObject* parent, int depth) override;
+    avm1::Object* objectAtDepth(avm1::ClipObject* parent, int depth) override;
     int nextHighestDepth(avm1::ClipObject* parent) override;
     void swapDepths(avm1::ClipObject* clip, int depth) override;
 
@@ -213,7 +214,8 @@ private:
     // characterId at depth takes back, if any.
     Instance* reusable(Run& run, TimelineState& t, int depth, std::uint16_t characterId);
     bool containsItself(Run& run, const std::vector<int>& path, std::uint16_t spriteId);
-    // Moves every playing timeline on by one frame, in the player's order.
+    // Moves every playing timeline on by one frame, in the player's order
+    // (order_, collected at the start of the tick).
     void stepClips(Run& run, RootState& state, bool moveMain);
     // t moves on (when move), then every timeline inside it, depth by depth.
     void stepTree(Run& run, TimelineState& t, std::vector<int>& path, bool move);
@@ -230,16 +232,23 @@ private:
     void runActions(Run& run);
     // Queues the clip's onClipEvent handlers for event and, when given and
     // the clip has a script object, its method of that name.
-    void queueClipEvent(Run& run, const Instance& inst, const std::vector<int>& path, std::uint32_t event,
+    // Returns whether anything was queued.
+    bool queueClipEvent(Run& run, const Instance& inst, const std::vector<int>& path, std::uint32_t event,
                         const char16_t* method, bool afterRemoval = false);
     // A sprite instance was made: its class constructor, its first frame
     // and its load events, in the player's order.
     void constructClip(Run& run, Instance& inst, const std::vector<int>& path);
     // The instance and every clip inside it leave the stage: their unload
     // events are queued.
-    void leaveStage(Run& run, const Instance& inst, std::vector<int>& path);
+    // Returns whether any unload handler was queued.
+    bool leaveStage(Run& run, const Instance& inst, std::vector<int>& path);
     // The same for the instance at depth of the timeline at parent.
-    void leaveStage(Run& run, const Instance& inst, const std::vector<int>& parent, int depth);
+    bool leaveStage(Run& run, const Instance& inst, const std::vector<int>& parent, int depth);
+    // Takes the instance at key off t, the timeline at path: at once, or,
+    // when it has unload handlers, after they ran (see unloading_).
+    void remove(Run& run, TimelineState& t, const std::vector<int>& path, int key);
+    // Drops the clips that waited for their unload handlers.
+    void dropUnloaded(RootState& root);
     // Puts an instance a script made at key (a display-list depth) of t,
     // the timeline at path; what was there leaves the stage.
     Instance& putScriptMade(TimelineState& t, const std::vector<int>& path, int key, Instance made);
@@ -254,6 +263,24 @@ private:
     bool broadcast(const char* object, const char16_t* message);
     // The class a script registered for the sprite's linkage name, if any.
     avm1::Value registeredClass(std::uint16_t characterId);
+    // The sprite instances on the stage in the order the player moves them
+    // on and runs their handlers: uids and paths, kept in order_.
+    struct ClipOrder {
+        struct Entry {
+            std::uint64_t uid;
+            std::uint32_t first; // its path: depths[first, first + length)
+            std::uint32_t length;
+            bool enterFrameEvents; // onClipEvent(enterFrame) handlers
+        };
+        std::vector<Entry> clips;
+        std::vector<int> depths;
+        void pathOf(const Entry& e, std::vector<int>& out) const
+        {
+            out.assign(depths.begin() + e.first, depths.begin() + e.first + e.length);
+        }
+    };
+    void collectClipOrder(RootState& root);
+    ClipOrder order_;
     // Queues the clips' onEnterFrame handlers ahead of the tick's frame scripts.
     void queueEnterFrame(Run& run);
     void execute(Run& run, const Pending& pending);
@@ -318,6 +345,11 @@ private:
     std::unique_ptr<avm1::Vm> vm_;
     std::optional<Drag> drag_;
     Run* run_ = nullptr;
+    // Clips removed with unload handlers, waiting beneath their parent's
+    // list for the next tick (their uids).
+    std::vector<std::uint64_t> unloading_;
+    // What locate hands out as the list of a button without live pictures.
+    TimelineState noChildren_;
     std::uint64_t nextUid_ = 1;
     std::uint64_t unnamedClips_ = 0;
     std::set<std::uint16_t> initActionsDone_;

@@ -163,7 +163,7 @@ void installClipClass(Vm& vm)
         const auto depth = depthArg(vm, arg(args, 0));
         if (!c || !depth)
             return Value();
-        ClipObject* found = vm.host()->clipAtDepth(c, *depth);
+        Object* found = vm.host()->objectAtDepth(c, *depth);
         return found ? Value::fromObject(found) : Value();
     });
     proto->defineMethod(vm, QStringLiteral("swapDepths"), [](Vm& vm, const Value& t, Args& args) -> Value {
