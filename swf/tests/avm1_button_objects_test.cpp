@@ -123,3 +123,33 @@ TEST(Avm1Buttons, TheButtonObjectsHandlerMethodsAnswerThePointerWithThisTheButto
     player.mouseRelease(at);
     EXPECT_EQ(traces, QStringList({"instance1", "_level0.btn", "onPress btn", "onRelease btn"}));
 }
+
+// tabIndex of buttons and clips holds a 32-bit integer cut toward zero;
+// what does not fit (NaN, past 2^31) becomes the lowest one. A button lists
+// the property, a clip keeps it out of for-in.
+TEST(Avm1Buttons, TabIndexOfButtonsAndClipsIsA32BitIntegerListedOnlyOnButtons)
+{
+    ActionAssembler a;
+    a.push("mc").push(1).push("mc").push(2).push("_root").op(op::GetVariable);
+    a.push("createEmptyMovieClip").op(op::CallMethod).op(op::SetVariable);
+    for (const char* target : {"btn", "mc"}) {
+        a.push("tabIndex").push(1).push(target).op(op::GetVariable).push("isPropertyEnumerable");
+        a.op(op::CallMethod).op(op::Trace);
+        auto set = [&](auto value) {
+            a.push(target).op(op::GetVariable).push("tabIndex").push(value).op(op::SetMember);
+            traceMember(a, target, {"tabIndex"});
+        };
+        set(2147483648.0);
+        set("x");
+        set(-7.9);
+        set(2147483647.0);
+        a.push("tabIndex").push(1).push(target).op(op::GetVariable).push("isPropertyEnumerable");
+        a.op(op::CallMethod).op(op::Trace);
+    }
+    QStringList traces = playMovie(buttonMovie(a), 1).traces;
+    traces.removeAll("instance1"); // what the button's own sprite traces
+    traces.removeAll("_level0.btn");
+    const QStringList expectedValues{"-2147483648", "-2147483648", "-7", "2147483647"};
+    EXPECT_EQ(traces, QStringList{"false"} + expectedValues + QStringList{"true"} + QStringList{"false"}
+                                     + expectedValues + QStringList{"false"});
+}

@@ -342,3 +342,16 @@ TEST(TextFieldSettingsTest, FieldsThatEmbedTheirFontMeasureLinesByIt)
     EXPECT_EQ(heightOf("a\rb", 5), QStringList({"45", "true"}));
     EXPECT_EQ(heightOf("a\rb\rc", 5), QStringList({"70", "true"}));
 }
+
+// Style sheets came with SWF 7: a version 6 movie finds no TextField.StyleSheet.
+TEST(TextFieldSettingsTest, StyleSheetIsThereFromVersionSeven)
+{
+    for (int version : {6, 7}) {
+        ActionAssembler a;
+        a.push("TextField").op(op::GetVariable).push("StyleSheet").op(op::GetMember).op(op::TypeOf).op(op::Trace);
+        qev::swf::writer::MovieBuilder m(100, 100, 10, version);
+        m.script(a.bytes());
+        m.showFrame();
+        EXPECT_EQ(playMovie(m.finish(), 1).traces, QStringList{version >= 7 ? "function" : "undefined"}) << version;
+    }
+}

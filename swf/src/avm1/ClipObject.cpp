@@ -4,6 +4,8 @@
 #include "avm1/TextFieldObject.h"
 #include "avm1/Vm.h"
 
+#include <cmath>
+
 namespace qev::swf::avm1 {
 
 Object* Host::objectAtDepth(ClipObject* parent, int depth)
@@ -46,6 +48,18 @@ bool ClipObject::getSpecial(Vm& vm, const QString& name, Value& out)
 
 bool ClipObject::setSpecial(Vm& vm, const QString& name, const Value& v)
 {
+    // tabIndex keeps a 32-bit integer, cut toward zero; NaN and numbers out
+    // of that range become its lowest value, as a processor's truncating
+    // conversion gives. A button lists it among its properties, a clip not.
+    const Qt::CaseSensitivity cs = vm.version() >= 7 ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    if (name.compare(u"tabIndex", cs) == 0 && !v.isUndefined()) {
+        const double n = vm.toNumber(v);
+        const double cut = std::trunc(n);
+        const bool fits = cut >= -2147483648.0 && cut <= 2147483647.0;
+        const double index = fits ? cut : -2147483648.0;
+        define(QStringLiteral("tabIndex"), Value::fromNumber(index), isButton ? 0 : DontEnum);
+        return true;
+    }
     Host* host = vm.host();
     if (!host || !name.startsWith(u'_') || !host->isLive(this))
         return false;

@@ -18,6 +18,8 @@ public:
     }
 
     const std::uint64_t uid;
+    // The object of a button placed on a timeline rather than of a clip.
+    bool isButton = false;
     // Where the host last found the clip (its own cache, e.g. a depth path).
     std::vector<int> hostPath;
 

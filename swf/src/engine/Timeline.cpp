@@ -757,6 +757,7 @@ avm1::ClipObject* TimelineEngine::clipAt(RootState& root, const std::vector<int>
     auto it = clips.find(uid);
     avm1::ClipObject* clip = it != clips.end() ? it->second
         : vm_->newClip(uid, button ? vm_->buttonPrototype : nullptr);
+    clip->isButton = button;
     clip->hostPath = path;
     return clip;
 }

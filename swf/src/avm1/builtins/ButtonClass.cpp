@@ -25,6 +25,8 @@ void installButtonClass(Vm& vm)
     // script says otherwise.
     proto->define(QStringLiteral("enabled"), Value::fromBool(true));
     proto->define(QStringLiteral("useHandCursor"), Value::fromBool(true));
+    // Listed among a button's properties before any script sets it.
+    proto->define(QStringLiteral("tabIndex"), Value());
 }
 
 } // namespace qev::swf::avm1

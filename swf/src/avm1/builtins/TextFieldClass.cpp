@@ -86,7 +86,9 @@ void installTextClasses(Vm& vm)
         proto->findOwn(name)->flags = DontDelete;
     }
     Object* textField = vm.getMember(vm.global(), QStringLiteral("TextField")).object;
-    installStyleSheetClass(vm, textField);
+    // Style sheets came with SWF 7; older movies do not see the class.
+    if (vm.version() >= 7)
+        installStyleSheetClass(vm, textField);
     textField->defineMethod(vm, QStringLiteral("getFontList"), [](Vm& vm, const Value&, Args&) -> Value {
         std::vector<Value> names;
         for (const char* face : {"_sans", "_serif", "_typewriter"})
