@@ -48,22 +48,26 @@ bool ClipObject::getSpecial(Vm& vm, const QString& name, Value& out)
 
 bool ClipObject::setSpecial(Vm& vm, const QString& name, const Value& v)
 {
-    // tabIndex keeps a 32-bit integer, cut toward zero; NaN and numbers out
-    // of that range become its lowest value, as a processor's truncating
-    // conversion gives. A button lists it among its properties, a clip not.
-    const Qt::CaseSensitivity cs = vm.version() >= 7 ? Qt::CaseSensitive : Qt::CaseInsensitive;
-    if (name.compare(u"tabIndex", cs) == 0 && !v.isUndefined()) {
-        const double n = vm.toNumber(v);
-        const double cut = std::trunc(n);
-        const bool fits = cut >= -2147483648.0 && cut <= 2147483647.0;
-        const double index = fits ? cut : -2147483648.0;
-        define(QStringLiteral("tabIndex"), Value::fromNumber(index), isButton ? 0 : DontEnum);
-        return true;
-    }
+    if (!name.startsWith(u'_'))
+        return setTabIndex(vm, name, v);
     Host* host = vm.host();
-    if (!host || !name.startsWith(u'_') || !host->isLive(this))
+    if (!host || !host->isLive(this))
         return false;
     return host->setProperty(this, name, v);
+}
+
+// tabIndex keeps a 32-bit integer, cut toward zero; NaN and numbers out of
+// that range become its lowest value, as a processor's truncating
+// conversion gives. A button lists it among its properties, a clip not.
+bool ClipObject::setTabIndex(Vm& vm, const QString& name, const Value& v)
+{
+    const Qt::CaseSensitivity cs = vm.version() >= 7 ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    if (v.isUndefined() || name.compare(u"tabIndex", cs) != 0)
+        return false;
+    const double cut = std::trunc(vm.toNumber(v));
+    const bool fits = cut >= -2147483648.0 && cut <= 2147483647.0;
+    define(QStringLiteral("tabIndex"), Value::fromNumber(fits ? cut : -2147483648.0), isButton ? 0 : DontEnum);
+    return true;
 }
 
 bool ClipObject::hasSpecial(Vm& vm, const QString& name)

@@ -27,6 +27,9 @@ public:
     bool setSpecial(Vm& vm, const QString& name, const Value& v) override;
     bool hasSpecial(Vm& vm, const QString& name) override;
     void specialNames(Vm& vm, std::vector<QString>& out) override;
+
+private:
+    bool setTabIndex(Vm& vm, const QString& name, const Value& v);
 };
 
 } // namespace qev::swf::avm1
