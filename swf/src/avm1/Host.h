@@ -93,6 +93,8 @@ public:
         return 0;
     }
     virtual void swapDepths(ClipObject* clip, int depth) { (void)clip, (void)depth; }
+    // setMask: mask's shapes clip the clip from now on; null ends that.
+    virtual void setMask(ClipObject* clip, ClipObject* mask) { (void)clip, (void)mask; }
 
     // The dot path of a clip: "_level0.menu.button".
     virtual QString targetPath(ClipObject* clip) = 0;

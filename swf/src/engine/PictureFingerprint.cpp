@@ -78,7 +78,7 @@ void addObject(Digest& d, int depth, const Instance& inst)
 {
     {
         d.all(depth, inst.characterId, inst.ratio, inst.clipDepth, inst.visible, inst.cacheAsBitmap,
-              std::uint8_t(inst.blendMode), inst.buttonState);
+              std::uint8_t(inst.blendMode), inst.buttonState, inst.scriptMask, inst.isScriptMask);
         const Matrix& m = inst.matrix;
         d.all(m.a, m.b, m.c, m.d, m.tx, m.ty);
         const ColorTransform& c = inst.colorTransform;

@@ -66,6 +66,10 @@ struct Instance {
     // A script set the position or shape of this instance; the timeline no
     // longer moves it.
     bool scriptTransformed = false;
+    // setMask: the uid of the clip whose shapes clip this one (0: none);
+    // that clip is a mask from then on and is not drawn itself.
+    std::uint64_t scriptMask = 0;
+    bool isScriptMask = false;
     // Made by a script (createEmptyMovieClip, attachMovie, ...): the
     // timeline never removes it, and gotos keep it.
     bool scriptMade = false;

@@ -1218,6 +1218,28 @@ int TimelineEngine::nextHighestDepth(avm1::ClipObject* parent)
     return std::max(0, t->list.rbegin()->first - depthOffset + 1);
 }
 
+void TimelineEngine::setMask(avm1::ClipObject* clip, avm1::ClipObject* mask)
+{
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* inst;
+    if (!locate(clip, t, path, inst) || !inst)
+        return;
+    Instance* maskInst = nullptr;
+    if (mask && (!locate(mask, t, path, maskInst) || maskInst == inst))
+        maskInst = nullptr;
+    // The clip that masked before draws again.
+    if (inst->scriptMask) {
+        std::vector<int> oldPath;
+        if (findUid(run_->root->main, inst->scriptMask, oldPath))
+            if (Instance* old = instanceAt(*run_->root, oldPath))
+                old->isScriptMask = false;
+    }
+    inst->scriptMask = maskInst ? maskInst->uid : 0;
+    if (maskInst)
+        maskInst->isScriptMask = true;
+}
+
 void TimelineEngine::swapDepths(avm1::ClipObject* clip, int depth)
 {
     TimelineState* t;

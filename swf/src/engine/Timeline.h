@@ -114,6 +114,7 @@ public:
     avm1::Object* objectAtDepth(avm1::ClipObject* parent, int depth) override;
     int nextHighestDepth(avm1::ClipObject* parent) override;
     void swapDepths(avm1::ClipObject* clip, int depth) override;
+    void setMask(avm1::ClipObject* clip, avm1::ClipObject* mask) override;
 
     // stopAllSounds(): the player ends the movie's sounds.
     std::function<void()> onStopSounds;

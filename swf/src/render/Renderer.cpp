@@ -79,11 +79,48 @@ void Renderer::render(QPainter& painter, const engine::RootState& state, const Q
     painter.setClipRect(target, Qt::IntersectClip);
     const QTransform toDevice = stageTransform(target);
     viewScale_ = toDevice.m11();
+    state_ = &state;
+    stageToDevice_ = toDevice;
     drawBudget_ = maxObjectsPerFrame;
     if (state.main.drawing)
         drawScriptDrawing(painter, *state.main.drawing, toDevice, CxForm{});
     drawList(painter, state.main.list, toDevice, CxForm{}, 0);
+    state_ = nullptr;
     painter.restore();
+}
+
+namespace {
+
+// The instance of uid under list, and the device transform of its parent.
+const engine::Instance* findInstance(const std::map<int, engine::Instance>& list, std::uint64_t uid,
+                                     const QTransform& toDevice, QTransform& parentOut, int nesting)
+{
+    if (nesting > 64)
+        return nullptr;
+    for (const auto& [depth, inst] : list) {
+        if (inst.uid == uid) {
+            parentOut = toDevice;
+            return &inst;
+        }
+        if (!inst.sprite.empty())
+            if (const auto* found = findInstance(inst.sprite.front().list, uid, inst.matrix.toTransform() * toDevice,
+                                                 parentOut, nesting + 1))
+                return found;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+std::optional<QPainterPath> Renderer::scriptMaskPath(std::uint64_t uid, int nesting)
+{
+    if (!state_)
+        return std::nullopt;
+    QTransform parent;
+    const engine::Instance* mask = findInstance(state_->main.list, uid, stageToDevice_, parent, 0);
+    if (!mask)
+        return std::nullopt;
+    return maskPath(mask->characterId, mask, mask->matrix.toTransform() * parent, nesting);
 }
 
 void Renderer::drawList(QPainter& painter, const std::map<int, engine::Instance>& list, const QTransform& toDevice,
@@ -118,8 +155,22 @@ void Renderer::drawList(QPainter& painter, const std::map<int, engine::Instance>
 void Renderer::drawObject(QPainter& painter, const engine::Instance& instance, const QTransform& parent,
                           const CxForm& parentCx, int nesting)
 {
-    if (nesting > maxNesting || !instance.visible || drawBudget_ == 0)
+    if (nesting > maxNesting || !instance.visible || instance.isScriptMask || drawBudget_ == 0)
         return;
+    if (instance.scriptMask && maskedNow_ != &instance) {
+        // Clipped by the shapes of the clip a script made its mask.
+        if (const std::optional<QPainterPath> mask = scriptMaskPath(instance.scriptMask, nesting)) {
+            painter.save();
+            painter.resetTransform();
+            painter.setClipPath(*mask, Qt::IntersectClip);
+            const engine::Instance* outer = maskedNow_;
+            maskedNow_ = &instance;
+            drawObject(painter, instance, parent, parentCx, nesting);
+            maskedNow_ = outer;
+            painter.restore();
+            return;
+        }
+    }
     --drawBudget_;
     const QTransform toDevice = instance.matrix.toTransform() * parent;
     const CxForm cx = CxForm::compose(parentCx, CxForm::from(instance.colorTransform));

@@ -134,6 +134,9 @@ private:
     std::uint16_t runFont(std::uint16_t fieldFont, const std::optional<QString>& face, bool bold, bool italic);
     void drawButton(QPainter& painter, const Button& button, const QTransform& toDevice, const CxForm& cx,
                     int nesting, std::uint8_t state);
+    // The device outline of the clip a script set as a mask (setMask), or
+    // nothing when it is no longer on the stage.
+    std::optional<QPainterPath> scriptMaskPath(std::uint64_t uid, int nesting);
     // The outline a mask covers, in device pixels.
     QPainterPath maskPath(std::uint16_t id, const engine::Instance* instance, const QTransform& toDevice,
                           int nesting);
@@ -154,6 +157,11 @@ private:
     engine::OpenCharacters maskOpened_;
     BitmapLookup bitmapLookup_;
     std::function<void(const QString&)> warn_;
+    // While render() runs: the state and its stage transform, for masks
+    // that scripts set, which may live anywhere in the tree.
+    const engine::RootState* state_ = nullptr;
+    QTransform stageToDevice_;
+    const engine::Instance* maskedNow_ = nullptr; // whose script mask is applied now
 
     std::unordered_map<std::uint16_t, PreparedShape> shapes_;
     std::unordered_map<std::uint16_t, std::optional<QRectF>> shapeBounds_; // in shape coordinates

@@ -166,6 +166,19 @@ void installClipClass(Vm& vm)
         Object* found = vm.host()->objectAtDepth(c, *depth);
         return found ? Value::fromObject(found) : Value();
     });
+    // setMask(clip) clips this clip by the other's shapes; setMask(null) ends it.
+    proto->defineMethod(vm, QStringLiteral("setMask"), [](Vm& vm, const Value& t, Args& args) -> Value {
+        ClipObject* c = clipOf(vm, t);
+        if (!c)
+            return Value();
+        ClipObject* mask = nullptr;
+        if (!args.empty() && args[0].isObject() && args[0].object->kind() == ObjectKind::Clip)
+            mask = static_cast<ClipObject*>(args[0].object);
+        else if (!args.empty() && args[0].isString())
+            mask = vm.resolveTarget(c, vm.toString(args[0]));
+        vm.host()->setMask(c, mask);
+        return Value::fromBool(true);
+    });
     proto->defineMethod(vm, QStringLiteral("swapDepths"), [](Vm& vm, const Value& t, Args& args) -> Value {
         ClipObject* c = clipOf(vm, t);
         if (!c || args.empty())
