@@ -285,7 +285,7 @@ QByteArray spritesMovie(Compression compression)
     ButtonRecord up = buttonRecord(square, 1, ButtonStates{true, true, false, true});
     up.blendMode = BlendMode::Multiply;
     button.records = {up, buttonRecord(outerId, 2, ButtonStates{false, false, true, false})};
-    button.actions = {ButtonCondAction{ButtonCondAction::OverDownToOverUp, 0, {act::nextFrame()}, {}}};
+    button.actions = {ButtonCondAction{ButtonCondAction::OverDownToOverUp, 0, encodeActions({act::nextFrame()})}};
     const auto buttonId = m.defineButton(button);
 
     PlaceObject mask;

@@ -50,7 +50,7 @@ QByteArray buttonMovie(const ActionList& actions, int version = 2, bool menu = f
     b.records[2].depth = 3;
     ButtonCondAction click;
     click.conditions = ButtonCondAction::OverDownToOverUp;
-    click.actions = actions;
+    click.bytecode = encodeActions(actions);
     b.actions = {click};
     const auto button = m.defineButton(b);
     m.actions({act::stop()});
@@ -174,7 +174,7 @@ TEST_F(ButtonPlayer, ButtonInASpriteDrivesTheSprite)
     b.records = {record(red, true, true, true, true)};
     ButtonCondAction click;
     click.conditions = ButtonCondAction::OverDownToOverUp;
-    click.actions = {act::nextFrame()};
+    click.bytecode = encodeActions({act::nextFrame()});
     b.actions = {click};
     const auto button = m.defineButton(b);
     SpriteBuilder s;

@@ -247,6 +247,60 @@ TEST(EngineActions, NextAndPreviousFrameStop)
     EXPECT_FALSE(player.isPlaying());
 }
 
+// Frames a seek passes over run no scripts, but their gotos still decide
+// where the movie ends up. GotoFrame2 takes the value pushed last in the
+// order the block runs, with the constant pool in force then.
+TEST(EngineActions, PassedFramesFollowJumpsToThePoolAndPushInForce)
+{
+    Action pool;
+    pool.code = std::uint8_t(ActionCode::ConstantPool);
+    pool.constants = {QStringLiteral("end")};
+    Action pushConstant;
+    pushConstant.code = std::uint8_t(ActionCode::Push);
+    pushConstant.pushed = {PushValue{PushValue::Type::Constant, {}, 0}};
+    // Bytes: Jump 0..5, Push 5..10, GotoFrame2 10..14, Jump 14..19, pool 19..28, Jump 28..33.
+    const ActionList poolDefinedLater = {act::jump(14),  pushConstant, act::gotoFrame2(false),
+                                         act::jump(14),  pool,         act::jump(-28)};
+    // Push 3 (8 bytes), Jump (5) over Push 2 (8), GotoFrame2: the stack holds 3.
+    const ActionList pushBeforeAJump = {act::pushNumber(3), act::jump(8), act::pushNumber(2), act::gotoFrame2(false)};
+    for (const auto& [block, expected] : {std::pair{poolDefinedLater, 4}, std::pair{pushBeforeAJump, 2}}) {
+        MovieBuilder m(100, 100, 12);
+        m.showFrame();
+        m.actions(block);
+        m.showFrame();
+        m.showFrame();
+        m.showFrame();
+        m.label(QStringLiteral("end"));
+        m.showFrame();
+        EngineRun run(m.finish());
+        run.engine.step(run.state, true, false);
+        ASSERT_EQ(run.state.navigation.size(), 1u) << expected;
+        EXPECT_EQ(run.state.navigation[0].kind, engine::Navigation::Kind::Goto);
+        EXPECT_EQ(run.state.navigation[0].frame, expected);
+    }
+}
+
+TEST(EngineActions, PassedFramesIgnoreAGotoWhoseFrameTheyCannotKnow)
+{
+    // A register and a value the stack computed: the replay keeps no stack.
+    Action pushRegister;
+    pushRegister.code = std::uint8_t(ActionCode::Push);
+    pushRegister.pushed = {PushValue{PushValue::Type::Register, {}, 1}};
+    for (const ActionList& block : {ActionList{pushRegister, act::gotoFrame2(false)},
+                                    ActionList{act::pushNumber(1), act::pushNumber(2), act::raw(0x0A),
+                                               act::gotoFrame2(false)},
+                                    ActionList{act::raw(0x96, QByteArray("\x09\x05\x00", 3)), act::gotoFrame2(false)}}) {
+        MovieBuilder m(100, 100, 12);
+        m.showFrame();
+        m.actions(block);
+        m.showFrame();
+        m.showFrame();
+        EngineRun run(m.finish());
+        run.engine.step(run.state, true, false);
+        EXPECT_TRUE(run.state.navigation.empty());
+    }
+}
+
 TEST(EngineActions, ActionsTargetANamedSprite)
 {
     MovieBuilder m(100, 100, 12);

@@ -10,29 +10,6 @@
 
 namespace qev::swf::testsupport {
 
-inline void expectSameAction(const Action& a, const Action& b)
-{
-    EXPECT_EQ(a.code, b.code);
-    EXPECT_EQ(a.frame, b.frame);
-    EXPECT_EQ(a.label, b.label);
-    EXPECT_EQ(a.target, b.target);
-    EXPECT_EQ(a.play, b.play);
-    EXPECT_EQ(a.sceneBias, b.sceneBias);
-    EXPECT_EQ(a.skipCount, b.skipCount);
-    EXPECT_EQ(a.branchOffset, b.branchOffset);
-    EXPECT_EQ(a.pushed, b.pushed);
-    EXPECT_EQ(a.constants, b.constants);
-}
-
-inline void expectSameActions(const ActionList& a, const ActionList& b)
-{
-    ASSERT_EQ(a.size(), b.size());
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        SCOPED_TRACE(i);
-        expectSameAction(a[i], b[i]);
-    }
-}
-
 inline void expectSamePlace(const PlaceObject& a, const PlaceObject& b)
 {
     EXPECT_EQ(a.version, b.version);

@@ -22,7 +22,7 @@ constexpr std::uint32_t buttonEvents = ClipEvent::Press | ClipEvent::Release | C
 void TimelineEngine::queueEverywhere(Run& run, std::uint32_t event, const char16_t* method)
 {
     if (method && hasMethod(0, method))
-        run.queue.push_back({{}, nullptr, 0, nullptr, method});
+        run.queue.push_back({{}, nullptr, 0, method});
     std::vector<int> path;
     std::function<void(TimelineState&)> walk = [&](TimelineState& t) {
         for (auto& [depth, inst] : t.list) {

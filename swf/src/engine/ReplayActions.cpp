@@ -1,19 +1,108 @@
 // The timeline actions of frames that a seek passes over. Scripts do not run
 // there (a goto runs only the frame it lands on), but stop, play and jumps of
 // sprites still shape the picture of the frame arrived at, so they are
-// applied the way playing would apply them, without the script machine.
+// applied the way playing would apply them, without the script machine. The
+// block is walked as bytecode in the order it runs, so a constant pool or a
+// pushed frame is the one in force where a goto runs, also after a jump.
 
+#include "avm1/Decoder.h"
+#include "avm1/Vm.h"
 #include "engine/Timeline.h"
 
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cmath>
+#include <optional>
 
 namespace qev::swf::engine {
 
 namespace {
 
 constexpr std::size_t maxActionsPerBlock = 100000;
+
+// Codes of the actions a replay gives meaning to.
+enum : std::uint8_t {
+    NextFrame = 0x04,
+    PreviousFrame = 0x05,
+    Play = 0x06,
+    Stop = 0x07,
+    GotoFrame = 0x81,
+    ConstantPool = 0x88,
+    SetTarget = 0x8B,
+    GotoLabel = 0x8C,
+    Push = 0x96,
+    Jump = 0x99,
+    GotoFrame2 = 0x9F,
+};
+
+// The last value a Push action puts on the stack, when it is a number or a
+// string (a constant is looked up in the pool in force, if any).
+struct PushedValue {
+    bool isString = false;
+    double number = 0;
+    QString string;
+};
+
+QString poolEntry(const QByteArray& block, const avm1::DecodedAction* pool, std::size_t index, int version)
+{
+    if (!pool)
+        return {};
+    avm1::PayloadReader p(block, pool->payload, pool->length);
+    const std::size_t count = p.u16();
+    for (std::size_t i = 0; i < count && p.ok(); ++i) {
+        QString s = p.string(version);
+        if (i == index)
+            return p.ok() ? s : QString();
+    }
+    return {};
+}
+
+std::optional<PushedValue> lastPushed(const QByteArray& block, const avm1::DecodedAction& push,
+                                      const avm1::DecodedAction* pool, int version)
+{
+    avm1::PayloadReader p(block, push.payload, push.length);
+    std::optional<PushedValue> last;
+    while (!p.atEnd() && p.ok()) {
+        PushedValue v;
+        switch (p.u8()) {
+        case 0:
+            v.isString = true;
+            v.string = p.string(version);
+            break;
+        case 1:
+            v.number = p.f32();
+            break;
+        case 2: case 3: // null, undefined
+            last.reset();
+            continue;
+        case 4: case 5: // a register, a boolean: not a frame a replay can know
+            p.u8();
+            last.reset();
+            continue;
+        case 6:
+            v.number = p.f64Swapped();
+            break;
+        case 7:
+            v.number = std::int32_t(p.u32());
+            break;
+        case 8:
+            v.isString = true;
+            v.string = poolEntry(block, pool, p.u8(), version);
+            break;
+        case 9:
+            v.isString = true;
+            v.string = poolEntry(block, pool, p.u16(), version);
+            break;
+        default:
+            return std::nullopt;
+        }
+        if (!p.ok())
+            return std::nullopt;
+        last = std::move(v);
+    }
+    return last;
+}
 
 int frameCount(const TimelineState& t)
 {
@@ -59,13 +148,14 @@ bool TimelineEngine::resolveReplayTarget(RootState& root, const std::vector<int>
     return true;
 }
 
-void TimelineEngine::replayActions(Run& run, const std::vector<int>& path, const ActionList& actions)
+void TimelineEngine::replayActions(Run& run, const std::vector<int>& path, const QByteArray& block)
 {
     RootState& root = *run.root;
     std::vector<int> target = path;
     bool targetValid = resolve(root, path) != nullptr;
     if (!targetValid)
         return;
+    const int version = vm_->version();
 
     // Applies one navigation to the target timeline: the main timeline's is
     // collected for the player, a sprite's takes effect at once.
@@ -111,55 +201,98 @@ void TimelineEngine::replayActions(Run& run, const std::vector<int>& path, const
         TimelineState* t = targetValid ? resolve(root, target) : nullptr;
         return t && t->timeline ? findLabel(*t->timeline, label) : -1;
     };
+    // GotoFrame2 takes its frame from the stack; a replay keeps no stack, so
+    // it knows the frame only when the action run just before pushed it.
+    auto pushedFrame = [&](const PushedValue& v, int bias) {
+        double n = v.number;
+        if (v.isString) {
+            bool ok = false;
+            n = v.string.toInt(&ok);
+            if (!ok)
+                return labelFrame(v.string);
+        }
+        if (!std::isfinite(n) || n < -2147483648.0 || n > 2147483647.0)
+            return -1;
+        return int(std::clamp<std::int64_t>(std::int64_t(n) - 1 + bias, -1, 1 << 30));
+    };
 
-    std::size_t executed = 0;
-    for (std::size_t i = 0; i < actions.size() && executed < maxActionsPerBlock && run.work < maxWorkPerTick;
-         ++i, ++executed, ++run.work) {
-        const Action& a = actions[i];
-        switch (static_cast<ActionCode>(a.code)) {
-        case ActionCode::End:
+    const auto end = std::uint32_t(block.size());
+    std::uint32_t pc = 0;
+    // The constant pool in force, and the last push with the pool in force
+    // when it ran; a jump between a push and the goto leaves the stack as it was.
+    avm1::DecodedAction pool;
+    bool havePool = false;
+    avm1::DecodedAction push;
+    avm1::DecodedAction pushPool;
+    bool pushHadPool = false;
+    bool justPushed = false;
+    for (std::size_t executed = 0; executed < maxActionsPerBlock && run.work < maxWorkPerTick;
+         ++executed, ++run.work) {
+        avm1::DecodedAction a;
+        if (!avm1::decodeAction(block, pc, end, a))
             return;
-        case ActionCode::Stop:
+        avm1::PayloadReader p(block, a.payload, a.length);
+        const bool afterPush = justPushed;
+        justPushed = false;
+        pc = a.next;
+        switch (a.code) {
+        case Stop:
             navigate({Navigation::Kind::Stop, 0, false});
             break;
-        case ActionCode::Play:
+        case Play:
             navigate({Navigation::Kind::Play, 0, true});
             break;
-        case ActionCode::NextFrame:
+        case NextFrame:
             navigate({Navigation::Kind::Goto, currentFrame() + 1, false});
             break;
-        case ActionCode::PreviousFrame:
+        case PreviousFrame:
             navigate({Navigation::Kind::Goto, currentFrame() - 1, false});
             break;
-        case ActionCode::GotoFrame:
-            if (a.frame)
-                navigate({Navigation::Kind::Goto, *a.frame, false});
+        case GotoFrame: {
+            const int frame = p.u16();
+            if (p.ok())
+                navigate({Navigation::Kind::Goto, frame, false});
             break;
-        case ActionCode::GotoLabel: {
-            const int f = labelFrame(a.label);
-            if (f >= 0)
+        }
+        case GotoLabel: {
+            const int f = labelFrame(p.string(version));
+            if (p.ok() && f >= 0)
                 navigate({Navigation::Kind::Goto, f, false});
             break;
         }
-        case ActionCode::GotoFrame2: {
-            int f = -1;
-            if (a.frame)
-                f = *a.frame;
-            else if (!a.label.isEmpty())
-                f = labelFrame(a.label);
-            if (f >= 0)
-                navigate({Navigation::Kind::Goto, f, a.play});
+        case GotoFrame2: {
+            const std::uint8_t flags = p.u8();
+            const int bias = (flags & 0x02) ? p.u16() : 0;
+            if (!p.ok() || !afterPush)
+                break;
+            if (const auto value = lastPushed(block, push, pushHadPool ? &pushPool : nullptr, version)) {
+                const int f = pushedFrame(*value, bias);
+                if (f >= 0)
+                    navigate({Navigation::Kind::Goto, f, (flags & 0x01) != 0});
+            }
             break;
         }
-        case ActionCode::SetTarget:
-            targetValid = resolveReplayTarget(root, path, a.label, target);
+        case SetTarget:
+            targetValid = resolveReplayTarget(root, path, p.string(version), target);
             break;
-        case ActionCode::Jump:
-            if (a.branchTarget < 0 || a.branchTarget >= static_cast<int>(actions.size()))
+        case ConstantPool:
+            pool = a;
+            havePool = true;
+            break;
+        case Push:
+            push = a;
+            pushPool = pool;
+            pushHadPool = havePool;
+            justPushed = true;
+            break;
+        case Jump: {
+            const std::int64_t to = std::int64_t(a.next) + p.s16();
+            if (!p.ok() || to < 0 || to >= std::int64_t(end))
                 return;
-            // The loop's ++i lands on the target.
-            i = static_cast<std::size_t>(a.branchTarget) - 1;
+            pc = std::uint32_t(to);
+            justPushed = afterPush;
             break;
+        }
         default:
             // Conditions and everything needing a value stack are not run:
             // execution goes straight on.

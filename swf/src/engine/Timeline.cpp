@@ -195,10 +195,10 @@ void TimelineEngine::queueEnterFrame(Run& run)
                 if (h.events & ClipEvent::EnterFrame)
                     handlers.push_back({at, &h.bytecode, e.uid});
         if (clips.contains(e.uid))
-            handlers.push_back({at, nullptr, e.uid, nullptr, enterFrame});
+            handlers.push_back({at, nullptr, e.uid, enterFrame});
     }
     if (clips.contains(0))
-        handlers.push_back({{}, nullptr, 0, nullptr, enterFrame});
+        handlers.push_back({{}, nullptr, 0, enterFrame});
     if (!handlers.empty())
         run.queue.insert(run.queue.begin(), handlers.begin(), handlers.end());
 }
@@ -213,7 +213,7 @@ void TimelineEngine::runFrameScripts(RootState& state)
     if (state.main.timeline && f >= 0 && f < frameCount(state.main))
         for (const ControlTag& tag : state.main.timeline->frames[f].tags)
             if (const auto* a = std::get_if<DoAction>(&tag))
-                run.queue.push_back({{}, &a->bytecode, 0, nullptr});
+                run.queue.push_back({{}, &a->bytecode, 0});
     runActions(run);
     clearJustPlaced(state.main);
 }
@@ -251,7 +251,7 @@ void TimelineEngine::runButtonActions(RootState& state, const std::vector<int>& 
     run.instances = instanceCount(state.main);
     ActiveRun active(*this, run);
     Instance* owner = instanceAt(state, path);
-    run.queue.push_back({path, &bytecode, owner ? owner->uid : 0, nullptr});
+    run.queue.push_back({path, &bytecode, owner ? owner->uid : 0});
     runActions(run);
     clearJustPlaced(state.main);
 }
@@ -279,14 +279,14 @@ void TimelineEngine::applyFrame(Run& run, TimelineState& t, int frame, const std
             if (queueActions) {
                 const Instance* owner = path.empty() ? nullptr : instanceAt(*run.root, path);
                 if (run.scripts)
-                    run.queue.push_back({path, &a->bytecode, owner ? owner->uid : 0, nullptr});
+                    run.queue.push_back({path, &a->bytecode, owner ? owner->uid : 0});
                 else
-                    run.queue.push_back({path, nullptr, owner ? owner->uid : 0, &a->actions});
+                    run.queue.push_back({path, &a->bytecode, owner ? owner->uid : 0, nullptr, true});
             }
         } else if (const auto* init = std::get_if<DoInitAction>(&tag)) {
             // Once per sprite, whatever frame or seek first reaches it.
             if (run.scripts && initActionsDone_.insert(init->spriteId).second)
-                run.queue.insert(run.queue.begin() + std::ptrdiff_t(initAt++), Pending{{}, &init->bytecode, 0, nullptr});
+                run.queue.insert(run.queue.begin() + std::ptrdiff_t(initAt++), Pending{{}, &init->bytecode, 0});
         }
     }
 }
@@ -434,11 +434,11 @@ bool TimelineEngine::queueClipEvent(Run& run, const Instance& inst, const std::v
     if (inst.clipEvents)
         for (const ClipEventHandler& h : *inst.clipEvents)
             if (h.events & event)
-                run.queue.push_back({path, &h.bytecode, inst.uid, nullptr, nullptr, afterRemoval});
+                run.queue.push_back({path, &h.bytecode, inst.uid, nullptr, false, afterRemoval});
     // Only a clip that scripts reached can have a method of its own or of
     // its class.
     if (method && hasMethod(inst.uid, method))
-        run.queue.push_back({path, nullptr, inst.uid, nullptr, method, afterRemoval});
+        run.queue.push_back({path, nullptr, inst.uid, method, false, afterRemoval});
     return run.queue.size() > before;
 }
 
@@ -649,10 +649,10 @@ void TimelineEngine::runActions(Run& run)
     for (int round = 0; round < 2; ++round) {
         for (std::size_t i = 0; i < run.queue.size() && i < maxBlocksPerTick; ++i) {
             const Pending pending = run.queue[i];
-            if (pending.bytecode || pending.event)
+            if (pending.replay)
+                replayActions(run, pending.path, *pending.bytecode);
+            else if (pending.bytecode || pending.event)
                 execute(run, pending);
-            else if (pending.replay)
-                replayActions(run, pending.path, *pending.replay);
         }
         run.queue.clear();
         if (round > 0 || !vm_->runDeferred())

@@ -179,8 +179,10 @@ private:
         std::vector<int> path; // depths from the main timeline down to the timeline
         const QByteArray* bytecode = nullptr;
         std::uint64_t uid = 0; // the clip the block belongs to (0: the main timeline)
-        const ActionList* replay = nullptr; // instead of bytecode: timeline actions a seek passes over
-        const char16_t* event = nullptr;     // instead of bytecode: a handler of the clip to call
+        const char16_t* event = nullptr; // instead of bytecode: a handler of the clip to call
+        // The bytecode belongs to a frame a seek passes over: only its
+        // timeline actions are applied (replayActions).
+        bool replay = false;
         // Runs even though the clip has left the stage (unload handlers).
         bool afterRemoval = false;
     };
@@ -285,7 +287,7 @@ private:
     // Queues the clips' onEnterFrame handlers ahead of the tick's frame scripts.
     void queueEnterFrame(Run& run);
     void execute(Run& run, const Pending& pending);
-    void replayActions(Run& run, const std::vector<int>& path, const ActionList& actions);
+    void replayActions(Run& run, const std::vector<int>& path, const QByteArray& block);
     bool resolveReplayTarget(RootState& root, const std::vector<int>& from, const QString& target,
                              std::vector<int>& out);
     TimelineState* resolve(RootState& root, const std::vector<int>& path);

@@ -31,7 +31,6 @@ struct Context {
     std::uint64_t tags = 0;
     std::uint64_t drawingRecords = 0; // shape records, styles and glyph entries of all characters
     std::uint64_t bitmapPixels = 0;
-    std::uint64_t actions = 0;
     std::vector<PendingJpeg> pendingJpegs; // DefineBits, decoded once JPEGTables is known
     std::set<int> skippedCodes;            // tag codes already warned about as skipped
 
@@ -52,8 +51,6 @@ Rgba readArgb(BitReader& r);
 std::vector<Filter> readFilters(BitReader& r);
 BlendMode toBlendMode(std::uint8_t value);
 
-// Action blocks up to their End action (or the end of r).
-ActionList readActions(BitReader& r, Context& ctx);
 // The rest of r as an action block's bytes, without moving r.
 inline QByteArray actionBytes(const BitReader& r)
 {

@@ -175,8 +175,7 @@ void readDefineButton(BitReader& r, Context& ctx, int version)
         ButtonCondAction click;
         click.conditions = ButtonCondAction::OverDownToOverUp;
         click.bytecode = actionBytes(r);
-        click.actions = readActions(r, ctx);
-        if (!click.actions.empty())
+        if (!click.bytecode.isEmpty() && click.bytecode.front() != 0)
             button.actions.push_back(std::move(click));
     } else {
         button.trackAsMenu = r.u8() & 0x01;
@@ -194,7 +193,6 @@ void readDefineButton(BitReader& r, Context& ctx, int version)
                 cond.conditions = std::uint16_t((c1 << 8) | (c2 & 0x01));
                 cond.keyPress = std::uint8_t(c2 >> 1);
                 cond.bytecode = actionBytes(a);
-                cond.actions = readActions(a, ctx);
                 button.actions.push_back(std::move(cond));
                 if (size == 0)
                     break;
@@ -315,8 +313,7 @@ void readTag(int code, BitReader& body, Context& ctx, Frame& frame, std::uint32_
         break;
     }
     case TagDoAction: {
-        QByteArray bytecode = actionBytes(body);
-        frame.tags.emplace_back(DoAction{readActions(body, ctx), std::move(bytecode)});
+        frame.tags.emplace_back(DoAction{actionBytes(body)});
         break;
     }
     case TagDoInitAction: {

@@ -571,10 +571,10 @@ QByteArray encodeEditText(std::uint16_t id, const EditText& e)
 
 namespace {
 
-// A condition's block: its bytecode as given, or its actions encoded.
+// A condition's block; an empty one still ends with the End action.
 QByteArray conditionBytes(const ButtonCondAction& c)
 {
-    return c.bytecode.isEmpty() ? encodeActions(c.actions) : c.bytecode;
+    return c.bytecode.isEmpty() ? encodeActions({}) : c.bytecode;
 }
 
 } // namespace

@@ -29,8 +29,6 @@ struct ReadLimits {
     std::uint32_t maxBitmapSide = 16384;      // pixels, each side
     std::uint64_t maxBitmapPixels = 64ull << 20;       // width * height per bitmap
     std::uint64_t maxTotalBitmapPixels = 256ull << 20; // all bitmaps together
-    std::uint32_t maxActions = 65536;         // actions per action block
-    std::uint64_t maxActionsTotal = 1u << 20; // actions of the whole movie
 };
 
 class ReadError : public std::runtime_error {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <qev/swf/model/Actions.h>
 #include <qev/swf/model/Filters.h>
 #include <qev/swf/model/Sound.h>
 
@@ -33,7 +32,6 @@ struct ButtonRecord {
 struct ButtonCondAction {
     std::uint16_t conditions = 0;
     std::uint8_t keyPress = 0;
-    ActionList actions;
     QByteArray bytecode; // the block as stored, for the script machine
 
     static constexpr std::uint16_t IdleToOverDown = 0x8000;

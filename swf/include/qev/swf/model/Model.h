@@ -2,7 +2,6 @@
 
 // The movie model in one include.
 
-#include <qev/swf/model/Actions.h>
 #include <qev/swf/model/Bitmap.h>
 #include <qev/swf/model/Button.h>
 #include <qev/swf/model/Filters.h>

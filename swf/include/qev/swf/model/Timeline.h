@@ -2,7 +2,6 @@
 
 // Control tags and frames of the main timeline and of sprites.
 
-#include <qev/swf/model/Actions.h>
 #include <qev/swf/model/Filters.h>
 #include <qev/swf/model/Sound.h>
 
@@ -89,9 +88,7 @@ struct SetBackgroundColor {
 };
 
 struct DoAction {
-    ActionList actions;
-    // The block as stored: the bytecode the script machine runs.
-    QByteArray bytecode;
+    QByteArray bytecode; // the block as stored, for the script machine
 };
 
 // DoInitAction: run once, before the first frame that holds it, for the

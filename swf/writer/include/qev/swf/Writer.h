@@ -19,6 +19,7 @@
 //   m.showFrame();
 //   QByteArray swf = m.finish(Compression::Zlib);
 
+#include <qev/swf/Actions.h>
 #include <qev/swf/model/Model.h>
 
 #include <QByteArray>

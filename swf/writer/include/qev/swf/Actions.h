@@ -1,8 +1,8 @@
 #pragma once
 
-// Frame and button actions, decoded into a flat list. Only the simple
-// timeline actions carry meaning for the engine; every other action is kept
-// with its code and raw payload so jump targets stay addressable.
+// Actions as a movie's author lists them, for encodeActions to turn into a
+// block's bytecode. The movie model keeps only the bytecode; meaning is the
+// engine's.
 
 #include <QByteArray>
 #include <QString>
@@ -36,39 +36,28 @@ enum class ActionCode : std::uint8_t {
     GotoFrame2 = 0x9F,
 };
 
-// One value of a Push action. Constant-pool references are resolved to
-// strings when the pool is defined earlier in the same action block.
+// One value of a Push action.
 struct PushValue {
     enum class Type : std::uint8_t { String, Float, Null, Undefined, Register, Boolean, Double, Integer, Constant };
     Type type = Type::Undefined;
-    QString string;          // String, and Constant once resolved (type becomes String)
+    QString string;          // String
     double number = 0;       // Float, Double, Integer, Register (register number), Boolean (0/1), Constant (index)
     friend bool operator==(const PushValue&, const PushValue&) = default;
 };
 
 struct Action {
     std::uint8_t code = 0;      // an ActionCode value or any other code
-    std::uint32_t offset = 0;   // byte offset of the action within its block
-
-    // GotoFrame: 0-based frame index. GotoFrame2 when its frame comes from a
-    // constant number pushed right before it: that number - 1 + sceneBias
-    // (frame numbers on the stack count from 1). WaitForFrame/2: frame.
-    std::optional<std::int32_t> frame;
-    // GotoLabel; GotoFrame2 when a constant string that is not a number was
-    // pushed right before it; SetTarget's target; GetUrl's url.
+    std::optional<std::int32_t> frame; // GotoFrame: 0-based frame; WaitForFrame: frame
+    // GotoLabel's label, SetTarget's target, GetUrl's url.
     QString label;
     QString target;             // GetUrl's target window
     bool play = false;          // GotoFrame2: play after going
     std::uint16_t sceneBias = 0; // GotoFrame2
     std::uint8_t skipCount = 0; // WaitForFrame/2: actions to skip when the frame is not loaded
-    std::int16_t branchOffset = 0; // Jump/If: raw byte offset from the end of this action
-    // Jump/If: index into the block's action list of the branch target; the
-    // list size means "end of block"; -1 if the target is not the start of
-    // an action (the engine then treats it as the end of the block).
-    int branchTarget = -1;
+    std::int16_t branchOffset = 0; // Jump/If: byte offset from the end of this action
     std::vector<PushValue> pushed; // Push
     std::vector<QString> constants; // ConstantPool
-    QByteArray payload;         // raw payload of any action of code >= 0x80
+    QByteArray payload;         // the payload of any other action of code >= 0x80
 };
 
 using ActionList = std::vector<Action>;
