@@ -137,6 +137,43 @@ TEST(EngineSprites, SpritesStartAtTheirFirstFrameAndRunWhilePlaced)
     EXPECT_EQ(walkerX(run, 2), px(20));
 }
 
+// A sprite starts over only when its tags end with End right after a
+// ShowFrame; one that stops short waits on its last frame for frames that
+// never come.
+TEST(EngineSprites, OnlyASpriteWhoseTagsEndProperlyStartsOver)
+{
+    enum class Ending { ShowFrameThenEnd, NoEnd, TagsAfterTheLastShowFrame };
+    for (const Ending ending : {Ending::ShowFrameThenEnd, Ending::NoEnd, Ending::TagsAfterTheLastShowFrame}) {
+        MovieBuilder m(100, 100, 12);
+        const auto sq = square(m, 0x00ff00);
+        SpriteBuilder s;
+        s.place(sq, 1, translatePx(0, 0));
+        s.showFrame();
+        s.move(1, translatePx(10, 0));
+        s.showFrame();
+        s.move(1, translatePx(20, 0));
+        if (ending != Ending::TagsAfterTheLastShowFrame)
+            s.showFrame();
+        BitWriter body;
+        body.u16(3);
+        body.bytes(s.tags());
+        if (ending != Ending::NoEnd)
+            body.bytes(QByteArray(2, '\0')); // End
+        const auto sprite = m.defineRaw(39, body.data());
+        m.place(sprite, 1);
+        for (int i = 0; i < 8; ++i)
+            m.showFrame();
+        EngineRun run(m.finish());
+        ASSERT_EQ(run.movie.find<Sprite>(sprite)->timeline.frames.size(), 3u);
+        for (int i = 0; i < 3; ++i)
+            run.step();
+        // Three steps from frame 0: back at frame 0 when it loops.
+        EXPECT_EQ(walkerX(run, 1), ending == Ending::ShowFrameThenEnd ? 0 : px(20)) << int(ending);
+        run.step();
+        EXPECT_EQ(walkerX(run, 1), ending == Ending::ShowFrameThenEnd ? px(10) : px(20)) << int(ending);
+    }
+}
+
 TEST(EngineSprites, ASpriteStopsItselfOnItsLastFrame)
 {
     MovieBuilder m(100, 100, 12);

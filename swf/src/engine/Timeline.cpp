@@ -573,8 +573,9 @@ void TimelineEngine::stepTimeline(Run& run, TimelineState& t, const std::vector<
     const int count = frameCount(t);
     if (t.frame + 1 < count) {
         applyFrame(run, t, t.frame + 1, path, true);
-    } else if (count > 1) {
-        // A timeline starts over after its last frame.
+    } else if (count > 1 && (path.empty() || t.timeline->complete)) {
+        // A timeline starts over after its last frame; a sprite whose tags
+        // stop short waits there for frames that never come.
         rewind(run, t, 0, path, true);
     }
 }

@@ -425,6 +425,7 @@ void readTimeline(BitReader& r, Context& ctx, Timeline& timeline, std::uint32_t 
 {
     Frame frame;
     bool limitHit = false;
+    bool ended = false;
     while (!r.atEnd()) {
         ctx.tagCode = -1;
         ctx.tagOffset = r.fileOffset();
@@ -450,8 +451,10 @@ void readTimeline(BitReader& r, Context& ctx, Timeline& timeline, std::uint32_t 
             break;
         }
         BitReader body = r.sub(length);
-        if (code == TagEnd)
+        if (code == TagEnd) {
+            ended = true;
             break;
+        }
         if (++ctx.tags > ctx.limits.maxTags) {
             ctx.warn(QStringLiteral("more tags than the limit of %1; the rest is ignored").arg(ctx.limits.maxTags));
             limitHit = true;
@@ -476,8 +479,10 @@ void readTimeline(BitReader& r, Context& ctx, Timeline& timeline, std::uint32_t 
             ctx.warn(QStringLiteral("tag dropped: %1").arg(e.message));
         }
     }
-    if (!limitHit && (!frame.tags.empty() || !frame.labels.empty() || !frame.sounds.empty() || frame.streamBlock))
+    const bool trailing = !frame.tags.empty() || !frame.labels.empty() || !frame.sounds.empty() || frame.streamBlock;
+    if (!limitHit && trailing)
         timeline.frames.push_back(std::move(frame));
+    timeline.complete = ended && !trailing;
 }
 
 } // namespace

@@ -115,6 +115,10 @@ struct Frame {
 struct Timeline {
     std::vector<Frame> frames;
     std::optional<SoundStreamHead> streamHead; // the first SoundStreamHead(2)
+    // The tags ended with End right after a ShowFrame. A sprite that does
+    // not (no End, or tags after the last ShowFrame) never counts as fully
+    // loaded: it stays on its last frame instead of starting over.
+    bool complete = true;
 };
 
 struct Sprite {
