@@ -7,10 +7,12 @@
 #include "avm1/Value.h"
 
 #include <QByteArray>
+#include <QPointF>
 #include <QRectF>
 #include <QTransform>
 #include <QString>
 
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -23,6 +25,18 @@ namespace qev::swf::avm1 {
 class Object;
 class ClipObject;
 class TextFieldObject;
+
+// One character of the static text (DefineText) a clip shows directly,
+// for TextSnapshot. Positions are in the clip's pixels.
+struct StaticChar {
+    QChar ch;
+    QString font;
+    std::uint32_t color = 0; // 0xRRGGBB
+    double height = 0;       // the text height, in the text's own pixels
+    QTransform matrix;       // the text's space to the clip's, in pixels
+    QPointF corners[4];      // the character's box: top left, top right, bottom right, bottom left
+    bool startsLine = false; // the first character of a line after another
+};
 
 class Host {
 public:
@@ -210,6 +224,13 @@ public:
         return nullptr;
     }
     virtual QString movieFolder() { return {}; }
+
+    // The characters of the static text the clip shows, in depth order.
+    virtual std::vector<StaticChar> staticText(ClipObject* clip)
+    {
+        (void)clip;
+        return {};
+    }
 
     // createTextField: an empty field of the given rectangle (pixels in the
     // parent's coordinates) at depth, replacing what is there.

@@ -121,6 +121,7 @@ void Vm::installBuiltins()
     installClipDrawing(*this);
     installLoadingClasses(*this);
     installBitmapDataClass(*this);
+    installTextSnapshotClass(*this);
 }
 
 // ---- making objects ------------------------------------------------------
@@ -553,7 +554,7 @@ std::vector<QString> Vm::enumerate(Object* o)
         for (auto it = props.rbegin(); it != props.rend(); ++it) {
             for (; next != stamped.end() && next->first > it->order; ++next)
                 visit(next->second, true);
-            visit(it->name, !(it->flags & DontEnum) && it->hiddenBelowVersion <= version_);
+            visit(it->name, !(it->flags & DontEnum));
         }
         for (; next != stamped.end(); ++next)
             visit(next->second, true);

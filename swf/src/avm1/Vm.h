@@ -332,6 +332,7 @@ void installLoadingClasses(Vm& vm);
 void loadVariables(Vm& vm, ClipObject* target, const QString& url);
 // flash.display.BitmapData (BitmapDataClass.cpp).
 void installBitmapDataClass(Vm& vm);
+void installTextSnapshotClass(Vm& vm);
 // The path of a plain file at name relative to the movie's folder, or empty.
 QString resolveBesideMovie(const QString& movieFolder, const QString& name);
 

@@ -157,6 +157,8 @@ public:
     // ---- videos played by script (Videos.cpp) ----
     avm1::Object* videoByName(avm1::ClipObject* parent, const QString& name) override;
     QString movieFolder() override { return movieFolder_; }
+    // ---- static text for TextSnapshot (StaticText.cpp) ----
+    std::vector<avm1::StaticChar> staticText(avm1::ClipObject* clip) override;
     void setMovieFolder(const QString& folder) { movieFolder_ = folder; }
     // Moves the scripts' streams on by ms (their handlers run), then shows
     // each stream's picture in the videos it is attached to.

@@ -343,7 +343,7 @@ void installPlaceholders(Vm& vm)
                                    "XMLNode",    "LoadVars",     "NetConnection", "NetStream", "Video",
                                    "Camera",     "Microphone",   "SharedObject", "LocalConnection",
                                    "ContextMenu", "ContextMenuItem", "Button",    "XMLSocket",  "PrintJob",
-                                   "TextSnapshot", "MovieClipLoader", "LoadVars"};
+                                   "MovieClipLoader", "LoadVars"};
     for (const char* name : classes) {
         const QString n = QString::fromLatin1(name);
         if (vm.global()->findOwn(n))
