@@ -115,6 +115,7 @@ void Vm::installBuiltins()
     installExternalInterface(*this);
     installFileReferenceClasses(*this);
     installGeomClasses(*this);
+    installTransformClass(*this);
     installXmlClasses(*this);
     installInputClasses(*this);
     installClipGeometry(*this);

@@ -134,6 +134,8 @@ public:
     ScriptDrawing* editDrawing(avm1::ClipObject* clip) override;
     bool getTint(avm1::ClipObject* clip, Tint& out) override;
     void setTint(avm1::ClipObject* clip, const Tint& tint) override;
+    bool getMatrix(avm1::ClipObject* clip, QTransform& out) override;
+    void setMatrix(avm1::ClipObject* clip, const QTransform& m) override;
     void getUrl(const QString& url, const QString& target, int method) override;
     void dataArrived(avm1::ClipObject* clip) override;
 
