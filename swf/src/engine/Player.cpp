@@ -772,6 +772,11 @@ bool Player::overButton() const
     return d->buttons && d->buttons->overButton();
 }
 
+bool Player::hasTabStops() const
+{
+    return d->movie && d->engine && d->engine->hasTabStops(d->state);
+}
+
 void Player::render(QPainter& painter, const QRect& target) const
 {
     if (!d->movie) {

@@ -187,6 +187,8 @@ public:
     std::optional<QRectF> focusFrame(RootState& root);
     // Who has the focus (a uid; 0: nobody), for what the stage shows.
     std::uint64_t focusedUid() const { return focusUid_; }
+    // Whether Tab finds anything to focus.
+    bool hasTabStops(RootState& root) { return !tabOrder(root).empty(); }
 
 private:
     struct Pending {
