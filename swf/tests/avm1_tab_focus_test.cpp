@@ -191,6 +191,17 @@ TEST(Avm1TabFocus, TabEnabledAndTabChildrenDecide)
                                      "focus _level0.c"}));
 }
 
+TEST(Avm1TabFocus, HiddenObjectsAndWhatIsInsideThemAreSkipped)
+{
+    ActionAssembler a;
+    set(a, get("a"), "_visible", boolean(false));
+    set(a, get("g"), "_visible", boolean(false));
+    Session s({a});
+    s.take();
+    s.tab(4);
+    EXPECT_EQ(s.take(), QStringList({"focus _level0.b", "focus _level0.btn", "focus _level0.f", "focus _level0.b"}));
+}
+
 TEST(Avm1TabFocus, FocusHandlersOfTheObjectsAndGetFocus)
 {
     ActionAssembler a;
