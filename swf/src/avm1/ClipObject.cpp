@@ -26,7 +26,11 @@ bool ClipObject::getSpecial(Vm& vm, const QString& name, Value& out)
         return true;
     }
     if (name.compare(u"_root", cs) == 0) {
-        out = Value::fromObject(host->rootClip());
+        out = Value::fromObject(vm.rootOf(this));
+        return true;
+    }
+    if (name.compare(u"_lockroot", cs) == 0) {
+        out = Value::fromBool(lockRoot);
         return true;
     }
     if (ClipObject* child = host->childByName(this, name)) {
@@ -53,6 +57,11 @@ bool ClipObject::setSpecial(Vm& vm, const QString& name, const Value& v)
     Host* host = vm.host();
     if (!host || !host->isLive(this))
         return false;
+    const Qt::CaseSensitivity cs = vm.version() >= 7 ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    if (name.compare(u"_lockroot", cs) == 0) {
+        lockRoot = vm.toBoolean(v);
+        return true;
+    }
     return host->setProperty(this, name, v);
 }
 

@@ -22,6 +22,9 @@ public:
     bool isButton = false;
     // Where the host last found the clip (its own cache, e.g. a depth path).
     std::vector<int> hostPath;
+    // _lockroot: _root in scripts of this clip and of the clips inside it
+    // names this clip (the nearest such one) rather than the level's root.
+    bool lockRoot = false;
 
     bool getSpecial(Vm& vm, const QString& name, Value& out) override;
     bool setSpecial(Vm& vm, const QString& name, const Value& v) override;

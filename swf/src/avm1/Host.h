@@ -174,6 +174,20 @@ public:
         (void)clip;
         (void)tint;
     }
+    // The clip's matrix in its parent (offsets in twips; the identity for
+    // the main timeline); false once it left the stage. setMatrix replaces
+    // it, and the timeline no longer moves the clip.
+    virtual bool getMatrix(ClipObject* clip, QTransform& out)
+    {
+        (void)clip;
+        (void)out;
+        return false;
+    }
+    virtual void setMatrix(ClipObject* clip, const QTransform& m)
+    {
+        (void)clip;
+        (void)m;
+    }
 
     // Text fields: found by instance name in a clip, their properties
     // ("text", "_x", ...; false for names that are none), their methods

@@ -165,9 +165,8 @@ private:
             return true;
         }
         if (same(name, u"_root")) {
-            out = Value::fromObject(rootClip());
-            if (!rootClip())
-                out = Value();
+            ClipObject* root = target_ ? vm_.rootOf(scopeClip()) : rootClip();
+            out = root ? Value::fromObject(root) : Value();
             return true;
         }
         if (same(name, u"_parent")) {
@@ -1547,7 +1546,7 @@ Value Vm::callScript(FunctionObject* f, const Value& thisValue, Args& args, Obje
         else if (!(flags & SuppressSuper) && code.mayUseSuper)
             activation->define(QStringLiteral("super"), superValue);
         if (flags & PreloadRoot)
-            setRegister(r++, host_ && host_->rootClip() ? Value::fromObject(host_->rootClip()) : Value());
+            setRegister(r++, host_ && rootOf(target) ? Value::fromObject(rootOf(target)) : Value());
         if (flags & PreloadParent) {
             ClipObject* parent = target && host_ ? host_->parentOf(target) : nullptr;
             setRegister(r++, parent ? Value::fromObject(parent) : Value());

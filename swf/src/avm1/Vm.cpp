@@ -115,6 +115,7 @@ void Vm::installBuiltins()
     installExternalInterface(*this);
     installFileReferenceClasses(*this);
     installGeomClasses(*this);
+    installTransformClass(*this);
     installXmlClasses(*this);
     installInputClasses(*this);
     installClipGeometry(*this);
@@ -813,6 +814,25 @@ void Vm::runTimers(const std::function<void()>& afterEach)
 
 // ---- targets --------------------------------------------------------------------------
 
+ClipObject* Vm::rootOf(ClipObject* from)
+{
+    if (!host_)
+        return nullptr;
+    if (!from || !host_->isLive(from))
+        return host_->rootClip();
+    ClipObject* top = from;
+    // Bounded like every walk up a tree scripts can build.
+    for (int steps = 0; steps < 1000; ++steps) {
+        if (top->lockRoot)
+            return top;
+        ClipObject* parent = host_->parentOf(top);
+        if (!parent)
+            break;
+        top = parent;
+    }
+    return top;
+}
+
 ClipObject* Vm::resolveTarget(ClipObject* from, const QString& path)
 {
     if (!host_)
@@ -821,8 +841,9 @@ ClipObject* Vm::resolveTarget(ClipObject* from, const QString& path)
     ClipObject* at = from;
     if (rest.isEmpty())
         return at;
+    // A leading slash names the root as _root does (_lockroot included).
     if (rest.startsWith(u'/')) {
-        at = host_->rootClip();
+        at = rootOf(from);
         rest.remove(0, 1);
     }
     const QStringList parts = rest.split(QRegularExpression(QStringLiteral("[/.:]")), Qt::KeepEmptyParts);
@@ -839,7 +860,9 @@ ClipObject* Vm::resolveTarget(ClipObject* from, const QString& path)
         if (!at)
             return nullptr;
         const Qt::CaseSensitivity cs = heap_.caseSensitive() ? Qt::CaseSensitive : Qt::CaseInsensitive;
-        if (part.compare(u"_root", cs) == 0 || part.compare(u"_level0", cs) == 0) {
+        if (part.compare(u"_root", cs) == 0) {
+            at = rootOf(at);
+        } else if (part.compare(u"_level0", cs) == 0) {
             at = host_->rootClip();
         } else if (part.compare(u"_parent", cs) == 0) {
             at = host_->parentOf(at);

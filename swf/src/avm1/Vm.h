@@ -215,6 +215,10 @@ public:
     void tickDeferred();
 
     // Resolves a target path ("/a/b", "_root.a", "_parent", "a.b") from a clip.
+    // What _root names for a script of the clip from: the nearest clip
+    // from it upwards whose _lockroot is set, else the top of its tree (the
+    // root of its level); the main timeline without a clip.
+    ClipObject* rootOf(ClipObject* from);
     ClipObject* resolveTarget(ClipObject* from, const QString& path);
     ClipObject* clipFromValue(ClipObject* from, const Value& v);
 
@@ -303,6 +307,8 @@ void installButtonClass(Vm& vm);
 void installPlaceholders(Vm& vm);
 void installTimersAndFlags(Vm& vm);
 void installGeomClasses(Vm& vm);
+// flash.geom.Transform and the transform property of clips (TransformClass.cpp).
+void installTransformClass(Vm& vm);
 void installXmlClasses(Vm& vm);
 void installInputClasses(Vm& vm);
 void installClipGeometry(Vm& vm);

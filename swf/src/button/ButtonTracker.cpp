@@ -211,10 +211,11 @@ std::optional<std::vector<int>> ButtonTracker::hit(const engine::RootState& stat
     return std::nullopt;
 }
 
-const Button* ButtonTracker::buttonAt(const engine::RootState& state, const std::vector<int>& path) const
+const Button* ButtonTracker::buttonAt(const engine::RootState& state, const std::vector<int>& path,
+                                      std::uint16_t id) const
 {
     const engine::Instance* inst = path.empty() ? nullptr : instanceAt(state, path);
-    if (!inst || inst->characterId != trackedId_)
+    if (!inst || inst->characterId != id)
         return nullptr;
     return movie_.find<Button>(inst->characterId);
 }
@@ -243,13 +244,30 @@ std::pair<std::uint32_t, const char16_t*> clipHandlerOf(std::uint16_t condition)
 
 void ButtonTracker::fire(const engine::RootState& state, std::uint16_t condition, std::vector<Fired>& out) const
 {
-    const Button* button = buttonAt(state, tracked_);
+    fireAt(state, tracked_, trackedId_, condition, out);
+}
+
+std::vector<Fired> ButtonTracker::pressByKey(const engine::RootState& state, const std::vector<int>& path)
+{
+    std::vector<Fired> out;
+    const engine::Instance* inst = path.empty() ? nullptr : instanceAt(state, path);
+    if (!inst)
+        return out;
+    fireAt(state, path, inst->characterId, ButtonCondAction::OverUpToOverDown, out);
+    fireAt(state, path, inst->characterId, ButtonCondAction::OverDownToOverUp, out);
+    return out;
+}
+
+void ButtonTracker::fireAt(const engine::RootState& state, const std::vector<int>& path, std::uint16_t id,
+                           std::uint16_t condition, std::vector<Fired>& out) const
+{
+    const Button* button = buttonAt(state, path, id);
     if (!button) {
-        const engine::Instance* inst = tracked_.empty() ? nullptr : instanceAt(state, tracked_);
-        if (inst && inst->characterId == trackedId_ && !inst->sprite.empty()) {
+        const engine::Instance* inst = path.empty() ? nullptr : instanceAt(state, path);
+        if (inst && inst->characterId == id && !inst->sprite.empty()) {
             const auto [event, method] = clipHandlerOf(condition);
             if (event != 0)
-                out.push_back(Fired{tracked_, nullptr, event, method});
+                out.push_back(Fired{path, nullptr, event, method});
         }
         return;
     }
@@ -260,7 +278,7 @@ void ButtonTracker::fire(const engine::RootState& state, std::uint16_t condition
                                                                  : -1;
     if (slot >= 0 && button->sounds[std::size_t(slot)])
         firedSounds_.push_back(*button->sounds[std::size_t(slot)]);
-    const std::vector<int> timeline(tracked_.begin(), tracked_.end() - 1);
+    const std::vector<int> timeline(path.begin(), path.end() - 1);
     for (const ButtonCondAction& a : button->actions) {
         if ((a.conditions & condition) != 0 && !a.bytecode.isEmpty())
             out.push_back(Fired{timeline, &a.bytecode});
@@ -268,7 +286,7 @@ void ButtonTracker::fire(const engine::RootState& state, std::uint16_t condition
     // Then the button object's own handler (onPress, onRelease, ...), if
     // a script gave it one.
     if (const auto [event, method] = clipHandlerOf(condition); event != 0)
-        out.push_back(Fired{tracked_, nullptr, event, method});
+        out.push_back(Fired{path, nullptr, event, method});
 }
 
 void ButtonTracker::enter(const engine::RootState& state, const std::optional<std::vector<int>>& over,
@@ -300,7 +318,7 @@ std::vector<Fired> ButtonTracker::move(const engine::RootState& state, QPointF s
         return out;
     const auto over = hit(state, stage);
     const bool onTracked = over && phase_ != Phase::Idle && *over == tracked_;
-    const Button* button = phase_ == Phase::Idle ? nullptr : buttonAt(state, tracked_);
+    const Button* button = phase_ == Phase::Idle ? nullptr : buttonAt(state, tracked_, trackedId_);
     switch (phase_) {
     case Phase::Idle:
         enter(state, over, out);

@@ -66,6 +66,9 @@ public:
     std::vector<Fired> release(const engine::RootState& state, QPointF stage);
     // The pointer left the control.
     std::vector<Fired> leave(const engine::RootState& state);
+    // Enter or Space on the focused button or clip at path: it is pressed
+    // and released where it is, whatever the pointer does.
+    std::vector<Fired> pressByKey(const engine::RootState& state, const std::vector<int>& path);
 
     // Writes the pictures into the display list: the tracked button shows its
     // phase, every other button is up. Forgets a tracked button that is gone.
@@ -86,8 +89,11 @@ public:
     static constexpr std::size_t maxVisitsPerSearch = 20000;
 
 private:
-    const Button* buttonAt(const engine::RootState& state, const std::vector<int>& path) const;
+    // The button at path, if it is still the character id.
+    const Button* buttonAt(const engine::RootState& state, const std::vector<int>& path, std::uint16_t id) const;
     void fire(const engine::RootState& state, std::uint16_t condition, std::vector<Fired>& out) const;
+    void fireAt(const engine::RootState& state, const std::vector<int>& path, std::uint16_t id,
+                std::uint16_t condition, std::vector<Fired>& out) const;
     void enter(const engine::RootState& state, const std::optional<std::vector<int>>& over, std::vector<Fired>& out);
     bool findHit(const std::map<int, engine::Instance>& list, const QTransform& toStage, QPointF p, int nesting,
                  std::vector<int>& path);

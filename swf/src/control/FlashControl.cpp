@@ -266,7 +266,21 @@ void FlashControl::keyPressEvent(QKeyEvent* event)
     // Held keys repeat their presses, as the movie's player reports them.
     if (player_.keyPress(event->key(), event->text()))
         update();
+    // Tab that moved the focus within the movie goes no further (the
+    // window would move the focus on as well).
+    if ((event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) && player_.hasTabStops()) {
+        event->accept();
+        return;
+    }
     QWidget::keyPressEvent(event);
+}
+
+bool FlashControl::focusNextPrevChild(bool next)
+{
+    // A movie without buttons or input fields leaves Tab to the window.
+    if (player_.hasTabStops())
+        return false; // the key reaches keyPressEvent and the movie
+    return QWidget::focusNextPrevChild(next);
 }
 
 void FlashControl::keyReleaseEvent(QKeyEvent* event)

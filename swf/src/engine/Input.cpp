@@ -215,6 +215,34 @@ void TimelineEngine::setTint(avm1::ClipObject* clip, const Tint& tint)
     inst->scriptTransformed = true;
 }
 
+bool TimelineEngine::getMatrix(avm1::ClipObject* clip, QTransform& out)
+{
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* inst;
+    if (!locate(clip, t, path, inst))
+        return false;
+    out = inst ? inst->matrix.toTransform() : QTransform();
+    return true;
+}
+
+void TimelineEngine::setMatrix(avm1::ClipObject* clip, const QTransform& m)
+{
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* inst;
+    if (!locate(clip, t, path, inst) || !inst)
+        return; // the main timeline keeps its place
+    Matrix& to = inst->matrix;
+    to.a = m.m11();
+    to.b = m.m12();
+    to.c = m.m21();
+    to.d = m.m22();
+    to.tx = Twips(std::clamp(std::round(m.dx()), -2147483648.0, 2147483647.0));
+    to.ty = Twips(std::clamp(std::round(m.dy()), -2147483648.0, 2147483647.0));
+    inst->scriptTransformed = true;
+}
+
 ScriptDrawing* TimelineEngine::editDrawing(avm1::ClipObject* clip)
 {
     TimelineState* t;

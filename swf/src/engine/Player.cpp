@@ -375,6 +375,32 @@ struct Player::Impl {
         return engine->textInput(state, code, text, backwards) && afterInput();
     }
 
+    // Enter or Space with the focus on a button or clip presses and
+    // releases it.
+    bool pressFocused()
+    {
+        std::vector<int> path;
+        if (!movie || movie->header.version < 4 || !buttons || !engine->focusedControl(state, path))
+            return false;
+        const bool ran = runButtons(buttons->pressByKey(state, path));
+        if (sound)
+            sound->playButtonSounds(buttons->takeSounds());
+        return ran;
+    }
+
+    // The frame around the focused button or clip, as a number for the
+    // digests of what the stage shows.
+    std::uint64_t focusDigest() const
+    {
+        if (!engine)
+            return 0;
+        const auto frame = engine->focusFrame(const_cast<engine::RootState&>(state));
+        if (!frame)
+            return 0;
+        return qHash(qRound64(frame->x())) ^ (qHash(qRound64(frame->y())) * 3) ^ (qHash(qRound64(frame->width())) * 5)
+            ^ (qHash(qRound64(frame->height())) * 7) ^ (engine->focusedUid() * 11);
+    }
+
     bool key(bool down, int code, int ascii, int buttonKey)
     {
         if (!movie || movie->header.version < 4)
@@ -396,7 +422,7 @@ struct Player::Impl {
     // else decides the picture (quality, the notice).
     std::uint64_t picture() const
     {
-        const std::uint64_t seed = qHash(notice) * 31 + (antialiased ? 1 : 2);
+        const std::uint64_t seed = qHash(notice) * 31 + (antialiased ? 1 : 2) + focusDigest() * 13;
         return movie ? engine::pictureFingerprint(state) ^ (seed * 0x9E3779B97F4A7C15ull) : seed;
     }
 
@@ -405,7 +431,7 @@ struct Player::Impl {
         const Rgba& bg = state.background;
         // What scripts drew on the main timeline lies under everything.
         const std::uint64_t drawn = state.main.drawing ? state.main.drawing->revision : 0;
-        return (qHash(notice) * 31 + (antialiased ? 1 : 2) + drawn * 7) * 0x100000000ull
+        return (qHash(notice) * 31 + (antialiased ? 1 : 2) + drawn * 7 + focusDigest() * 13) * 0x100000000ull
             + ((std::uint64_t(bg.r) << 16) | (std::uint64_t(bg.g) << 8) | bg.b);
     }
 
@@ -730,7 +756,9 @@ bool Player::keyPress(int qtKey, const QString& text)
     // handlers hear of the key as well.
     const bool typed = d->typeText(k.code ? k.code : (qtKey == Qt::Key_Backtab ? 9 : 0), text,
                                    qtKey == Qt::Key_Backtab);
-    return (k.code != 0 && d->key(true, k.code, k.ascii, k.buttonKey)) || typed;
+    const bool heard = k.code != 0 && d->key(true, k.code, k.ascii, k.buttonKey);
+    const bool pressed = (k.code == 13 || k.code == 32) && d->pressFocused();
+    return heard || typed || pressed;
 }
 
 bool Player::keyRelease(int qtKey, const QString& text)
@@ -742,6 +770,11 @@ bool Player::keyRelease(int qtKey, const QString& text)
 bool Player::overButton() const
 {
     return d->buttons && d->buttons->overButton();
+}
+
+bool Player::hasTabStops() const
+{
+    return d->movie && d->engine && d->engine->hasTabStops(d->state);
 }
 
 void Player::render(QPainter& painter, const QRect& target) const
@@ -763,6 +796,15 @@ void Player::render(QPainter& painter, const QRect& target) const
         render::drawOnPoolThread([&] { d->renderer->render(painter, d->state, target); });
     else
         d->renderer->render(painter, d->state, target);
+    // The player's yellow frame around the button or clip that Tab focused.
+    if (const auto frame = d->engine->focusFrame(d->state)) {
+        const QRectF r = d->renderer->stageTransform(target).mapRect(*frame);
+        painter.save();
+        painter.setPen(QPen(QColor(255, 255, 0), 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(r);
+        painter.restore();
+    }
     if (!d->notice.isEmpty()) {
         const Rect& stage = d->movie->header.stage;
         const QRectF area = d->renderer->stageTransform(target).mapRect(

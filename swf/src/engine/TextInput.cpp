@@ -1,8 +1,9 @@
 // The keyboard focus and typing into input text fields: Selection's focus,
-// the caret and selection, Tab from field to field, and the keys that edit.
+// the caret and selection, and the keys that edit.
 
 #include "engine/Timeline.h"
 
+#include "avm1/ClipObject.h"
 #include "avm1/TextFieldObject.h"
 #include "avm1/Vm.h"
 
@@ -84,9 +85,13 @@ bool findTextFieldPath(TimelineState& t, std::uint64_t uid, std::vector<int>& pa
 avm1::Object* TimelineEngine::focus()
 {
     std::vector<int> path;
-    if (!run_ || !focusUid_ || !findTextFieldPath(run_->root->main, focusUid_, path))
+    if (!run_ || !focusUid_)
         return nullptr;
-    return fieldAt(*run_->root, path);
+    if (findTextFieldPath(run_->root->main, focusUid_, path))
+        return fieldAt(*run_->root, path);
+    // A button or clip (TabFocus.cpp); nothing once it left the stage.
+    path.clear();
+    return findUid(run_->root->main, focusUid_, path) ? clipAt(*run_->root, path) : nullptr;
 }
 
 bool TimelineEngine::setFocus(avm1::Object* target)
@@ -95,10 +100,18 @@ bool TimelineEngine::setFocus(avm1::Object* target)
         moveFocus(0);
         return true;
     }
-    if (target->kind() != avm1::ObjectKind::TextField)
-        return false;
     std::vector<int> path;
     Instance* inst;
+    if (target->kind() == avm1::ObjectKind::Clip) {
+        // Buttons and clips take the focus too; the main timeline does not.
+        TimelineState* t;
+        if (!locate(static_cast<avm1::ClipObject*>(target), t, path, inst) || !inst)
+            return false;
+        moveFocus(inst->uid);
+        return true;
+    }
+    if (target->kind() != avm1::ObjectKind::TextField)
+        return false;
     if (!locateField(static_cast<avm1::TextFieldObject*>(target), path, inst))
         return false;
     moveFocus(inst->uid);
@@ -107,7 +120,8 @@ bool TimelineEngine::setFocus(avm1::Object* target)
 
 void TimelineEngine::selection(int& begin, int& end, int& caret)
 {
-    if (!focus()) {
+    const avm1::Object* focused = focus();
+    if (!focused || focused->kind() != avm1::ObjectKind::TextField) {
         begin = end = caret = -1;
         return;
     }
@@ -137,7 +151,7 @@ void TimelineEngine::moveFocus(std::uint64_t uid)
     if (uid && !now)
         focusUid_ = 0;
     // A field that takes the focus has all its text selected.
-    if (now) {
+    if (now && now->kind() == avm1::ObjectKind::TextField) {
         std::vector<int> path;
         findTextFieldPath(run_->root->main, uid, path);
         const int length = int(fieldPlainText(*instanceAt(*run_->root, path)->textField).size());
@@ -192,27 +206,9 @@ bool TimelineEngine::textInput(RootState& state, int code, const QString& typed,
     std::vector<int> path;
     collectFields(state.main, path, fields);
     if (code == 9) {
-        // Tab: the next input field, by tabIndex where scripts gave them
-        // one, else in depth order; Shift+Tab goes back.
-        std::vector<FieldAt> order;
-        for (const FieldAt& f : fields)
-            if (!f.inst->textField->edit.readOnly && f.inst->visible)
-                order.push_back(f);
-        std::stable_sort(order.begin(), order.end(), [](const FieldAt& a, const FieldAt& b) {
-            return a.inst->textField->tabIndex.value_or(1e300) < b.inst->textField->tabIndex.value_or(1e300);
-        });
-        if (!order.empty()) {
-            auto at = std::find_if(order.begin(), order.end(), [&](const FieldAt& f) { return f.inst->uid == focusUid_; });
-            std::size_t next = 0;
-            if (at != order.end()) {
-                const std::size_t i = std::size_t(at - order.begin());
-                next = shift ? (i + order.size() - 1) % order.size() : (i + 1) % order.size();
-            } else if (shift) {
-                next = order.size() - 1;
-            }
-            moveFocus(order[next].inst->uid);
-            changed = true;
-        }
+        // Tab: the next button, clip or input field (TabFocus.cpp);
+        // Shift+Tab goes back.
+        changed = tabFocus(state, shift);
         runActions(run);
         return changed;
     }

@@ -921,7 +921,7 @@ bool TimelineEngine::getProperty(avm1::ClipObject* clip, const QString& rawName,
     else if (name == u"_highquality")
         out = Value::fromNumber(1);
     else if (name == u"_focusrect")
-        out = Value::fromBool(true);
+        out = Value::fromBool(inst ? focusRectShown(inst->uid) : focusRect_);
     else if (name == u"_soundbuftime")
         out = Value::fromNumber(5);
     else if (name == u"_xmouse" || name == u"_ymouse") {
@@ -951,6 +951,12 @@ bool TimelineEngine::setProperty(avm1::ClipObject* clip, const QString& rawName,
                                       QStringLiteral("_focusrect"), QStringLiteral("_soundbuftime")};
     if (!known.contains(name))
         return false;
+    if (name == u"_focusrect") {
+        // On the main timeline it is the movie's setting; on a button or
+        // clip it is that object's own.
+        (inst ? focusRects_[inst->uid] : focusRect_) = vm_->toBoolean(v);
+        return true;
+    }
     if (!inst)
         return true; // the main timeline keeps its place
     const double n = vm_->toNumber(v);
@@ -1352,6 +1358,8 @@ void TimelineEngine::collectGarbage(const RootState& state)
         it = live.contains(it->first) ? std::next(it) : fields.erase(it);
     for (auto it = videos_.begin(); it != videos_.end();)
         it = live.contains(it->first) ? std::next(it) : videos_.erase(it);
+    for (auto it = focusRects_.begin(); it != focusRects_.end();)
+        it = live.contains(it->first) ? std::next(it) : focusRects_.erase(it);
     vm_->collectGarbage([this](avm1::Marker& m) {
         for (const auto& [uid, video] : videos_)
             m.mark(video);

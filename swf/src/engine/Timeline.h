@@ -5,11 +5,13 @@
 
 #include <QByteArray>
 #include <QPointF>
+#include <QRectF>
 
 #include <cstddef>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -134,6 +136,8 @@ public:
     ScriptDrawing* editDrawing(avm1::ClipObject* clip) override;
     bool getTint(avm1::ClipObject* clip, Tint& out) override;
     void setTint(avm1::ClipObject* clip, const Tint& tint) override;
+    bool getMatrix(avm1::ClipObject* clip, QTransform& out) override;
+    void setMatrix(avm1::ClipObject* clip, const QTransform& m) override;
     void getUrl(const QString& url, const QString& target, int method) override;
     void dataArrived(avm1::ClipObject* clip) override;
 
@@ -175,6 +179,18 @@ public:
     // The pointer went down at a stage point (twips): an input or
     // selectable field under it takes the focus, anything else drops it.
     bool focusAt(RootState& state, QPointF stage);
+
+    // ---- focus on buttons and clips (TabFocus.cpp) ----
+    // The button or clip with the keyboard focus, if any: its path.
+    bool focusedControl(RootState& root, std::vector<int>& path);
+    // Where the yellow frame around the focused button or clip goes (stage
+    // twips); none while a field or nothing has the focus, or _focusrect
+    // is off for it.
+    std::optional<QRectF> focusFrame(RootState& root);
+    // Who has the focus (a uid; 0: nobody), for what the stage shows.
+    std::uint64_t focusedUid() const { return focusUid_; }
+    // Whether Tab finds anything to focus.
+    bool hasTabStops(RootState& root) { return !tabOrder(root).empty(); }
 
 private:
     struct Pending {
@@ -339,8 +355,29 @@ private:
     int caret_ = 0;
     int selectionBegin_ = 0;
     int selectionEnd_ = 0;
-    // Moves the focus to the field of uid (0: none), telling both fields.
+    // Moves the focus to the object of uid (0: none), telling both objects
+    // and Selection's listeners.
     void moveFocus(std::uint64_t uid);
+    // What may take the focus by Tab, in the order Tab walks it.
+    struct Focusable {
+        std::vector<int> path;
+        std::uint64_t uid = 0;
+        QRectF bounds; // on the stage, twips
+        std::optional<double> tabIndex;
+    };
+    void collectFocusables(RootState& root, TimelineState& t, std::vector<int>& path, std::vector<Focusable>& out);
+    std::vector<Focusable> tabOrder(RootState& root);
+    // Tab (or Shift+Tab: backwards) moves the focus on, wrapping round;
+    // whether it moved.
+    bool tabFocus(RootState& root, bool backwards);
+    // A value a script gave the object of uid (a clip or button, or a
+    // field), read without running getters.
+    avm1::Value scriptValue(std::uint64_t uid, bool field, const QString& name);
+    // _focusrect: the movie's setting, and what scripts set on single
+    // buttons and clips.
+    bool focusRect_ = true;
+    std::map<std::uint64_t, bool> focusRects_;
+    bool focusRectShown(std::uint64_t uid) const;
 
     // Script objects of videos on the stage, by uid.
     std::map<std::uint64_t, avm1::VideoObject*> videos_;

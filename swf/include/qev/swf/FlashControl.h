@@ -72,6 +72,10 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    // With a movie that has buttons or input fields, Tab and Shift+Tab move
+    // the focus within the movie, as in the movie's player, rather than to
+    // the next control of the window.
+    bool focusNextPrevChild(bool next) override;
     void keyReleaseEvent(QKeyEvent* event) override;
 
 private:

@@ -80,6 +80,9 @@ public:
     bool mouseLeave();
     // Whether the pointer is over a button (the control shows a hand).
     bool overButton() const;
+    // Whether Tab has anything to move the focus to in the movie (buttons,
+    // clips acting as buttons, input fields).
+    bool hasTabStops() const;
     // A key went down or up (qtKey a Qt::Key, text what it typed): the
     // movie's key handlers and buttons' key presses run. Returns whether
     // the picture may have changed.

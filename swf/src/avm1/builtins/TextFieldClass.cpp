@@ -117,6 +117,9 @@ void installTextClasses(Vm& vm)
             ClipObject* from = vm.host()->rootClip();
             ClipObject* parent = cut < 0 ? from : vm.resolveTarget(from, path.left(cut).isEmpty() ? QStringLiteral("/") : path.left(cut));
             o = parent ? vm.host()->textFieldByName(parent, path.mid(cut + 1)) : nullptr;
+            // Else a button or clip of that path.
+            if (!o)
+                o = vm.resolveTarget(from, path);
         }
         return Value::fromBool(o && vm.host()->setFocus(o));
     });
