@@ -26,7 +26,7 @@ bool ClipObject::getSpecial(Vm& vm, const QString& name, Value& out)
         return true;
     }
     if (name.compare(u"_root", cs) == 0) {
-        out = Value::fromObject(host->rootClip());
+        out = Value::fromObject(host->rootOf(this));
         return true;
     }
     if (ClipObject* child = host->childByName(this, name)) {

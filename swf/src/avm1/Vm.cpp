@@ -120,6 +120,7 @@ void Vm::installBuiltins()
     installClipGeometry(*this);
     installClipDrawing(*this);
     installLoadingClasses(*this);
+    installClipLoading(*this);
     installBitmapDataClass(*this);
 }
 
@@ -821,7 +822,7 @@ ClipObject* Vm::resolveTarget(ClipObject* from, const QString& path)
     if (rest.isEmpty())
         return at;
     if (rest.startsWith(u'/')) {
-        at = host_->rootClip();
+        at = host_->rootOf(from);
         rest.remove(0, 1);
     }
     const QStringList parts = rest.split(QRegularExpression(QStringLiteral("[/.:]")), Qt::KeepEmptyParts);
@@ -838,8 +839,10 @@ ClipObject* Vm::resolveTarget(ClipObject* from, const QString& path)
         if (!at)
             return nullptr;
         const Qt::CaseSensitivity cs = heap_.caseSensitive() ? Qt::CaseSensitive : Qt::CaseInsensitive;
-        if (part.compare(u"_root", cs) == 0 || part.compare(u"_level0", cs) == 0) {
-            at = host_->rootClip();
+        if (part.compare(u"_root", cs) == 0) {
+            at = host_->rootOf(from);
+        } else if (const auto level = levelNumber(part)) {
+            at = host_->level(*level);
         } else if (part.compare(u"_parent", cs) == 0) {
             at = host_->parentOf(at);
         } else if (part.compare(u"this", cs) == 0) {
