@@ -139,7 +139,9 @@ private:
     }
 
     // _root of the running block: the root of the movie its clip belongs to.
-    ClipObject* rootClip() const { return vm_.host() ? vm_.host()->rootOf(scopeClip()) : nullptr; }
+    // (The host finds where the clip is; a clip that left the stage has
+    // the main timeline as its root.)
+    ClipObject* rootClip() const { return vm_.host() ? vm_.host()->rootOf(target_) : nullptr; }
 
     // Names that are not variables: this, _root, _global, _parent, _levelN.
     bool specialVariable(const QString& name, Value& out)

@@ -72,7 +72,7 @@ void TimelineEngine::loadMovieNum(int level, const QString& url)
     if (level == 0) {
         // The whole movie goes; the player swaps it between ticks.
         if (onReplaceMovie)
-            onReplaceMovie(r.path);
+            onReplaceMovie(url, r.path);
         return;
     }
     movieRequests_.push_back(std::move(r));

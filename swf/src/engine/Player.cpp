@@ -181,7 +181,14 @@ struct Player::Impl {
                 sound->stopAll();
         };
         engine->allowLoadingMovies(*movie);
-        engine->onReplaceMovie = [this](const QString& path) { replacement = path; };
+        engine->onReplaceMovie = [this](const QString& url, const QString& path) {
+            // A program that decides what movies may open (the control)
+            // loads the movie in place itself, as for getURL.
+            if (urlHandler && !url.isEmpty())
+                urlHandler(url, QStringLiteral("_level0"));
+            else
+                replacement = path;
+        };
         engine->onCharactersAdded = [this] {
             if (buttons)
                 buttons->charactersAdded();

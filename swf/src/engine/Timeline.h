@@ -97,9 +97,10 @@ public:
     // Lets scripts load movies: their characters join editable, the
     // movie this engine plays.
     void allowLoadingMovies(Movie& editable) { editable_ = &editable; }
-    // Loading into _level0 replaces the whole movie (empty path: unloads
-    // it); the player does that between ticks.
-    std::function<void(const QString& path)> onReplaceMovie;
+    // Loading into _level0 replaces the whole movie (url as the script
+    // gave it, path the file beside the movie; both empty: unloads it);
+    // the player does that between ticks.
+    std::function<void(const QString& url, const QString& path)> onReplaceMovie;
     // A loaded movie added characters to the dictionary.
     std::function<void()> onCharactersAdded;
     avm1::ClipObject* rootOf(avm1::ClipObject* clip) override;
