@@ -205,6 +205,26 @@ TEST_F(LoadMovie, LevelsStackOverLevelZeroAndUnloadAgain)
                                    QStringLiteral("undefined")}));
 }
 
+TEST_F(LoadMovie, LevelsStayWhenLevelZeroGoesBackAndClipsLoadedIntoGoWithTheirTimeline)
+{
+    writeFile(QStringLiteral("child.swf"), loadedMovie(ActionAssembler()));
+    ActionAssembler second;
+    second.getUrl(QStringLiteral("child.swf"), QStringLiteral("_level1"));
+    callMethod(second, "holder", "loadMovie", "child.swf");
+    start(hostMovie({ActionAssembler(), second, ActionAssembler(), ActionAssembler(), ActionAssembler()}));
+    player.advance();
+    player.advance();
+    player.advance();
+    EXPECT_TRUE(colorNear(pixelAt(5, 5), kRed));
+    EXPECT_TRUE(colorNear(pixelAt(55, 55), kRed));
+    // Seeking _level0 back to its first frame rebuilds its timeline: the
+    // clip it placed is its empty self again; level 1 is no part of it.
+    player.gotoFrame(0);
+    EXPECT_TRUE(colorNear(pixelAt(5, 5), kRed));
+    EXPECT_TRUE(colorNear(pixelAt(55, 55), kWhite));
+    EXPECT_TRUE(warnings.isEmpty()) << warnings.join(u'\n').toStdString();
+}
+
 TEST_F(LoadMovie, UnloadMovieEmptiesTheClipAndTellsItsHandlers)
 {
     ActionAssembler child;
