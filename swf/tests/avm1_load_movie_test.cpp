@@ -80,8 +80,9 @@ QByteArray hostMovie(const std::vector<ActionAssembler>& scripts)
 
 // A movie to load: a red 20 x 20 square, character 1 like the host's blue
 // one, at its origin; "inner", an empty clip; a green 10 x 10 clip
-// exported as "box"; script on its only frame.
-QByteArray loadedMovie(const ActionAssembler& script)
+// exported as "box" (with boxInit as its init actions); script on its
+// only frame.
+QByteArray loadedMovie(const ActionAssembler& script, const ActionAssembler* boxInit = nullptr)
 {
     MovieBuilder m(40, 40, 30, 8);
     const auto red = m.defineShape(ShapeBuilder().fill(writer::solid(writer::rgb(0xDC1E1E))).rect(0, 0, 20, 20));
@@ -91,7 +92,10 @@ QByteArray loadedMovie(const ActionAssembler& script)
     SpriteBuilder box;
     box.place(m.defineShape(ShapeBuilder().fill(writer::solid(writer::rgb(0x1EC81E))).rect(0, 0, 10, 10)), 1);
     box.showFrame();
-    m.exportAsset(m.defineSprite(box), QStringLiteral("box"));
+    const auto boxId = m.defineSprite(box);
+    m.exportAsset(boxId, QStringLiteral("box"));
+    if (boxInit)
+        m.initScript(boxId, boxInit->bytes());
     m.place(red, 1);
     m.place(named(inner, 2, "inner"));
     m.script(script.bytes());
@@ -171,6 +175,21 @@ TEST_F(LoadMovie, AttachMovieInsideTheLoadedMovieFindsItsOwnSymbols)
     player.advance();
     EXPECT_TRUE(colorNear(pixelAt(55, 55), kGreen)); // the box over the red square
     EXPECT_TRUE(colorNear(pixelAt(65, 65), kRed));
+}
+
+TEST_F(LoadMovie, TheLoadedMoviesInitActionsRunOnceWithItsRoot)
+{
+    ActionAssembler init;
+    init.push("init ").push("_root").op(op::GetVariable).op(op::TargetPath).op(op::Add2).op(op::Trace);
+    ActionAssembler child;
+    child.trace("frame");
+    writeFile(QStringLiteral("child.swf"), loadedMovie(child, &init));
+    ActionAssembler first;
+    callMethod(first, "holder", "loadMovie", "child.swf");
+    start(hostMovie({first, ActionAssembler()}));
+    player.advance();
+    player.advance();
+    EXPECT_EQ(traces, (QStringList{QStringLiteral("init _level0.holder"), QStringLiteral("frame")}));
 }
 
 TEST_F(LoadMovie, LevelsStackOverLevelZeroAndUnloadAgain)

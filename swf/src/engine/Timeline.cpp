@@ -287,8 +287,17 @@ void TimelineEngine::applyFrame(Run& run, TimelineState& t, int frame, const std
             }
         } else if (const auto* init = std::get_if<DoInitAction>(&tag)) {
             // Once per sprite, whatever frame or seek first reaches it.
-            if (run.scripts && initActionsDone_.insert(init->spriteId).second)
-                run.queue.insert(run.queue.begin() + std::ptrdiff_t(initAt++), Pending{{}, &init->bytecode, 0, nullptr});
+            if (run.scripts && initActionsDone_.insert(init->spriteId).second) {
+                Pending pending{{}, &init->bytecode, 0, nullptr};
+                // A loaded movie's init actions run on its root, so that
+                // _root in them is that movie's.
+                if (!mergedByRoot_.empty() && !path.empty() && mergedByRoot_.contains(t.characterId))
+                    if (const Instance* owner = instanceAt(*run.root, path)) {
+                        pending.path = path;
+                        pending.uid = owner->uid;
+                    }
+                run.queue.insert(run.queue.begin() + std::ptrdiff_t(initAt++), pending);
+            }
         }
     }
 }
