@@ -303,6 +303,23 @@ TEST_F(LoadMovie, AMovieThatLoadsItselfIntoItselfEveryFrameStaysBounded)
     EXPECT_TRUE(colorNear(pixelAt(55, 55), kRed));
 }
 
+TEST_F(LoadMovie, AMovieIsNotLoadedIntoAClipOfItsOwn)
+{
+    ActionAssembler child;
+    child.push("inner").op(op::GetVariable).op(op::Trace);
+    callMethod(child, "inner", "loadMovie", "child.swf");
+    writeFile(QStringLiteral("child.swf"), loadedMovie(child));
+    ActionAssembler first;
+    callMethod(first, "holder", "loadMovie", "child.swf");
+    start(hostMovie({first, ActionAssembler(), ActionAssembler()}));
+    player.advance();
+    player.advance();
+    // The clip inside the loaded movie stays as it was.
+    EXPECT_EQ(traces, (QStringList{QStringLiteral("_level0.holder.inner"), QStringLiteral("Error opening URL 'child.swf'")}));
+    EXPECT_EQ(warnings.filter(QStringLiteral("inside itself")).size(), 1);
+    EXPECT_TRUE(colorNear(pixelAt(55, 55), kRed));
+}
+
 TEST_F(LoadMovie, LoadingIntoLevelZeroReplacesTheMovie)
 {
     ActionAssembler next;

@@ -145,6 +145,16 @@ void TimelineEngine::applyMovieRequest(Run& run, const MovieRequest& r)
     Instance* inst = instanceAt(root, path);
     if (!inst || inst->sprite.empty() || inst->unloading)
         return;
+    if (movie) {
+        // A movie inside a copy of itself would nest without end, as a
+        // sprite placed inside itself would; and nesting has its bounds.
+        const std::vector<int> parent(path.begin(), path.end() - 1);
+        if (containsItself(run, parent, movie->rootSprite) || static_cast<int>(path.size()) > maxNesting
+            || run.instances > maxInstances) {
+            reportLoadFailure(r.url, QStringLiteral("the movie would play inside itself or nest too deep"));
+            return;
+        }
+    }
     // The clip stays where it is, as it is placed; what scripts gave it
     // (variables, methods, handlers) goes with its content: it becomes a
     // new script object.
