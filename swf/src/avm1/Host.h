@@ -44,6 +44,15 @@ public:
 
     // _level0, the main timeline.
     virtual ClipObject* rootClip() = 0;
+    // What _root means to scripts of clip: the main timeline, or the root of
+    // the movie loaded into a level or clip that holds clip.
+    virtual ClipObject* rootOf(ClipObject* clip)
+    {
+        (void)clip;
+        return rootClip();
+    }
+    // _levelN: null while no movie plays at level n.
+    virtual ClipObject* level(int n) { return n == 0 ? rootClip() : nullptr; }
     // Whether the clip is still on the stage.
     virtual bool isLive(ClipObject* clip) = 0;
     virtual ClipObject* parentOf(ClipObject* clip) = 0;
@@ -119,6 +128,18 @@ public:
         (void)url;
         (void)target;
         (void)method;
+    }
+    // loadMovie: the movie at url replaces the clip's content, or plays at
+    // level n, a frame later at the earliest; an empty url unloads it.
+    virtual void loadMovie(ClipObject* clip, const QString& url)
+    {
+        (void)clip;
+        (void)url;
+    }
+    virtual void loadMovieNum(int level, const QString& url)
+    {
+        (void)level;
+        (void)url;
     }
     virtual void stopSounds() {}
     // Variables loaded into the clip arrived: its onClipEvent(data)

@@ -138,7 +138,10 @@ private:
         return h->rootClip();
     }
 
-    ClipObject* rootClip() const { return vm_.host() ? vm_.host()->rootClip() : nullptr; }
+    // _root of the running block: the root of the movie its clip belongs to.
+    // (The host finds where the clip is; a clip that left the stage has
+    // the main timeline as its root.)
+    ClipObject* rootClip() const { return vm_.host() ? vm_.host()->rootOf(target_) : nullptr; }
 
     // Names that are not variables: this, _root, _global, _parent, _levelN.
     bool specialVariable(const QString& name, Value& out)
@@ -178,7 +181,8 @@ private:
             bool ok = false;
             const int level = name.mid(6).toInt(&ok);
             if (ok) {
-                out = level == 0 && rootClip() ? Value::fromObject(rootClip()) : Value();
+                ClipObject* at = vm_.host() && level >= 0 ? vm_.host()->level(level) : nullptr;
+                out = at ? Value::fromObject(at) : Value();
                 return true;
             }
         }
@@ -773,8 +777,7 @@ void Interpreter::step(const DecodedAction& a, std::uint32_t& pc, std::uint32_t 
         PayloadReader p(block_, a.payload, a.length);
         const QString url = p.string(version);
         const QString window = p.string(version);
-        if (host())
-            host()->getUrl(url, window, 0);
+        openUrl(vm_, scopeClip(), url, window, 0);
         break;
     }
     case 0x8A: { // WaitForFrame
@@ -1079,10 +1082,7 @@ void Interpreter::step(const DecodedAction& a, std::uint32_t& pc, std::uint32_t 
         const std::uint8_t flags = p.u8();
         const QString window = popString();
         const QString url = popString();
-        if (flags & 0x80) // loadVariables: the window names the target clip
-            loadVariables(vm_, vm_.resolveTarget(target_, window), url);
-        else if (host())
-            host()->getUrl(url, window, flags);
+        openUrl(vm_, target_, url, window, flags);
         break;
     }
     case 0x9F: { // GotoFrame2

@@ -121,6 +121,7 @@ void Vm::installBuiltins()
     installClipGeometry(*this);
     installClipDrawing(*this);
     installLoadingClasses(*this);
+    installClipLoading(*this);
     installBitmapDataClass(*this);
     installTextSnapshotClass(*this);
 }
@@ -820,17 +821,17 @@ ClipObject* Vm::rootOf(ClipObject* from)
         return nullptr;
     if (!from || !host_->isLive(from))
         return host_->rootClip();
-    ClipObject* top = from;
+    // The nearest of a clip with _lockroot set and the root of the movie
+    // the clip belongs to (a level, or a clip a movie was loaded into).
+    ClipObject* movieRoot = host_->rootOf(from);
+    ClipObject* at = from;
     // Bounded like every walk up a tree scripts can build.
-    for (int steps = 0; steps < 1000; ++steps) {
-        if (top->lockRoot)
-            return top;
-        ClipObject* parent = host_->parentOf(top);
-        if (!parent)
-            break;
-        top = parent;
+    for (int steps = 0; steps < 1000 && at; ++steps) {
+        if (at->lockRoot || at == movieRoot)
+            return at;
+        at = host_->parentOf(at);
     }
-    return top;
+    return movieRoot;
 }
 
 ClipObject* Vm::resolveTarget(ClipObject* from, const QString& path)
@@ -862,8 +863,8 @@ ClipObject* Vm::resolveTarget(ClipObject* from, const QString& path)
         const Qt::CaseSensitivity cs = heap_.caseSensitive() ? Qt::CaseSensitive : Qt::CaseInsensitive;
         if (part.compare(u"_root", cs) == 0) {
             at = rootOf(at);
-        } else if (part.compare(u"_level0", cs) == 0) {
-            at = host_->rootClip();
+        } else if (const auto level = levelNumber(part)) {
+            at = host_->level(*level);
         } else if (part.compare(u"_parent", cs) == 0) {
             at = host_->parentOf(at);
         } else if (part.compare(u"this", cs) == 0) {

@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <optional>
+#include <cstdint>
 #include <map>
 #include <set>
 #include <memory>
@@ -336,6 +337,19 @@ void installLoadingClasses(Vm& vm);
 // Loads the variables of the file at url beside the movie into target a
 // frame later (loadVariables, loadVariablesNum).
 void loadVariables(Vm& vm, ClipObject* target, const QString& url);
+// MovieClip.loadMovie, unloadMovie and getURL (ClipLoading.cpp).
+void installClipLoading(Vm& vm);
+// GetURL2's flags: the window names a clip to load the movie into, or to
+// load variables into.
+constexpr std::uint8_t kLoadTargetFlag = 0x40;
+constexpr std::uint8_t kLoadVariablesFlag = 0x80;
+// getURL and the GetURL actions: an address aimed at "_levelN" loads a
+// movie there (or unloads it, for an empty address), one aimed at a clip
+// (kLoadTargetFlag) loads into that clip; every other address goes to the
+// host's getUrl. from is the clip paths start from.
+void openUrl(Vm& vm, ClipObject* from, const QString& url, const QString& window, std::uint8_t flags);
+// N of a "_levelN" window, if it is one.
+std::optional<int> levelNumber(const QString& window);
 // flash.display.BitmapData (BitmapDataClass.cpp).
 void installBitmapDataClass(Vm& vm);
 void installTextSnapshotClass(Vm& vm);

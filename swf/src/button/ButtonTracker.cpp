@@ -78,10 +78,15 @@ Visual visualOf(Phase phase)
 ButtonTracker::ButtonTracker(const Movie& movie, ClipButtonTest isClipButton)
     : movie_(movie), isClipButton_(std::move(isClipButton))
 {
+    charactersAdded();
+}
+
+void ButtonTracker::charactersAdded()
+{
     // Clips answer the pointer from SWF 6 on (and through onClipEvent
     // handlers of the same version).
-    hasButtons_ = (isClipButton_ && movie.header.version >= 6)
-        || std::any_of(movie.dictionary.begin(), movie.dictionary.end(),
+    hasButtons_ = (isClipButton_ && movie_.header.version >= 6)
+        || std::any_of(movie_.dictionary.begin(), movie_.dictionary.end(),
                        [](const auto& entry) { return std::holds_alternative<Button>(entry.second); });
 }
 

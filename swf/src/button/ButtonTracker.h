@@ -54,6 +54,8 @@ public:
     // Whether the movie defines any button, or may make clips act as
     // buttons (otherwise nothing here needs to run).
     bool hasButtons() const { return hasButtons_; }
+    // A loaded movie added characters to the dictionary: its buttons count.
+    void charactersAdded();
 
     // The topmost visible button whose hit area holds the point (stage
     // twips): its depths from the main timeline down.

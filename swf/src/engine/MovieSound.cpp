@@ -37,6 +37,12 @@ MovieSound::MovieSound(const Movie& movie, std::shared_ptr<media::Mixer> mixer,
                        std::function<void(const QString&)> warn)
     : movie_(movie), mixer_(std::move(mixer)), warn_(std::move(warn))
 {
+    charactersAdded();
+}
+
+void MovieSound::charactersAdded()
+{
+    const Movie& movie = movie_;
     // Sound tags anywhere (even ones that cannot play, which are warned about).
     auto tagged = [](const Timeline& t) {
         return t.streamHead || std::any_of(t.frames.begin(), t.frames.end(), [](const Frame& f) {

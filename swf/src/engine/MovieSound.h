@@ -53,6 +53,8 @@ public:
     std::optional<int> streamFrame() const;
     // Whether the movie has any sound at all.
     bool hasSound() const { return hasSound_; }
+    // A loaded movie added characters (and perhaps sounds) to the movie.
+    void charactersAdded();
 
     // ---- avm1::SoundHost: the Sound class of scripts ----
     int exportedSound(const QString& linkage) override;

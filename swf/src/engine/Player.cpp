@@ -58,6 +58,9 @@ struct Player::Impl {
     QString movieFolder;           // where loadSound() finds files; empty for movies from memory
     QRect lastTarget; // where the last frame was drawn, for mouse positions
     QString notice;   // why the stage stays empty (see Player::notice)
+    // A movie that a script loaded into _level0 (empty: unloaded it); it
+    // replaces this one before the next tick.
+    std::optional<QString> replacement;
     // The digest of the picture render() drew last (see pictureChanged).
     std::optional<std::uint64_t> drawnPicture;
     // The same picture by its top-level objects, for changedArea().
@@ -176,6 +179,21 @@ struct Player::Impl {
         engine->onStopSounds = [this] {
             if (sound)
                 sound->stopAll();
+        };
+        engine->allowLoadingMovies(*movie);
+        engine->onReplaceMovie = [this](const QString& url, const QString& path) {
+            // A program that decides what movies may open (the control)
+            // loads the movie in place itself, as for getURL.
+            if (urlHandler && !url.isEmpty())
+                urlHandler(url, QStringLiteral("_level0"));
+            else
+                replacement = path;
+        };
+        engine->onCharactersAdded = [this] {
+            if (buttons)
+                buttons->charactersAdded();
+            if (sound)
+                sound->charactersAdded();
         };
         renderer = std::make_unique<render::Renderer>(*movie, *engine);
         renderer->setWarningHandler(warningHandler);
@@ -545,6 +563,7 @@ QString Player::loadBytes(const QByteArray& bytes)
 
 void Player::clear()
 {
+    d->replacement.reset();
     d->sound.reset();
     d->buttons.reset();
     d->renderer.reset();
@@ -628,6 +647,24 @@ void Player::setLoops(bool loop)
 
 void Player::advance()
 {
+    if (d->movie && d->replacement) {
+        // The movie a script loaded into _level0 plays from its first frame.
+        const QString path = *d->replacement;
+        d->replacement.reset();
+        if (path.isEmpty()) {
+            clear();
+            return;
+        }
+        try {
+            Movie next = readMovieFile(path);
+            d->movieFolder = QFileInfo(path).absolutePath();
+            d->start(std::move(next));
+            return;
+        } catch (const std::exception& e) {
+            if (d->warningHandler)
+                d->warningHandler(QStringLiteral("loadMovie %1: %2").arg(path, QString::fromUtf8(e.what())));
+        }
+    }
     if (d->movie)
         d->advance();
 }

@@ -73,6 +73,9 @@ struct Instance {
     // Made by a script (createEmptyMovieClip, attachMovie, ...): the
     // timeline never removes it, and gotos keep it.
     bool scriptMade = false;
+    // A movie that a script loaded plays here (a level, or a clip loaded
+    // into): its scripts' _root.
+    bool loadedMovie = false;
     // A text field's text and settings (DefineEditText or createTextField);
     // null for every other character.
     std::shared_ptr<const TextFieldState> textField;

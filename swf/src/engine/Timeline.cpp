@@ -108,6 +108,8 @@ void TimelineEngine::step(RootState& state, bool moveMain, bool runScripts)
     state.navigation.clear();
     if (!unloading_.empty())
         dropUnloaded(state);
+    if (!movieRequests_.empty() && runScripts)
+        applyMovieRequests(run);
     if (!runScripts) {
         // Frames a seek passes over run no scripts, so the order clips move
         // in shows nowhere; a plain walk spares collecting and sorting.
@@ -285,8 +287,17 @@ void TimelineEngine::applyFrame(Run& run, TimelineState& t, int frame, const std
             }
         } else if (const auto* init = std::get_if<DoInitAction>(&tag)) {
             // Once per sprite, whatever frame or seek first reaches it.
-            if (run.scripts && initActionsDone_.insert(init->spriteId).second)
-                run.queue.insert(run.queue.begin() + std::ptrdiff_t(initAt++), Pending{{}, &init->bytecode, 0});
+            if (run.scripts && initActionsDone_.insert(init->spriteId).second) {
+                Pending pending{{}, &init->bytecode, 0};
+                // A loaded movie's init actions run on its root, so that
+                // _root in them is that movie's.
+                if (!mergedByRoot_.empty() && !path.empty() && mergedByRoot_.contains(t.characterId))
+                    if (const Instance* owner = instanceAt(*run.root, path)) {
+                        pending.path = path;
+                        pending.uid = owner->uid;
+                    }
+                run.queue.insert(run.queue.begin() + std::ptrdiff_t(initAt++), pending);
+            }
         }
     }
 }
@@ -416,13 +427,20 @@ avm1::Value TimelineEngine::registeredClass(std::uint16_t characterId)
     const avm1::Value table = vm_->getMember(vm_->global(), QStringLiteral("__registeredClasses"));
     if (!table.isObject())
         return {};
-    for (const auto& [name, id] : movie_.exports)
-        if (id == characterId) {
-            const avm1::Value cls = vm_->getMember(table, name);
-            if (cls.isObject() && cls.object->kind() == avm1::ObjectKind::Function)
-                return cls;
-        }
-    return {};
+    auto find = [&](const std::map<QString, std::uint16_t>& exports) -> avm1::Value {
+        for (const auto& [name, id] : exports)
+            if (id == characterId) {
+                const avm1::Value cls = vm_->getMember(table, name);
+                if (cls.isObject() && cls.object->kind() == avm1::ObjectKind::Function)
+                    return cls;
+            }
+        return {};
+    };
+    avm1::Value cls = find(movie_.exports);
+    // Loaded movies' symbols have ids of their own.
+    for (auto it = merged_.begin(); !cls.isObject() && it != merged_.end(); ++it)
+        cls = find(it->second.exports);
+    return cls;
 }
 
 bool TimelineEngine::queueClipEvent(Run& run, const Instance& inst, const std::vector<int>& path,
@@ -831,7 +849,7 @@ avm1::ClipObject* TimelineEngine::parentOf(avm1::ClipObject* clip)
     TimelineState* t;
     std::vector<int> path;
     Instance* inst;
-    if (!locate(clip, t, path, inst) || path.empty())
+    if (!locate(clip, t, path, inst) || path.empty() || (path.size() == 1 && isLevelKey(path[0])))
         return nullptr;
     path.pop_back();
     return clipAt(*run_->root, path);
@@ -901,7 +919,10 @@ bool TimelineEngine::getProperty(avm1::ClipObject* clip, const QString& rawName,
         const TimelineState* at = &run_->root->main;
         for (int depth : path) {
             Instance& i = const_cast<TimelineState*>(at)->list.at(depth);
-            p += u'/' + i.name;
+            if (isLevelKey(depth))
+                p = QStringLiteral("_level%1").arg(depth - levelKeyBase);
+            else
+                p += u'/' + i.name;
             if (!(at = innerList(i)))
                 break;
         }
@@ -1083,9 +1104,6 @@ std::vector<QByteArray> TimelineEngine::frameScripts(avm1::ClipObject* clip, int
     return out;
 }
 
-namespace {
-
-// The timeline of a clip made empty by a script: one empty frame.
 const Timeline& emptyTimeline()
 {
     static const Timeline timeline = [] {
@@ -1095,8 +1113,6 @@ const Timeline& emptyTimeline()
     }();
     return timeline;
 }
-
-} // namespace
 
 avm1::ClipObject* TimelineEngine::createClip(avm1::ClipObject* parent, const QString& name, int depth,
                                              const QString& linkage, avm1::ClipObject* duplicateOf)
@@ -1117,12 +1133,13 @@ avm1::ClipObject* TimelineEngine::createClip(avm1::ClipObject* parent, const QSt
         made = *source;
         made.sprite.clear();
     } else if (!linkage.isEmpty()) {
-        auto it = movie_.exports.find(linkage);
+        const auto& exports = exportsAt(*run_->root, path);
+        auto it = exports.find(linkage);
         // Linkage names match whatever their letters' case.
-        for (auto e = movie_.exports.begin(); it == movie_.exports.end() && e != movie_.exports.end(); ++e)
+        for (auto e = exports.begin(); it == exports.end() && e != exports.end(); ++e)
             if (e->first.compare(linkage, Qt::CaseInsensitive) == 0)
                 it = e;
-        if (it == movie_.exports.end() || !movie_.find<Sprite>(it->second)) {
+        if (it == exports.end() || !movie_.find<Sprite>(it->second)) {
             vm_->warn(QStringLiteral("attachMovie: no exported clip \"%1\"").arg(linkage));
             return nullptr;
         }
@@ -1220,9 +1237,13 @@ int TimelineEngine::nextHighestDepth(avm1::ClipObject* parent)
     TimelineState* t;
     std::vector<int> path;
     Instance* inst;
-    if (!locate(parent, t, path, inst) || t->list.empty())
+    if (!locate(parent, t, path, inst))
         return 0;
-    return std::max(0, t->list.rbegin()->first - depthOffset + 1);
+    // Levels above the main timeline are none of its depths.
+    auto top = t->list.lower_bound(levelKeyBase);
+    if (top == t->list.begin())
+        return 0;
+    return std::max(0, std::prev(top)->first - depthOffset + 1);
 }
 
 void TimelineEngine::setMask(avm1::ClipObject* clip, avm1::ClipObject* mask)
@@ -1325,9 +1346,13 @@ QString TimelineEngine::targetPath(avm1::ClipObject* clip)
         return QString();
     QString p = QStringLiteral("_level0");
     const TimelineState* at = &run_->root->main;
-    for (int depth : path) {
+    for (std::size_t k = 0; k < path.size(); ++k) {
+        const int depth = path[k];
         Instance& i = const_cast<TimelineState*>(at)->list.at(depth);
-        p += u'.' + i.name;
+        if (k == 0 && isLevelKey(depth))
+            p = QStringLiteral("_level%1").arg(depth - levelKeyBase);
+        else
+            p += u'.' + i.name;
         if (!(at = innerList(i)))
             break;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "avm1/Host.h"
+#include "engine/MovieMerge.h"
 #include "engine/State.h"
 
 #include <QByteArray>
@@ -93,6 +94,29 @@ public:
     // that seeks a long sprite back and forth would otherwise cost actions
     // x frames.
     static constexpr std::size_t maxWorkPerTick = 100000;
+
+    // ---- movies that scripts load (LoadMovie.cpp) ----
+    // Lets scripts load movies: their characters join editable, the
+    // movie this engine plays.
+    void allowLoadingMovies(Movie& editable) { editable_ = &editable; }
+    // Loading into _level0 replaces the whole movie (url as the script
+    // gave it, path the file beside the movie; both empty: unloads it);
+    // the player does that between ticks.
+    std::function<void(const QString& url, const QString& path)> onReplaceMovie;
+    // A loaded movie added characters to the dictionary.
+    std::function<void()> onCharactersAdded;
+    avm1::ClipObject* rootOf(avm1::ClipObject* clip) override;
+    avm1::ClipObject* level(int n) override;
+    void loadMovie(avm1::ClipObject* clip, const QString& url) override;
+    void loadMovieNum(int level, const QString& url) override;
+    // Levels above 0 are instances of the main timeline's list at these
+    // keys, above every depth timelines and scripts use (scripts' depths
+    // end at 2130690044, key 2130706428).
+    static constexpr int levelKeyBase = 0x7F000000;
+    static constexpr int maxLevel = (1 << 20) - 1;
+    static bool isLevelKey(int key) { return key >= levelKeyBase; }
+    // Distinct movies loaded in one session; each stays in the dictionary.
+    static constexpr std::size_t maxLoadedMovies = 64;
 
     // ---- avm1::Host ----
     avm1::ClipObject* rootClip() override;
@@ -379,6 +403,29 @@ private:
     std::map<std::uint64_t, bool> focusRects_;
     bool focusRectShown(std::uint64_t uid) const;
 
+    // ---- movies that scripts load (LoadMovie.cpp) ----
+    struct MovieRequest {
+        std::uint64_t uid = 0; // the clip to load into (with level < 0)
+        int level = -1;
+        QString url;
+        QString path; // the file, resolved beside the movie; empty: unload
+    };
+    // Loads and unloads asked for in the last tick, done at the start of
+    // the next one.
+    void applyMovieRequests(Run& run);
+    void applyMovieRequest(Run& run, const MovieRequest& request);
+    // The loaded movie at path, read and merged on first use; null (with
+    // a warning) when it cannot be.
+    const MergedMovie* mergedMovie(const QString& path, const QString& url);
+    // The names attachMovie finds inside the clip at path: those of the
+    // movie it was loaded from.
+    const std::map<QString, std::uint16_t>& exportsAt(RootState& root, const std::vector<int>& path);
+    void reportLoadFailure(const QString& url, const QString& why);
+    Movie* editable_ = nullptr;
+    std::vector<MovieRequest> movieRequests_;
+    std::map<QString, MergedMovie> merged_; // by file
+    std::map<std::uint16_t, const MergedMovie*> mergedByRoot_; // by root sprite
+
     // Script objects of videos on the stage, by uid.
     std::map<std::uint64_t, avm1::VideoObject*> videos_;
     QString movieFolder_;
@@ -398,6 +445,8 @@ private:
     std::map<std::uint16_t, bool> livePictures_; // button id -> a picture holds a sprite
 };
 
+// The timeline of a clip a script made empty: one frame, nothing on it.
+const Timeline& emptyTimeline();
 // Removes what the timeline placed from a display list, keeping what
 // scripts made.
 void clearTimelineObjects(TimelineState& t);

@@ -109,7 +109,10 @@ public:
     void setTraceHandler(std::function<void(const QString&)> handler);
     void setWarningHandler(std::function<void(const QString&)> handler);
     // What the movie asks to open (getURL), with the window or level it
-    // names; fscommand calls never arrive here. Set before load().
+    // names; fscommand calls never arrive here, nor movies loaded into
+    // clips and levels above 0, which the player loads itself. A movie
+    // loaded into _level0 arrives here when a handler is set; without one
+    // the player plays it in place of its movie. Set before load().
     void setUrlHandler(std::function<void(const QString& url, const QString& target)> handler);
     // Scripts see a clock that moves exactly one frame's time per
     // advance(), from a fixed date (ms since 1970) in a fixed time zone
