@@ -208,7 +208,11 @@ render::DrawnArea EffectsLayer::drawLayer(QPainter& painter, const engine::Insta
         open_.pop_back();
     }
     // Every pixel drawn lies in `reach`; the layer is transparent elsewhere.
-    const QRect reach = content.known ? content.rect.toAlignedRect().intersected(deviceRect) : deviceRect;
+    // (Cut to the device before rounding: far-off objects may lie beyond
+    // what an int holds.)
+    const QRect reach = content.known
+        ? content.rect.intersected(QRectF(deviceRect)).toAlignedRect().intersected(deviceRect)
+        : deviceRect;
 
     QRect drawn = drawnArea(layer, reach);
     if (instance.cacheAsBitmap && instance.backgroundColor && drawn.isValid())
