@@ -21,6 +21,8 @@ void Renderer::drawVideo(QPainter& painter, std::uint16_t id, const VideoStream&
         painter.setTransform(toDevice);
         painter.setRenderHint(QPainter::SmoothPixmapTransform, video.smoothing || shown.smoothing);
         painter.drawImage(QRectF(0, 0, video.width * 20.0, video.height * 20.0), image);
+        if (drawn_)
+            noteDrawn(toDevice.mapRect(QRectF(0, 0, video.width * 20.0, video.height * 20.0)));
         return;
     }
     auto& pictures = videos_[id];
@@ -34,6 +36,8 @@ void Renderer::drawVideo(QPainter& painter, std::uint16_t id, const VideoStream&
     painter.setTransform(toDevice);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, video.smoothing);
     painter.drawImage(QRectF(0, 0, video.width * 20.0, video.height * 20.0), image);
+    if (drawn_)
+        noteDrawn(toDevice.mapRect(QRectF(0, 0, video.width * 20.0, video.height * 20.0)));
 }
 
 } // namespace qev::swf::render

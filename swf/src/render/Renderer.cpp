@@ -80,6 +80,7 @@ void Renderer::render(QPainter& painter, const engine::RootState& state, const Q
     const QTransform toDevice = stageTransform(target);
     viewScale_ = toDevice.m11();
     state_ = &state;
+    drawn_ = nullptr;
     stageToDevice_ = toDevice;
     drawBudget_ = maxObjectsPerFrame;
     if (state.main.drawing)
@@ -180,8 +181,17 @@ void Renderer::drawObject(QPainter& painter, const engine::Instance& instance, c
         CxForm opaque = cx;
         opaque.mul[3] = 1;
         opaque.add[3] = 0;
-        layerHook_->drawLayer(painter, instance, toDevice, cx,
-                              [&](QPainter& p) { drawContent(p, instance, toDevice, opaque, nesting); });
+        const DrawnArea changed = layerHook_->drawLayer(painter, instance, toDevice, cx, [&](QPainter& p) {
+            // What the content draws is gathered for this layer alone.
+            DrawnArea content;
+            DrawnArea* outer = drawn_;
+            drawn_ = &content;
+            drawContent(p, instance, toDevice, opaque, nesting);
+            drawn_ = outer;
+            return content;
+        });
+        if (drawn_)
+            drawn_->add(changed);
         return;
     }
     drawContent(painter, instance, toDevice, cx, nesting);
@@ -224,9 +234,12 @@ void Renderer::drawCharacter(QPainter& painter, std::uint16_t id, const engine::
             drawShape(painter, *s, toDevice, cx);
     } else if (std::holds_alternative<Bitmap>(*character)) {
         const QImage image = bitmap(id, cx);
-        painter.setTransform(QTransform::fromScale(kTwipsPerPixel, kTwipsPerPixel) * toDevice);
+        const QTransform imageToDevice = QTransform::fromScale(kTwipsPerPixel, kTwipsPerPixel) * toDevice;
+        painter.setTransform(imageToDevice);
         painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
         painter.drawImage(QPointF(0, 0), image);
+        if (drawn_)
+            noteDrawn(imageToDevice.mapRect(QRectF(image.rect())));
     } else if (const auto* text = std::get_if<Text>(character)) {
         drawText(painter, *text, toDevice, cx);
     } else if (const auto* edit = std::get_if<EditText>(character)) {
@@ -286,6 +299,8 @@ void Renderer::drawShape(QPainter& painter, const PreparedShape& shape, const QT
             if (fill.kind == FillStyle::Kind::Bitmap)
                 painter.setRenderHint(QPainter::SmoothPixmapTransform, fill.smoothed);
             painter.fillPath(path, brush);
+            if (drawn_)
+                noteDrawn(toDevice.mapRect(path.boundingRect()));
         }
         for (std::size_t i = 0; i < layer.linePaths.size() && i < layer.lines.size(); ++i) {
             const QPainterPath& path = layer.linePaths[i];
@@ -296,6 +311,11 @@ void Renderer::drawShape(QPainter& painter, const PreparedShape& shape, const QT
                 continue;
             if (pen.isCosmetic()) {
                 painter.strokePath(path, pen);
+                if (drawn_) {
+                    // The pen's width is in device pixels here.
+                    const double reach = std::max(1.0, pen.widthF());
+                    noteDrawn(toDevice.mapRect(path.boundingRect()).adjusted(-reach, -reach, reach, reach));
+                }
                 continue;
             }
             if (layer.lineOutlines.size() != layer.linePaths.size())
@@ -306,6 +326,8 @@ void Renderer::drawShape(QPainter& painter, const PreparedShape& shape, const QT
                 outline = stroker.createStroke(path);
             }
             painter.fillPath(*outline, pen.brush());
+            if (drawn_)
+                noteDrawn(toDevice.mapRect(outline->boundingRect()));
         }
     }
 }
@@ -317,15 +339,21 @@ void Renderer::drawText(QPainter& painter, const Text& text, const QTransform& t
         const Font* font = movie_.find<Font>(record.fontId);
         if (!font)
             continue;
-        if (textHook_ && textHook_->drawDeviceGlyphs(painter, record, *font, textToDevice, cx))
+        if (textHook_ && textHook_->drawDeviceGlyphs(painter, record, *font, textToDevice, cx)) {
+            // System fonts may reach past the bounds the movie gives.
+            noteDrawnAnywhere();
             continue;
+        }
         const double scale = record.height / font->emSquare();
         const QBrush brush(cx.apply(record.color));
         double x = record.x;
         for (const GlyphEntry& g : record.glyphs) {
             if (const QPainterPath* path = glyph(record.fontId, g.index); path && !path->isEmpty()) {
-                painter.setTransform(QTransform(scale, 0, 0, scale, x, record.y) * textToDevice);
+                const QTransform glyphToDevice = QTransform(scale, 0, 0, scale, x, record.y) * textToDevice;
+                painter.setTransform(glyphToDevice);
                 painter.fillPath(*path, brush);
+                if (drawn_)
+                    noteDrawn(glyphToDevice.mapRect(path->boundingRect()));
             }
             x += g.advance;
         }
@@ -336,6 +364,10 @@ void Renderer::drawEditText(QPainter& painter, const EditText& text, const QTran
                             const engine::TextFieldState* state)
 {
     const QRectF bounds = toRectF(text.bounds);
+    // Everything a field draws is clipped to its bounds but its border, a
+    // hairline on them.
+    if (drawn_)
+        noteDrawn(toDevice.mapRect(bounds).adjusted(-1, -1, 1, 1));
     painter.save();
     painter.setTransform(toDevice);
     const bool background = state ? state->background || text.border : text.border;
@@ -719,6 +751,8 @@ void Renderer::drawScriptDrawing(QPainter& painter, const ScriptDrawing& drawing
                 brush.setTransform(g->matrix);
             }
             painter.fillPath(item.path, brush);
+            if (drawn_)
+                noteDrawn(toDevice.mapRect(item.path.boundingRect()));
         }
         if (item.line) {
             QPen pen(cx.apply(item.lineColor));
@@ -728,6 +762,12 @@ void Renderer::drawScriptDrawing(QPainter& painter, const ScriptDrawing& drawing
             pen.setCapStyle(Qt::RoundCap);
             pen.setJoinStyle(Qt::RoundJoin);
             painter.strokePath(item.path, pen);
+            if (drawn_) {
+                // Round caps and joins reach half the width past the path.
+                const double half = item.lineWidth > 0 ? item.lineWidth / 2 : 0;
+                noteDrawn(toDevice.mapRect(item.path.boundingRect().adjusted(-half, -half, half, half))
+                              .adjusted(-1, -1, 1, 1));
+            }
         }
     }
     painter.restore();

@@ -18,17 +18,33 @@
 
 namespace qev::swf::render {
 
+// The device pixels some drawing may have changed: a rectangle that holds
+// all of them (anti-aliased edges included), or, when that cannot be told,
+// not known (anything on the device may have changed).
+struct DrawnArea {
+    QRectF rect;
+    bool known = true;
+
+    void add(const QRectF& r) { rect |= r; }
+    void add(const DrawnArea& other)
+    {
+        rect |= other.rect;
+        known = known && other.known;
+    }
+};
+
 // Where a later stage draws an object through a layer of its own (blend
 // modes, filters, bitmap caching). drawContent paints the object itself onto
 // whatever painter it is given, with the device transform toDevice, in the
 // colours of cx but opaque: the alpha terms of cx are the layer's to apply
-// to the flattened result.
+// to the flattened result. It tells where it drew, so the layer need not
+// search for it; drawLayer tells the same of what it drew onto painter.
 class LayerHook {
 public:
     virtual ~LayerHook() = default;
     virtual bool wantsLayer(const engine::Instance& instance) const = 0;
-    virtual void drawLayer(QPainter& painter, const engine::Instance& instance, const QTransform& toDevice,
-                           const CxForm& cx, const std::function<void(QPainter&)>& drawContent) = 0;
+    virtual DrawnArea drawLayer(QPainter& painter, const engine::Instance& instance, const QTransform& toDevice,
+                                const CxForm& cx, const std::function<DrawnArea(QPainter&)>& drawContent) = 0;
 };
 
 // Where a later stage draws text fields that use device fonts.
@@ -100,6 +116,20 @@ public:
     static constexpr std::size_t maxObjectsPerFrame = 20000;
 
 private:
+    // Inside a layer, widens the layer's drawn area by the device rectangle
+    // of one thing drawn, grown by what anti-aliasing touches.
+    void noteDrawn(const QRectF& deviceRect)
+    {
+        if (drawn_)
+            drawn_->add(deviceRect.adjusted(-drawnMargin, -drawnMargin, drawnMargin, drawnMargin));
+    }
+    void noteDrawnAnywhere()
+    {
+        if (drawn_)
+            drawn_->known = false;
+    }
+    static constexpr double drawnMargin = 2.0;
+
     // What scripts drew on a timeline, beneath its objects.
     void drawScriptDrawing(QPainter& painter, const ScriptDrawing& drawing, const QTransform& toDevice,
                            const CxForm& cx);
@@ -162,6 +192,9 @@ private:
     const engine::RootState* state_ = nullptr;
     QTransform stageToDevice_;
     const engine::Instance* maskedNow_ = nullptr; // whose script mask is applied now
+    // What has been drawn into the innermost open layer, or null outside
+    // layers.
+    DrawnArea* drawn_ = nullptr;
 
     std::unordered_map<std::uint16_t, PreparedShape> shapes_;
     std::unordered_map<std::uint16_t, std::optional<QRectF>> shapeBounds_; // in shape coordinates

@@ -7,39 +7,139 @@ namespace qev::swf::effects {
 namespace {
 
 // Exact rounding of v / 255 for v in 0..255*255.
-int div255(int v)
+inline int div255(int v)
 {
     const int t = v + 128;
     return (t + (t >> 8)) >> 8;
 }
 
-int clampChannel(int v) { return std::clamp(v, 0, 255); }
+inline int clampChannel(int v) { return std::clamp(v, 0, 255); }
 
 // The separable blend modes, premultiplied: the part of each colour the other
 // does not cover, plus the blend of the covered part. Terms are in 255ths
 // squared so the single division at the end rounds exactly.
-int separable(int sc, int sa, int dc, int da, BlendMode mode)
+template <BlendMode M>
+inline int separable(int sc, int sa, int dc, int da)
 {
     const int uncovered = sc * (255 - da) + dc * (255 - sa);
     int both = 0; // sa * da * B(dc / da, sc / sa), in 255ths squared
-    switch (mode) {
-    case BlendMode::Multiply: both = sc * dc; break;
-    case BlendMode::Screen: both = sc * da + dc * sa - sc * dc; break;
-    case BlendMode::Lighten: both = std::max(sc * da, dc * sa); break;
-    case BlendMode::Darken: both = std::min(sc * da, dc * sa); break;
-    case BlendMode::Difference: both = std::abs(sc * da - dc * sa); break;
-    case BlendMode::HardLight:
+    if constexpr (M == BlendMode::Multiply)
+        both = sc * dc;
+    else if constexpr (M == BlendMode::Screen)
+        both = sc * da + dc * sa - sc * dc;
+    else if constexpr (M == BlendMode::Lighten)
+        both = std::max(sc * da, dc * sa);
+    else if constexpr (M == BlendMode::Darken)
+        both = std::min(sc * da, dc * sa);
+    else if constexpr (M == BlendMode::Difference)
+        both = std::abs(sc * da - dc * sa);
+    else if constexpr (M == BlendMode::HardLight)
         both = 2 * sc <= sa ? 2 * sc * dc : sa * da - 2 * (da - dc) * (sa - sc);
-        break;
-    case BlendMode::Overlay:
+    else if constexpr (M == BlendMode::Overlay)
         both = 2 * dc <= da ? 2 * sc * dc : sa * da - 2 * (da - dc) * (sa - sc);
-        break;
-    default: both = sc * 255; break;
-    }
+    else
+        both = sc * 255;
     return clampChannel(div255(uncovered + both));
 }
 
-int overAlpha(int sa, int da) { return clampChannel(sa + div255(da * (255 - sa))); }
+inline int overAlpha(int sa, int da) { return clampChannel(sa + div255(da * (255 - sa))); }
+
+// One channel of the blend of source channel s onto backdrop channel d.
+template <BlendMode M>
+inline int blendChannel(int s, int sa, int d, int da)
+{
+    if constexpr (M == BlendMode::Normal || M == BlendMode::Layer)
+        return clampChannel(s + div255(d * (255 - sa)));
+    else if constexpr (M == BlendMode::Add)
+        return clampChannel(s + d);
+    else if constexpr (M == BlendMode::Subtract)
+        // The layer's colour is taken away from the backdrop; alpha as normal.
+        return clampChannel(d - s);
+    else if constexpr (M == BlendMode::Invert)
+        // The backdrop is inverted where the layer covers it; the layer's own
+        // colour does not show.
+        return clampChannel(div255(d * (255 - sa) + (da - d) * sa));
+    else if constexpr (M == BlendMode::Alpha)
+        return div255(d * sa);
+    else if constexpr (M == BlendMode::Erase)
+        return div255(d * (255 - sa));
+    else
+        return separable<M>(s, sa, d, da);
+}
+
+template <BlendMode M>
+inline int blendAlpha(int sa, int da)
+{
+    if constexpr (M == BlendMode::Invert)
+        return da;
+    else if constexpr (M == BlendMode::Alpha)
+        return div255(da * sa);
+    else if constexpr (M == BlendMode::Erase)
+        return div255(da * (255 - sa));
+    else
+        return overAlpha(sa, da);
+}
+
+template <BlendMode M>
+inline QRgb blendOne(QRgb source, QRgb backdrop)
+{
+    const int sa = qAlpha(source);
+    const int da = qAlpha(backdrop);
+    const int outA = blendAlpha<M>(sa, da);
+    // Premultiplied colour never exceeds its alpha.
+    const int r = std::min(blendChannel<M>(qRed(source), sa, qRed(backdrop), da), outA);
+    const int g = std::min(blendChannel<M>(qGreen(source), sa, qGreen(backdrop), da), outA);
+    const int b = std::min(blendChannel<M>(qBlue(source), sa, qBlue(backdrop), da), outA);
+    return qRgba(r, g, b, outA);
+}
+
+// The whole row in one mode. A transparent source pixel leaves the backdrop
+// as it was, except in alpha mode, which clears it. Every pixel is worked
+// out and the result picked after, without a branch, so that the compiler
+// can do several pixels at once.
+template <BlendMode M>
+void blendRowIn(QRgb* backdrop, const QRgb* source, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        const QRgb s = source[i];
+        const QRgb d = backdrop[i];
+        const QRgb blended = blendOne<M>(s, d);
+        if constexpr (M == BlendMode::Alpha)
+            backdrop[i] = blended;
+        else
+            backdrop[i] = qAlpha(s) == 0 ? d : blended;
+    }
+}
+
+using RowBlend = void (*)(QRgb*, const QRgb*, int);
+
+RowBlend rowBlendFor(BlendMode mode)
+{
+    switch (mode) {
+    case BlendMode::Layer: return &blendRowIn<BlendMode::Layer>;
+    case BlendMode::Multiply: return &blendRowIn<BlendMode::Multiply>;
+    case BlendMode::Screen: return &blendRowIn<BlendMode::Screen>;
+    case BlendMode::Lighten: return &blendRowIn<BlendMode::Lighten>;
+    case BlendMode::Darken: return &blendRowIn<BlendMode::Darken>;
+    case BlendMode::Difference: return &blendRowIn<BlendMode::Difference>;
+    case BlendMode::Add: return &blendRowIn<BlendMode::Add>;
+    case BlendMode::Subtract: return &blendRowIn<BlendMode::Subtract>;
+    case BlendMode::Invert: return &blendRowIn<BlendMode::Invert>;
+    case BlendMode::Alpha: return &blendRowIn<BlendMode::Alpha>;
+    case BlendMode::Erase: return &blendRowIn<BlendMode::Erase>;
+    case BlendMode::Overlay: return &blendRowIn<BlendMode::Overlay>;
+    case BlendMode::HardLight: return &blendRowIn<BlendMode::HardLight>;
+    // Unknown numbers draw as normal.
+    default: return &blendRowIn<BlendMode::Normal>;
+    }
+}
+
+// Clears backdrop pixels x0..x1 (inclusive) of one row.
+void clearSpan(QRgb* row, int x0, int x1)
+{
+    if (x0 <= x1)
+        std::fill(row + x0, row + x1 + 1, QRgb(0));
+}
 
 } // namespace
 
@@ -56,53 +156,14 @@ bool actsOnParentAlpha(BlendMode mode) { return mode == BlendMode::Alpha || mode
 
 QRgb blendPixel(QRgb source, QRgb backdrop, BlendMode mode)
 {
-    const int sa = qAlpha(source);
-    const int da = qAlpha(backdrop);
-    if (sa == 0 && mode != BlendMode::Alpha)
-        return backdrop;
-    const int s[3] = {qRed(source), qGreen(source), qBlue(source)};
-    const int d[3] = {qRed(backdrop), qGreen(backdrop), qBlue(backdrop)};
-    int out[3];
-    int outA = overAlpha(sa, da);
-    switch (mode) {
-    case BlendMode::Normal:
-    case BlendMode::Layer:
-        for (int i = 0; i < 3; ++i)
-            out[i] = clampChannel(s[i] + div255(d[i] * (255 - sa)));
-        break;
-    case BlendMode::Add:
-        for (int i = 0; i < 3; ++i)
-            out[i] = clampChannel(s[i] + d[i]);
-        break;
-    case BlendMode::Subtract:
-        // The layer's colour is taken away from the backdrop; alpha as normal.
-        for (int i = 0; i < 3; ++i)
-            out[i] = clampChannel(d[i] - s[i]);
-        break;
-    case BlendMode::Invert:
-        // The backdrop is inverted where the layer covers it; the layer's own
-        // colour does not show.
-        for (int i = 0; i < 3; ++i)
-            out[i] = clampChannel(div255(d[i] * (255 - sa) + (da - d[i]) * sa));
-        outA = da;
-        break;
-    case BlendMode::Alpha:
-        for (int i = 0; i < 3; ++i)
-            out[i] = div255(d[i] * sa);
-        outA = div255(da * sa);
-        break;
-    case BlendMode::Erase:
-        for (int i = 0; i < 3; ++i)
-            out[i] = div255(d[i] * (255 - sa));
-        outA = div255(da * (255 - sa));
-        break;
-    default:
-        for (int i = 0; i < 3; ++i)
-            out[i] = separable(s[i], sa, d[i], da, mode);
-        break;
-    }
-    // Premultiplied colour never exceeds its alpha.
-    return qRgba(std::min(out[0], outA), std::min(out[1], outA), std::min(out[2], outA), outA);
+    QRgb out = backdrop;
+    blendRow(&out, &source, 1, mode);
+    return out;
+}
+
+void blendRow(QRgb* backdrop, const QRgb* source, int count, BlendMode mode)
+{
+    rowBlendFor(mode)(backdrop, source, count);
 }
 
 void blendLayer(QImage& backdrop, const QImage& layer, QPoint at, BlendMode mode, QRect clip)
@@ -118,22 +179,25 @@ void blendLayer(QImage& backdrop, const QImage& layer, QPoint at, BlendMode mode
     if (clip.isValid())
         area = area.intersected(clip);
     // Outside the layer the alpha mode leaves nothing of the parent.
-    const bool clearsOutside = mode == BlendMode::Alpha;
-    if (clearsOutside) {
-        QRect keep = area;
-        for (int y = 0; y < backdrop.height(); ++y) {
+    if (mode == BlendMode::Alpha) {
+        const QRect cleared = clip.isValid() ? clip.intersected(backdrop.rect()) : backdrop.rect();
+        for (int y = cleared.top(); y <= cleared.bottom(); ++y) {
             auto* row = reinterpret_cast<QRgb*>(backdrop.scanLine(y));
-            for (int x = 0; x < backdrop.width(); ++x) {
-                if (!keep.contains(x, y) && (!clip.isValid() || clip.contains(x, y)))
-                    row[x] = 0;
+            if (area.isEmpty() || y < area.top() || y > area.bottom()) {
+                clearSpan(row, cleared.left(), cleared.right());
+                continue;
             }
+            clearSpan(row, cleared.left(), std::min(cleared.right(), area.left() - 1));
+            clearSpan(row, std::max(cleared.left(), area.right() + 1), cleared.right());
         }
     }
+    if (area.isEmpty())
+        return;
+    const RowBlend blend = rowBlendFor(mode);
     for (int y = area.top(); y <= area.bottom(); ++y) {
         auto* dst = reinterpret_cast<QRgb*>(backdrop.scanLine(y));
         const auto* s = reinterpret_cast<const QRgb*>(src.constScanLine(y - at.y()));
-        for (int x = area.left(); x <= area.right(); ++x)
-            dst[x] = blendPixel(s[x - at.x()], dst[x], mode);
+        blend(dst + area.left(), s + (area.left() - at.x()), area.width());
     }
 }
 

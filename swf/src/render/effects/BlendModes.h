@@ -24,6 +24,10 @@ bool actsOnParentAlpha(BlendMode mode);
 // One premultiplied source pixel blended onto one backdrop pixel.
 QRgb blendPixel(QRgb source, QRgb backdrop, BlendMode mode);
 
+// A row of count source pixels blended onto as many backdrop pixels, in
+// place. Each mode has a loop of its own, chosen once for the row.
+void blendRow(QRgb* backdrop, const QRgb* source, int count, BlendMode mode);
+
 // Blends `layer` onto `backdrop` with the layer's top-left at `at`, limited
 // to `clip` (in backdrop pixels) when it is valid.
 void blendLayer(QImage& backdrop, const QImage& layer, QPoint at, BlendMode mode,

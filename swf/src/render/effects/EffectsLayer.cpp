@@ -13,40 +13,59 @@ namespace qev::swf::effects {
 
 namespace {
 
-// The smallest rectangle holding every pixel that is not fully transparent.
-QRect drawnArea(const QImage& image)
+bool emptyRow(const QImage& image, int y, int left, int right)
 {
-    int top = -1;
-    int bottom = -1;
-    int left = image.width();
-    int right = -1;
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        int first = -1;
-        int last = -1;
-        for (int x = 0; x < image.width(); ++x) {
-            if (row[x] != 0) {
-                first = x;
-                break;
-            }
-        }
-        if (first < 0)
-            continue;
-        for (int x = image.width() - 1; x >= first; --x) {
-            if (row[x] != 0) {
-                last = x;
-                break;
-            }
-        }
-        if (top < 0)
-            top = y;
-        bottom = y;
-        left = std::min(left, first);
-        right = std::max(right, last);
-    }
-    if (top < 0)
+    const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+    for (int x = left; x <= right; ++x)
+        if (row[x] != 0)
+            return false;
+    return true;
+}
+
+// The smallest rectangle holding every pixel of `within` that is not fully
+// transparent. Rows are searched from the top and the bottom, and then
+// only the columns outside what is already known to be drawn, so a solid
+// object costs little more than its outline.
+QRect drawnArea(const QImage& image, const QRect& within)
+{
+    if (within.isEmpty())
         return {};
+    int top = within.top();
+    while (top <= within.bottom() && emptyRow(image, top, within.left(), within.right()))
+        ++top;
+    if (top > within.bottom())
+        return {};
+    int bottom = within.bottom();
+    while (bottom > top && emptyRow(image, bottom, within.left(), within.right()))
+        --bottom;
+    int left = within.right() + 1; // none found yet
+    int right = within.left() - 1;
+    for (int y = top; y <= bottom; ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = within.left(); x < left; ++x) {
+            if (row[x] != 0) {
+                left = x;
+                break;
+            }
+        }
+        for (int x = within.right(); x > right; --x) {
+            if (row[x] != 0) {
+                right = x;
+                break;
+            }
+        }
+    }
     return QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+// Makes `area` of the image transparent again.
+void clearArea(QImage& image, const QRect& area)
+{
+    const QRect r = area.intersected(image.rect());
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        std::fill(row + r.left(), row + r.right() + 1, QRgb(0));
+    }
 }
 
 QPainter::CompositionMode qtMode(BlendMode mode)
@@ -154,46 +173,61 @@ double EffectsLayer::stageScale(const QPaintDevice& device) const
     return std::min(double(device.width()) / stageSize_.width(), double(device.height()) / stageSize_.height());
 }
 
-void EffectsLayer::drawLayer(QPainter& painter, const engine::Instance& instance, const QTransform&,
-                             const render::CxForm& cx, const std::function<void(QPainter&)>& drawContent)
+render::DrawnArea EffectsLayer::drawLayer(QPainter& painter, const engine::Instance& instance, const QTransform&,
+                                          const render::CxForm& cx,
+                                          const std::function<render::DrawnArea(QPainter&)>& drawContent)
 {
     QPaintDevice* device = painter.device();
     if (!device || device->width() <= 0 || device->height() <= 0 || device->width() > maxLayerSide
-        || device->height() > maxLayerSide) {
-        drawContent(painter);
-        return;
-    }
+        || device->height() > maxLayerSide)
+        return drawContent(painter);
     const QRect deviceRect(0, 0, device->width(), device->height());
     const BlendMode mode = blendModeFromCode(int(instance.blendMode));
     const bool intoLayer = !open_.empty() && device == static_cast<const QPaintDevice*>(open_.back());
     // On the stage, which is opaque, a change of alpha alone shows nothing.
     if (actsOnParentAlpha(mode) && !intoLayer)
-        return;
+        return {};
 
     // The renderer sets absolute device transforms, so the layer shares the
     // device's coordinates.
-    QImage layer(deviceRect.size(), QImage::Format_ARGB32_Premultiplied);
-    layer.fill(0);
+    const std::size_t level = open_.size();
+    if (spare_.size() <= level)
+        spare_.resize(level + 1);
+    std::unique_ptr<QImage>& spare = spare_[level];
+    if (!spare || spare->size() != deviceRect.size()) {
+        spare = std::make_unique<QImage>(deviceRect.size(), QImage::Format_ARGB32_Premultiplied);
+        spare->fill(0);
+    }
+    QImage& layer = *spare;
+    render::DrawnArea content;
     {
         QPainter lp(&layer);
         lp.setRenderHints(painter.renderHints());
         open_.push_back(&layer);
-        drawContent(lp);
+        content = drawContent(lp);
         open_.pop_back();
     }
+    // Every pixel drawn lies in `reach`; the layer is transparent elsewhere.
+    // (Cut to the device before rounding: far-off objects may lie beyond
+    // what an int holds.)
+    const QRect reach = content.known
+        ? content.rect.intersected(QRectF(deviceRect)).toAlignedRect().intersected(deviceRect)
+        : deviceRect;
 
-    QRect drawn = drawnArea(layer);
+    QRect drawn = drawnArea(layer, reach);
     if (instance.cacheAsBitmap && instance.backgroundColor && drawn.isValid())
         fillBehind(layer, drawn, *instance.backgroundColor);
     const double scale = stageScale(*device);
     const QRect area = drawn.marginsAdded(filterPadding(instance.filters, scale)).intersected(deviceRect);
-    if (!area.isValid())
-        return;
+    if (!area.isValid()) {
+        clearArea(layer, reach);
+        return {};
+    }
 
     QImage piece = layer.copy(area);
+    clearArea(layer, reach);
     applyFilters(piece, tinted(instance.filters, cx), scale);
     applyLayerAlpha(piece, cx.mul[3], cx.add[3]);
-
 
     painter.save();
     painter.resetTransform();
@@ -221,6 +255,11 @@ void EffectsLayer::drawLayer(QPainter& painter, const engine::Instance& instance
         painter.drawImage(area.topLeft(), piece);
     }
     painter.restore();
+    // Alpha and erase may also clear pixels outside `area`, which makes
+    // nothing appear there.
+    render::DrawnArea changed;
+    changed.add(QRectF(area));
+    return changed;
 }
 
 } // namespace qev::swf::effects
