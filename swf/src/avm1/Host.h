@@ -260,6 +260,21 @@ public:
     }
     virtual QString movieFolder() { return {}; }
 
+    // Whether what the clip shows covers a stage point (pixels): shapes by
+    // their outlines (hitTest with shapeFlag).
+    virtual bool coversPoint(ClipObject* clip, QPointF stage)
+    {
+        (void)clip, (void)stage;
+        return false;
+    }
+    // The slash path of the clip under the pointer that the clip being
+    // dragged is over, or was over when dropped; empty for none.
+    virtual QString dropTarget(ClipObject* clip)
+    {
+        (void)clip;
+        return {};
+    }
+
     // The characters of the static text the clip shows, in depth order.
     virtual std::vector<StaticChar> staticText(ClipObject* clip)
     {

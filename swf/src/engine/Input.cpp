@@ -280,6 +280,49 @@ void TimelineEngine::followPointer(RootState& root, QPointF stage)
     inst->matrix.tx = Twips(std::round(at.x()));
     inst->matrix.ty = Twips(std::round(at.y()));
     inst->scriptTransformed = true;
+    // The clip under the pointer, the dragged one and all it holds left out.
+    if (!pointHit_)
+        pointHit_ = std::make_unique<PointHit>(movie_);
+    std::vector<int> under;
+    QString target;
+    if (pointHit_->deepestClip(root.main.list, QTransform(), stage, inst, under) && !under.empty()) {
+        const TimelineState* t = &root.main;
+        for (int depth : under) {
+            const Instance& i = t->list.at(depth);
+            target += u'/' + i.name;
+            if (i.sprite.empty())
+                break;
+            t = &i.sprite.front();
+        }
+    }
+    dropTargets_[inst->uid] = target;
+}
+
+bool TimelineEngine::coversPoint(avm1::ClipObject* clip, QPointF stage)
+{
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* inst;
+    if (!locate(clip, t, path, inst))
+        return false;
+    if (!pointHit_)
+        pointHit_ = std::make_unique<PointHit>(movie_);
+    const QPointF p = stage * 20;
+    if (inst)
+        return pointHit_->hits(*inst, toStage(*run_->root, path), p);
+    std::vector<int> none;
+    return pointHit_->deepestClip(t->list, QTransform(), p, nullptr, none);
+}
+
+QString TimelineEngine::dropTarget(avm1::ClipObject* clip)
+{
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* inst;
+    if (!locate(clip, t, path, inst) || !inst)
+        return {};
+    const auto it = dropTargets_.find(inst->uid);
+    return it == dropTargets_.end() ? QString() : it->second;
 }
 
 bool TimelineEngine::isClipButton(const Instance& inst)

@@ -930,7 +930,7 @@ bool TimelineEngine::getProperty(avm1::ClipObject* clip, const QString& rawName,
     } else if (name == u"_url")
         out = Value::fromString(QString());
     else if (name == u"_droptarget")
-        out = Value::fromString(QString());
+        out = Value::fromString(dropTarget(clip));
     else if (name == u"_width" || name == u"_height") {
         // What the clip draws, as its parent sees it.
         const QRectF b = inst ? instanceBounds(movie_, *inst, inst->matrix.toTransform())

@@ -2,6 +2,7 @@
 
 #include "avm1/Host.h"
 #include "engine/MovieMerge.h"
+#include "engine/PointHit.h"
 #include "engine/State.h"
 
 #include <QByteArray>
@@ -185,6 +186,9 @@ public:
     // ---- videos played by script (Videos.cpp) ----
     avm1::Object* videoByName(avm1::ClipObject* parent, const QString& name) override;
     QString movieFolder() override { return movieFolder_; }
+    // ---- points under shapes (Input.cpp) ----
+    bool coversPoint(avm1::ClipObject* clip, QPointF stage) override;
+    QString dropTarget(avm1::ClipObject* clip) override;
     // ---- static text for TextSnapshot (StaticText.cpp) ----
     std::vector<avm1::StaticChar> staticText(avm1::ClipObject* clip) override;
     void setMovieFolder(const QString& folder) { movieFolder_ = folder; }
@@ -433,6 +437,9 @@ private:
     const Movie& movie_;
     std::unique_ptr<avm1::Vm> vm_;
     std::optional<Drag> drag_;
+    // What each dragged clip was last over (its _droptarget), by uid.
+    std::map<std::uint64_t, QString> dropTargets_;
+    std::unique_ptr<PointHit> pointHit_; // made on first use
     Run* run_ = nullptr;
     // Clips removed with unload handlers, waiting beneath their parent's
     // list for the next tick (their uids).

@@ -123,9 +123,12 @@ void installClipGeometry(Vm& vm)
             return Value::fromBool(false);
         const QRectF mine = toStage.mapRect(local);
         if (args.size() >= 2) {
-            // A stage point, in pixels: within the clip's bounds.
-            const QPointF p(vm.toNumber(args[0]) * 20, vm.toNumber(args[1]) * 20);
-            return Value::fromBool(mine.contains(p));
+            // A stage point, in pixels: within the clip's bounds, or with
+            // shapeFlag under what it draws.
+            const double x = vm.toNumber(args[0]), y = vm.toNumber(args[1]);
+            if (args.size() >= 3 && vm.toBoolean(args[2]))
+                return Value::fromBool(vm.host()->coversPoint(c, QPointF(x, y)));
+            return Value::fromBool(mine.contains(QPointF(x * 20, y * 20)));
         }
         ClipObject* other = liveClip(vm, arg(args, 0));
         QRectF otherLocal;
