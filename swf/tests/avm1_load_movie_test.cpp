@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QUrl>
 
 namespace qev::swf {
 namespace {
@@ -159,6 +160,28 @@ TEST_F(LoadMovie, TheLoadedMovieReplacesTheClipsContentAtItsPlaceFromTheNextFram
     EXPECT_EQ(traces, (QStringList{QStringLiteral("child runs"), QStringLiteral("_level0.holder"),
                                    QStringLiteral("true"), QStringLiteral("50"), QStringLiteral("undefined")}));
     EXPECT_TRUE(warnings.isEmpty()) << warnings.join(u'\n').toStdString();
+}
+
+// _url is the address of the file a clip's movie came from; _root inside a
+// loaded movie stops at a clip of it that set _lockroot.
+TEST_F(LoadMovie, UrlNamesEachMoviesOwnFileAndLockrootStopsRootInsideIt)
+{
+    ActionAssembler child;
+    child.push("this").op(op::GetVariable).push("_url").op(op::GetMember).op(op::Trace);
+    child.push("inner").op(op::GetVariable).push("_lockroot").pushBool(true).op(op::SetMember);
+    // tellTarget ("inner") { trace(targetPath(_root)); }
+    child.setTarget(QStringLiteral("inner"));
+    child.push("_root").op(op::GetVariable).op(op::TargetPath).op(op::Trace);
+    child.setTarget(QString());
+    writeFile(QStringLiteral("child.swf"), loadedMovie(child));
+    ActionAssembler first;
+    first.push("_url").op(op::GetVariable).op(op::Trace);
+    callMethod(first, "holder", "loadMovie", "child.swf");
+    start(hostMovie({first, ActionAssembler()}));
+    player.advance();
+    const QString folder = QUrl::fromLocalFile(dir.path()).toString(QUrl::FullyEncoded);
+    EXPECT_EQ(traces, (QStringList{folder + QStringLiteral("/host.swf"), folder + QStringLiteral("/child.swf"),
+                                   QStringLiteral("_level0.holder.inner")}));
 }
 
 TEST_F(LoadMovie, AttachMovieInsideTheLoadedMovieFindsItsOwnSymbols)

@@ -15,6 +15,8 @@
 #include "avm1/Vm.h"
 #include "qev/swf/Reader.h"
 
+#include <QUrl>
+
 #include <exception>
 
 namespace qev::swf::engine {
@@ -205,6 +207,20 @@ avm1::ClipObject* TimelineEngine::rootOf(avm1::ClipObject* clip)
         return rootClip();
     path.resize(rootLength);
     return clipAt(root, path);
+}
+
+QString TimelineEngine::urlOf(avm1::ClipObject* clip)
+{
+    QString file = movieFile_;
+    avm1::ClipObject* movieRoot = rootOf(clip);
+    TimelineState* t;
+    std::vector<int> path;
+    Instance* inst;
+    if (movieRoot != rootClip() && locate(movieRoot, t, path, inst) && inst)
+        for (const auto& [loadedFile, merged] : merged_)
+            if (merged.rootSprite == inst->characterId)
+                file = loadedFile;
+    return file.isEmpty() ? QString() : QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded);
 }
 
 avm1::ClipObject* TimelineEngine::level(int n)

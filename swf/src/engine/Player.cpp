@@ -56,6 +56,7 @@ struct Player::Impl {
     std::unique_ptr<engine::MovieSound> sound;
     std::uint64_t framesMixed = 0; // movie frames taken with mixFrame()
     QString movieFolder;           // where loadSound() finds files; empty for movies from memory
+    QString movieFile;             // the movie's file, for _url; empty for movies from memory
     QRect lastTarget; // where the last frame was drawn, for mouse positions
     QString notice;   // why the stage stays empty (see Player::notice)
     // A movie that a script loaded into _level0 (empty: unloaded it); it
@@ -175,6 +176,7 @@ struct Player::Impl {
         sound = std::make_unique<engine::MovieSound>(*movie, mixer, warningHandler);
         sound->setMovieFolder(movieFolder);
         engine->setMovieFolder(movieFolder);
+        engine->setMovieFile(movieFile);
         engine->vm().soundHost = sound.get();
         engine->onStopSounds = [this] {
             if (sound)
@@ -523,6 +525,7 @@ QString Player::load(const QString& path)
 {
     clear();
     d->movieFolder = QFileInfo(path).absolutePath();
+    d->movieFile = QFileInfo(path).absoluteFilePath();
     try {
         d->start(readMovieFile(path));
     } catch (const ReadError& e) {
@@ -546,6 +549,7 @@ QString Player::loadBytes(const QByteArray& bytes)
 {
     clear();
     d->movieFolder.clear();
+    d->movieFile.clear();
     try {
         d->start(readMovie(QByteArrayView(bytes)));
     } catch (const ReadError& e) {
@@ -658,6 +662,7 @@ void Player::advance()
         try {
             Movie next = readMovieFile(path);
             d->movieFolder = QFileInfo(path).absolutePath();
+            d->movieFile = QFileInfo(path).absoluteFilePath();
             d->start(std::move(next));
             return;
         } catch (const std::exception& e) {

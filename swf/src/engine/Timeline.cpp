@@ -928,7 +928,7 @@ bool TimelineEngine::getProperty(avm1::ClipObject* clip, const QString& rawName,
         }
         out = Value::fromString(p.isEmpty() ? QStringLiteral("/") : p);
     } else if (name == u"_url")
-        out = Value::fromString(QString());
+        out = Value::fromString(urlOf(clip));
     else if (name == u"_droptarget")
         out = Value::fromString(dropTarget(clip));
     else if (name == u"_width" || name == u"_height") {

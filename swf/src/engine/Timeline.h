@@ -192,6 +192,10 @@ public:
     // ---- static text for TextSnapshot (StaticText.cpp) ----
     std::vector<avm1::StaticChar> staticText(avm1::ClipObject* clip) override;
     void setMovieFolder(const QString& folder) { movieFolder_ = folder; }
+    void setMovieFile(const QString& path) { movieFile_ = path; }
+    // _url: the address of the file the clip's movie came from (a loaded
+    // movie's own), empty for a movie read from memory.
+    QString urlOf(avm1::ClipObject* clip);
     // Moves the scripts' streams on by ms (their handlers run), then shows
     // each stream's picture in the videos it is attached to.
     void advanceStreams(RootState& state, double ms);
@@ -433,6 +437,7 @@ private:
     // Script objects of videos on the stage, by uid.
     std::map<std::uint64_t, avm1::VideoObject*> videos_;
     QString movieFolder_;
+    QString movieFile_;
 
     const Movie& movie_;
     std::unique_ptr<avm1::Vm> vm_;
