@@ -276,3 +276,43 @@ TEST_F(InputMovie, TheDrawingMethodsPaintFillsAndLinesBeneathTheClipsChildren)
     EXPECT_EQ(picture.pixel(50, 50), 0xFFFF0000u); // the box clip, untouched
     EXPECT_EQ(picture.pixel(95, 75), 0xFFFFFFFFu);
 }
+
+namespace {
+
+// _quality, _highquality and _soundbuftime are the movie's settings: set on
+// any clip, read back on every clip; words it does not know leave it.
+TEST(Avm1MovieSettings, QualityAndSoundBufferTimeAreKeptForTheWholeMovie)
+{
+    ActionAssembler a;
+    auto set = [&](const char* clip, const char* name, auto value) {
+        a.push(clip).op(op::GetVariable).push(name).push(value).op(op::SetMember);
+    };
+    auto trace = [&](const char* clip, const char* name) {
+        a.push(clip).op(op::GetVariable).push(name).op(op::GetMember).op(op::Trace);
+    };
+    trace("_root", "_quality");
+    set("box", "_quality", "low");
+    trace("_root", "_quality");
+    trace("box", "_highquality");
+    set("_root", "_quality", "fuzzy");
+    trace("box", "_quality");
+    set("_root", "_highquality", 2);
+    trace("_root", "_quality");
+    set("box", "_soundbuftime", 12.7);
+    trace("_root", "_soundbuftime");
+    a.op(op::Stop);
+    MovieBuilder m(100, 100, 10, 8);
+    SpriteBuilder empty;
+    empty.showFrame();
+    PlaceObject p;
+    p.characterId = m.defineSprite(empty);
+    p.depth = 1;
+    p.name = QStringLiteral("box");
+    m.place(p);
+    m.script(a.bytes());
+    m.showFrame();
+    const auto run = script_test::playMovie(m.finish(), 1);
+    EXPECT_EQ(run.traces, (QStringList{"HIGH", "LOW", "0", "LOW", "BEST", "12"}));
+}
+
+} // namespace

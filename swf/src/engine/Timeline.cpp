@@ -938,13 +938,13 @@ bool TimelineEngine::getProperty(avm1::ClipObject* clip, const QString& rawName,
         out = Value::fromNumber((name == u"_width" ? b.width() : b.height()) / 20.0);
     }
     else if (name == u"_quality")
-        out = Value::fromString(QStringLiteral("HIGH"));
+        out = Value::fromString(quality_);
     else if (name == u"_highquality")
-        out = Value::fromNumber(1);
+        out = Value::fromNumber(quality_ == u"LOW" ? 0 : quality_ == u"BEST" ? 2 : 1);
     else if (name == u"_focusrect")
         out = Value::fromBool(inst ? focusRectShown(inst->uid) : focusRect_);
     else if (name == u"_soundbuftime")
-        out = Value::fromNumber(5);
+        out = Value::fromNumber(soundBufferTime_);
     else if (name == u"_xmouse" || name == u"_ymouse") {
         const QPointF mouse(vm_->input.mouseX * 20, vm_->input.mouseY * 20);
         const QPointF local = toStage(*run_->root, path).inverted().map(mouse);
@@ -976,6 +976,26 @@ bool TimelineEngine::setProperty(avm1::ClipObject* clip, const QString& rawName,
         // On the main timeline it is the movie's setting; on a button or
         // clip it is that object's own.
         (inst ? focusRects_[inst->uid] : focusRect_) = vm_->toBoolean(v);
+        return true;
+    }
+    // The movie's settings, whichever clip a script sets them on. Pictures
+    // are drawn smoothed at every quality; scripts read back what they set.
+    if (name == u"_quality") {
+        const QString q = vm_->toString(v).toUpper();
+        if (q == u"LOW" || q == u"MEDIUM" || q == u"HIGH" || q == u"BEST")
+            quality_ = q;
+        return true;
+    }
+    if (name == u"_highquality") {
+        const double n = vm_->toNumber(v);
+        if (std::isfinite(n))
+            quality_ = n <= 0 ? QStringLiteral("LOW") : n >= 2 ? QStringLiteral("BEST") : QStringLiteral("HIGH");
+        return true;
+    }
+    if (name == u"_soundbuftime") {
+        const double n = vm_->toNumber(v);
+        if (std::isfinite(n))
+            soundBufferTime_ = std::clamp(std::trunc(n), 0.0, 2147483647.0);
         return true;
     }
     if (!inst)

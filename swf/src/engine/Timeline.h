@@ -438,6 +438,8 @@ private:
     std::map<std::uint64_t, avm1::VideoObject*> videos_;
     QString movieFolder_;
     QString movieFile_;
+    QString quality_ = QStringLiteral("HIGH"); // _quality
+    double soundBufferTime_ = 5;               // _soundbuftime, seconds
 
     const Movie& movie_;
     std::unique_ptr<avm1::Vm> vm_;
