@@ -6,10 +6,14 @@
 // Units: every coordinate, width and offset in the model is in twips
 // (1/20 pixel) unless its comment says otherwise. Stage pixels = twips / 20.
 
-#include <QTransform>
+#include <QtGlobal>
 
 #include <algorithm>
 #include <cstdint>
+
+QT_BEGIN_NAMESPACE
+class QTransform;
+QT_END_NAMESPACE
 
 namespace qev::swf {
 
@@ -50,8 +54,14 @@ struct Matrix {
     Twips ty = 0;
 
     bool isIdentity() const { return a == 1.0 && b == 0.0 && c == 0.0 && d == 1.0 && tx == 0 && ty == 0; }
-    // The same mapping as a QTransform (twips to twips).
-    QTransform toTransform() const { return QTransform(a, b, c, d, tx, ty); }
+    // The same mapping as a QTransform (twips to twips). A template so that
+    // the model and the reader need no Qt Gui: only code that draws or
+    // places things, which includes <QTransform>, makes one.
+    template <typename Transform = QTransform>
+    Transform toTransform() const
+    {
+        return Transform(a, b, c, d, tx, ty);
+    }
     static Matrix translate(Twips x, Twips y) { Matrix m; m.tx = x; m.ty = y; return m; }
     static Matrix scale(double sx, double sy) { Matrix m; m.a = sx; m.d = sy; return m; }
     friend bool operator==(const Matrix&, const Matrix&) = default;
