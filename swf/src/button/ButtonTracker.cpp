@@ -1,6 +1,6 @@
 #include "button/ButtonTracker.h"
 
-#include "render/Paint.h"
+#include "engine/PointHit.h"
 
 #include <algorithm>
 
@@ -95,14 +95,8 @@ const QPainterPath& ButtonTracker::coverage(std::uint16_t shapeId)
     auto it = coverage_.find(shapeId);
     if (it != coverage_.end())
         return it->second;
-    QPainterPath path;
-    if (const Shape* shape = movie_.find<Shape>(shapeId)) {
-        path = render::prepareShape(*shape).coverage();
-        // A shape of lines only is hit within its bounds.
-        if (path.isEmpty())
-            path.addRect(rectOf(shape->bounds));
-    }
-    return coverage_.emplace(shapeId, std::move(path)).first->second;
+    const Shape* shape = movie_.find<Shape>(shapeId);
+    return coverage_.emplace(shapeId, shape ? engine::shapeCoverage(*shape) : QPainterPath()).first->second;
 }
 
 // Whether the search may look at one more object.

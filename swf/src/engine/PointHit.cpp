@@ -11,6 +11,14 @@ constexpr int maxNesting = 32;
 
 } // namespace
 
+QPainterPath shapeCoverage(const Shape& shape)
+{
+    QPainterPath path = render::prepareShape(shape).coverage();
+    if (path.isEmpty() && !shape.bounds.isEmpty())
+        path.addRect(QRectF(shape.bounds.xMin, shape.bounds.yMin, shape.bounds.width(), shape.bounds.height()));
+    return path;
+}
+
 bool PointHit::visit(int nesting)
 {
     if (nesting > maxNesting || visitsLeft_ == 0)
@@ -24,14 +32,8 @@ const QPainterPath& PointHit::coverage(std::uint16_t shapeId)
     auto it = coverage_.find(shapeId);
     if (it != coverage_.end())
         return it->second;
-    QPainterPath path;
-    if (const Shape* shape = movie_.find<Shape>(shapeId)) {
-        path = render::prepareShape(*shape).coverage();
-        // A shape of lines only is hit within its bounds.
-        if (path.isEmpty() && !shape->bounds.isEmpty())
-            path.addRect(QRectF(shape->bounds.xMin, shape->bounds.yMin, shape->bounds.width(), shape->bounds.height()));
-    }
-    return coverage_.emplace(shapeId, std::move(path)).first->second;
+    const Shape* shape = movie_.find<Shape>(shapeId);
+    return coverage_.emplace(shapeId, shape ? shapeCoverage(*shape) : QPainterPath()).first->second;
 }
 
 bool PointHit::contentHits(const Instance& inst, const QTransform& toStage, QPointF p, int nesting)

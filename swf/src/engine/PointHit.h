@@ -17,6 +17,10 @@
 
 namespace qev::swf::engine {
 
+// The area a shape's fills cover (twips, in the shape's space); a shape of
+// lines only covers its bounds.
+QPainterPath shapeCoverage(const Shape& shape);
+
 class PointHit {
 public:
     explicit PointHit(const Movie& movie) : movie_(movie) {}
