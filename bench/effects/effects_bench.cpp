@@ -21,10 +21,9 @@ namespace {
 
 const QSize viewSize(508, 465);
 
-QByteArray movie(bool effects)
+// 98 small shapes under the effect objects, as in a menu's backdrop.
+void placeBackdrop(MovieBuilder& m)
 {
-    MovieBuilder m(550, 400, 24);
-    m.setBackgroundColor(rgb(0x204060));
     std::vector<std::uint16_t> ids;
     for (int k = 0; k < 10; ++k) {
         const Rgba c = rgba(40 + 20 * k, 255 - 20 * k, 128, 255);
@@ -35,6 +34,13 @@ QByteArray movie(bool effects)
         m.place(ids[i % ids.size()], std::uint16_t(i + 1),
                 translatePx(275 + 230 * std::cos(a) * ((i % 7) + 3) / 10.0, 200 + 170 * std::sin(a * 1.3) * 0.8));
     }
+}
+
+QByteArray movie(bool effects)
+{
+    MovieBuilder m(550, 400, 24);
+    m.setBackgroundColor(rgb(0x204060));
+    placeBackdrop(m);
     // A 200 x 150 picture in a sprite, blurred; a 250 x 250 disc multiplied.
     const auto picture = m.defineShape(ShapeBuilder()
                                            .fill(linearGradient({{0, rgb(0xFFCC00)}, {255, rgb(0x0033CC)}}, 0, 0, 200, 150))
@@ -66,21 +72,6 @@ QByteArray movie(bool effects)
     m.place(multiplied);
     m.showFrame();
     return m.finish();
-}
-
-// 98 small shapes under the effect objects, as in a menu's backdrop.
-void placeBackdrop(MovieBuilder& m)
-{
-    std::vector<std::uint16_t> ids;
-    for (int k = 0; k < 10; ++k) {
-        const Rgba c = rgba(40 + 20 * k, 255 - 20 * k, 128, 255);
-        ids.push_back(m.defineShape(ShapeBuilder().fill(solid(c)).line(1, rgb(0)).rect(0, 0, 30 + k, 20 + k)));
-    }
-    for (int i = 0; i < 98; ++i) {
-        const double a = i * 0.37;
-        m.place(ids[i % ids.size()], std::uint16_t(i + 1),
-                translatePx(275 + 230 * std::cos(a) * ((i % 7) + 3) / 10.0, 200 + 170 * std::sin(a * 1.3) * 0.8));
-    }
 }
 
 // Eight 90 x 40 button faces in two columns, each with a bevel, a glow or

@@ -9,6 +9,16 @@ namespace {
 
 constexpr int maxNesting = 32;
 
+// Whether what a script drew on the timeline lies under p: within its bounds.
+bool drawingCovers(const Movie& movie, const TimelineState& t, const QTransform& toStage, QPointF p)
+{
+    if (!t.drawing)
+        return false;
+    TimelineState drawingOnly;
+    drawingOnly.drawing = t.drawing;
+    return listBounds(movie, drawingOnly, toStage).contains(p);
+}
+
 } // namespace
 
 QPainterPath shapeCoverage(const Shape& shape)
@@ -48,12 +58,7 @@ bool PointHit::contentHits(const Instance& inst, const QTransform& toStage, QPoi
                 && contentHits(child, child.matrix.toTransform() * toStage, p, nesting + 1))
                 return true;
         }
-        if (!t.drawing)
-            return false;
-        // What a script drew: within its bounds.
-        TimelineState drawingOnly;
-        drawingOnly.drawing = t.drawing;
-        return listBounds(movie_, drawingOnly, toStage).contains(p);
+        return drawingCovers(movie_, t, toStage, p);
     }
     if (!inst.textField && movie_.find<Shape>(inst.characterId)) {
         bool invertible = false;
@@ -88,12 +93,8 @@ bool PointHit::deepestClip(const std::map<int, Instance>& list, const QTransform
             const TimelineState& t = inst.sprite.front();
             if (deepestClip(t.list, m, p, skip, path))
                 return true;
-            if (t.drawing) {
-                TimelineState drawingOnly;
-                drawingOnly.drawing = t.drawing;
-                if (listBounds(movie_, drawingOnly, m).contains(p))
-                    return true;
-            }
+            if (drawingCovers(movie_, t, m, p))
+                return true;
         } else if (contentHits(inst, m, p, int(path.size()))) {
             // A shape or text directly on this list: the list's own clip.
             path.pop_back();

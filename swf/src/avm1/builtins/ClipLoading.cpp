@@ -14,14 +14,7 @@ namespace qev::swf::avm1 {
 namespace {
 
 using builtins::arg;
-
-ClipObject* liveClip(Vm& vm, const Value& v)
-{
-    if (!v.isObject() || v.object->kind() != ObjectKind::Clip || !vm.host())
-        return nullptr;
-    auto* c = static_cast<ClipObject*>(v.object);
-    return vm.host()->isLive(c) ? c : nullptr;
-}
+using builtins::liveClip;
 
 } // namespace
 

@@ -3,7 +3,9 @@
 // Small helpers the built-in classes share: reading arguments that may be
 // missing, and putting a class or constant where scripts find it.
 
+#include "avm1/ClipObject.h"
 #include "avm1/Function.h"
+#include "avm1/Host.h"
 #include "avm1/Object.h"
 #include "avm1/Vm.h"
 
@@ -14,6 +16,15 @@
 namespace qev::swf::avm1::builtins {
 
 inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// The clip a value stands for, while it is on the stage; null otherwise.
+inline ClipObject* liveClip(Vm& vm, const Value& v)
+{
+    if (!v.isObject() || v.object->kind() != ObjectKind::Clip || !vm.host())
+        return nullptr;
+    auto* c = static_cast<ClipObject*>(v.object);
+    return vm.host()->isLive(c) ? c : nullptr;
+}
 
 // A getter (and optionally a setter) on an object, hidden from for-in.
 inline void defineVirtual(Vm& vm, Object* o, const QString& name, NativeFunction getter, NativeFunction setter = {})

@@ -17,6 +17,7 @@ namespace qev::swf::avm1 {
 namespace {
 
 using builtins::arg;
+using builtins::liveClip;
 using builtins::defineVirtual;
 using Tint = Host::Tint;
 
@@ -32,14 +33,6 @@ Value geomClass(Vm& vm, const char* name)
 Value make(Vm& vm, const char* name, Args args)
 {
     return vm.construct(geomClass(vm, name), args);
-}
-
-ClipObject* liveClip(Vm& vm, const Value& v)
-{
-    if (!v.isObject() || v.object->kind() != ObjectKind::Clip || !vm.host())
-        return nullptr;
-    auto* c = static_cast<ClipObject*>(v.object);
-    return vm.host()->isLive(c) ? c : nullptr;
 }
 
 // The clip a Transform object stands for, while it is on the stage.
